@@ -1,0 +1,77 @@
+#include "platform/thread/thread.h"
+
+#include <condition_variable>
+#include <memory>
+#include <thread>
+
+bool CMutex::Lock(DWORD timeout_ms) {
+  if (timeout_ms == INFINITE) {
+    mutex_.lock();
+    return true;
+  }
+  return mutex_.try_lock_for(std::chrono::milliseconds(timeout_ms));
+}
+
+bool CMutex::Unlock() {
+  mutex_.unlock();
+  return true;
+}
+
+void LockWaitingAgain(CMutex& mutex, DWORD timeout_ms) {
+  while (!mutex.Lock(timeout_ms)) {
+  }
+}
+
+namespace {
+
+struct Registry {
+  std::mutex mutex;
+  std::condition_variable ended;
+  int live = 0;
+  unsigned long next_id = 1;
+};
+
+Registry& TheRegistry() {
+  // Never destroyed: workers may still end while static objects go away.
+  static Registry* registry = new Registry;
+  return *registry;
+}
+
+}  // namespace
+
+CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int, UINT, DWORD, void*) {
+  Registry& r = TheRegistry();
+  auto* handle = new CWinThread;
+  {
+    std::lock_guard<std::mutex> lock(r.mutex);
+    ++r.live;
+    handle->m_nThreadID = r.next_id++;
+  }
+  std::thread([proc, param, handle] {
+    proc(param);
+    Registry& reg = TheRegistry();
+    std::lock_guard<std::mutex> lock(reg.mutex);
+    delete handle;
+    --reg.live;
+    reg.ended.notify_all();
+  }).detach();
+  return handle;
+}
+
+void Sleep(DWORD ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+namespace worker_registry {
+
+int LiveCount() {
+  Registry& r = TheRegistry();
+  std::lock_guard<std::mutex> lock(r.mutex);
+  return r.live;
+}
+
+bool WaitAll(std::chrono::milliseconds timeout) {
+  Registry& r = TheRegistry();
+  std::unique_lock<std::mutex> lock(r.mutex);
+  return r.ended.wait_for(lock, timeout, [&] { return r.live == 0; });
+}
+
+}  // namespace worker_registry

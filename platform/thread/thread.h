@@ -1,0 +1,56 @@
+#pragma once
+// Threads and locks in place of the class library's CMutex and AfxBeginThread.
+//
+// CMutex is unnamed and process-local. Lock(timeout) reports whether the lock
+// was taken; a caller whose wait ran out must not touch what the mutex guards
+// (the usual answer is to wait again). Not recursive.
+//
+// Every thread started with AfxBeginThread is counted in a registry, so that
+// tests and the program's exit can wait until every worker has ended.
+#include <chrono>
+#include <mutex>
+
+#include "platform/types.h"
+
+constexpr DWORD INFINITE = 0xFFFFFFFF;
+
+class CMutex {
+ public:
+  CMutex() = default;
+  CMutex(const CMutex&) = delete;
+  CMutex& operator=(const CMutex&) = delete;
+
+  // Waits at most `timeout_ms` (INFINITE waits for ever); true when taken.
+  bool Lock(DWORD timeout_ms = INFINITE);
+  bool Unlock();
+
+ private:
+  std::timed_mutex mutex_;
+};
+
+// Takes `mutex`, waiting again each time a timed wait of `timeout_ms` runs out.
+void LockWaitingAgain(CMutex& mutex, DWORD timeout_ms);
+
+using AFX_THREADPROC = UINT (*)(LPVOID);
+
+class CWinThread {
+ public:
+  unsigned long m_nThreadID = 0;
+};
+
+constexpr int THREAD_PRIORITY_NORMAL = 0;
+
+// Starts `proc(param)` on a new thread at once. The returned object lives as
+// long as the thread; callers do not delete it.
+CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param,
+                           int priority = THREAD_PRIORITY_NORMAL, UINT stack_size = 0,
+                           DWORD create_flags = 0, void* security = nullptr);
+
+void Sleep(DWORD ms);
+
+namespace worker_registry {
+// Number of threads started by AfxBeginThread that have not yet ended.
+int LiveCount();
+// Waits until no such thread is alive; false when `timeout` passed first.
+bool WaitAll(std::chrono::milliseconds timeout);
+}  // namespace worker_registry

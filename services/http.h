@@ -1,0 +1,22 @@
+#pragma once
+// The four blocking request functions. Each call opens its own internet
+// session; all share the process-wide cookie store. Callable from any thread.
+#include "platform/text/CString.h"
+
+// The signed-in session's cookie text ("name=value; name=value"), zero-terminated.
+// Written on the user-interface thread at sign-in; read before every request
+// to the marketplace.
+constexpr int kCookieBufferSize = 8192;
+extern char g_CookieBuffer[kCookieBufferSize];
+
+// GET with the shop session. Lines joined by "\r\n". Throws CInternetException*.
+CString HttpGetWithCookie(CString url);
+// GET of a UTF-8 page without the session, converted to GBK. Throws CInternetException*.
+CString HttpGetUtf8(CString url);
+// GET without the session; network errors give what was read so far (maybe empty).
+CString HttpGetQuiet(CString url);
+// Form POST with the session. Returns 0 done, 1 not http(s) or a network error,
+// 2 a time-out; `reply` holds the body of a 200 answer, empty for another
+// status, or "dwError = <n>" after a network error. `reserved` and `unused`
+// are carried for callers that fill them; they are never read.
+int HttpPostForm(int reserved, CString url, CString form, CString& reply, CString unused);

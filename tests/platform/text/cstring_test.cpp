@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include "platform/text/CString.h"
+
+namespace {
+
+// "表" is 0xB1 0xED; "\\" inside GBK: "斯" is 0xCB 0xB9, "兄" 0xD0 0xD6; 0x5C appears as a
+// trail byte of "\x95\x5C" ("昞"?) - any lead byte followed by 0x5C will do.
+const char kTrailBackslash[] = "\x95\x5C";  // one GBK character whose trail byte is '\'
+const char kTrailLetterA[] = "\x81\x41";    // one GBK character whose trail byte is 'A'
+
+TEST(CStringSearch, TrailByteIsNeverFoundAsAscii) {
+  CString s = CString("ab") + kTrailBackslash + "c" + kTrailLetterA + "d";
+  EXPECT_EQ(s.Find('\\'), -1);
+  EXPECT_EQ(s.Find('A'), -1);
+  EXPECT_EQ(s.ReverseFind('\\'), -1);
+  EXPECT_EQ(s.Find("\\c"), -1);
+  CString with_real = s + "\\";
+  EXPECT_EQ(with_real.Find('\\'), with_real.GetLength() - 1);
+  EXPECT_EQ(with_real.ReverseFind('\\'), with_real.GetLength() - 1);
+}
+
+TEST(CStringSearch, FindFromStartAndSubstrings) {
+  CString s("tracknick=abc; x=1; tracknick=def;");
+  EXPECT_EQ(s.Find("tracknick="), 0);
+  EXPECT_EQ(s.Find("tracknick=", 1), 20);
+  EXPECT_EQ(s.Find("nothing"), -1);
+  EXPECT_EQ(s.Find(';', 100), -1);
+}
+
+TEST(CStringEdit, ReplaceCountsAndSkipsTrailBytes) {
+  CString s = CString("items,") + kTrailBackslash + "items";
+  EXPECT_EQ(s.Replace("items", "itemsCaoTaMa"), 2);
+  EXPECT_EQ(s, CString("itemsCaoTaMa,") + kTrailBackslash + "itemsCaoTaMa");
+  CString t = CString("a") + kTrailBackslash + "\\";
+  EXPECT_EQ(t.Replace("\\", "/"), 1);
+  EXPECT_EQ(t, CString("a") + kTrailBackslash + "/");
+  CString u("none");
+  EXPECT_EQ(u.Replace("x", "y"), 0);
+}
+
+TEST(CStringEdit, TrimKeepsCharactersWhoseTrailByteLooksLikeSpace) {
+  CString s = CString(" \t a\r\n");
+  s.Trim();
+  EXPECT_EQ(s, "a");
+  CString empty("   ");
+  empty.Trim();
+  EXPECT_TRUE(empty.IsEmpty());
+}
+
+TEST(CStringEdit, MidLeftRightClamp) {
+  CString s("0123456789");
+  EXPECT_EQ(s.Mid(3, 2), "34");
+  EXPECT_EQ(s.Mid(8), "89");
+  EXPECT_EQ(s.Mid(20), "");
+  EXPECT_EQ(s.Left(3), "012");
+  EXPECT_EQ(s.Left(30), "0123456789");
+  EXPECT_EQ(s.Right(2), "89");
+  EXPECT_EQ(s.Right(-1), "");
+}
+
+TEST(CStringFormat, PrintfFormats) {
+  CString s;
+  s.Format("%d-%.2f-%s", 7, 35.0, "x");
+  EXPECT_EQ(s, "7-35.00-x");
+  s.AppendFormat("%05d", 42);
+  EXPECT_EQ(s, "7-35.00-x00042");
+}
+
+}  // namespace
+
+namespace {
+TEST(SourceCharset, NarrowLiteralsAreGbkBytes) {
+  // "宝贝查询" in code page 936.
+  EXPECT_STREQ("宝贝查询", "\xB1\xA6\xB1\xB4\xB2\xE9\xD1\xAF");
+  EXPECT_STREQ("商家编码：", "\xC9\xCC\xBC\xD2\xB1\xE0\xC2\xEB\xA3\xBA");
+}
+}  // namespace
