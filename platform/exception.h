@@ -1,0 +1,27 @@
+#pragma once
+// The class library's exception family: thrown as pointers, released by the
+// catcher with Delete(). Worker loops catch CException* (and std::exception)
+// around every pass.
+#include <cstdio>
+#include <cstring>
+
+#include "platform/types.h"
+
+class CException {
+ public:
+  virtual ~CException() = default;
+  // Releases the exception; the catcher calls it once.
+  void Delete() { delete this; }
+  // Copies a readable text (GBK) into `out`; FALSE when there is none.
+  virtual BOOL GetErrorMessage(char* out, UINT size, UINT* help_context = nullptr) const {
+    (void)help_context;
+    return CopyMessage("", out, size);
+  }
+
+ protected:
+  static BOOL CopyMessage(const char* text, char* out, UINT size) {
+    if (!out || size == 0) return FALSE;
+    std::snprintf(out, size, "%s", text);
+    return text[0] != '\0';
+  }
+};
