@@ -1,37 +1,27 @@
 #pragma once
-// Base of the layer's exceptions, thrown as pointers the way the class library
-// throws them: `throw new CFileException(...)`; the catcher owns the object and
-// ends with `e->Delete()`. Header-only so every platform library can derive.
+// The class library's exception family: thrown as pointers, released by the
+// catcher with Delete(). Worker loops catch CException* (and std::exception)
+// around every pass.
+#include <cstdio>
 #include <cstring>
 
 #include "platform/types.h"
 
 class CException {
  public:
-  CException() = default;
-  CException(const CException&) = delete;
-  CException& operator=(const CException&) = delete;
   virtual ~CException() = default;
-
-  // Frees an exception caught by pointer. Only for objects made with new.
+  // Releases the exception; the catcher calls it once.
   void Delete() { delete this; }
-
-  // Copies a readable text of the failure into `error` (at most `max_error`
-  // bytes with the closing zero, GBK). FALSE when there is no text.
-  virtual BOOL GetErrorMessage(char* error, UINT max_error, UINT* help_context = nullptr) const {
+  // Copies a readable text (GBK) into `out`; FALSE when there is none.
+  virtual BOOL GetErrorMessage(char* out, UINT size, UINT* help_context = nullptr) const {
     (void)help_context;
-    if (error != nullptr && max_error > 0) error[0] = '\0';
-    return FALSE;
+    return CopyMessage("", out, size);
   }
 
  protected:
-  // Helper for derived classes: copies `text`, cut to fit.
-  static BOOL CopyMessage(const char* text, char* error, UINT max_error) {
-    if (error == nullptr || max_error == 0) return FALSE;
-    std::size_t n = text ? std::strlen(text) : 0;
-    if (n > max_error - 1) n = max_error - 1;
-    if (n > 0) std::memcpy(error, text, n);
-    error[n] = '\0';
-    return TRUE;
+  static BOOL CopyMessage(const char* text, char* out, UINT size) {
+    if (!out || size == 0) return FALSE;
+    std::snprintf(out, size, "%s", text);
+    return text[0] != '\0';
   }
 };
