@@ -8,8 +8,11 @@ using WORD = std::uint16_t;
 using DWORD = std::uint32_t;
 using UINT = unsigned int;
 using LONG = std::int32_t;
+using LONGLONG = std::int64_t;
+using ULONGLONG = std::uint64_t;
 using WCHAR = char16_t;  // one UTF-16 code unit
 using LPVOID = void*;
+using HMODULE = void*;
 using LPSTR = char*;
 using LPCSTR = const char*;
 using LPCTSTR = const char*;
@@ -26,6 +29,8 @@ using COLORREF = std::uint32_t;
 constexpr COLORREF RGB(int r, int g, int b) {
   return COLORREF(r & 0xFF) | (COLORREF(g & 0xFF) << 8) | (COLORREF(b & 0xFF) << 16);
 }
+
+constexpr int MAX_PATH = 260;  // the path buffer size the program's code uses
 
 constexpr UINT CP_ACP = 0;      // the ANSI code page: always 936 here
 constexpr UINT CP_OEMCP = 1;    // the OEM code page: also 936 here
