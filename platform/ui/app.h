@@ -1,0 +1,60 @@
+#pragma once
+// The application object, message boxes, the user-interface thread and its
+// message queue, and opening an address in the user's browser.
+#include <chrono>
+#include <functional>
+
+#include "platform/ui/dialog.h"
+#include "platform/ui/menu.h"
+
+class CWinApp : public CCmdTarget {
+ public:
+  explicit CWinApp(const char* app_name = nullptr);
+  ~CWinApp() override;
+  virtual BOOL InitInstance();
+  virtual int ExitInstance();
+  CWnd* m_pMainWnd = nullptr;
+  DWORD m_dwRestartManagerSupportFlags = 0;
+  void SetRegistryKey(const char* key);
+
+ protected:
+  void OnHelp() {}
+  DECLARE_MESSAGE_MAP()
+};
+
+CWinApp* AfxGetApp();
+// The application name: the executable's file name without extension.
+CString AfxGetAppName();
+// Runs the application: installs the backend given to ui::SetBackend (the
+// headless one when none), makes this thread the UI thread, calls
+// InitInstance, waits for the workers and returns the exit code.
+int AfxWinMain();
+
+// The framework's message box: captioned with the application name.
+int AfxMessageBox(const char* text, UINT type = MB_OK, UINT help_id = 0);
+// A box without owner.
+int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
+
+// Opens `file` (an address) with the desktop's default handler.
+std::intptr_t ShellExecuteA(HWND hwnd, const char* verb, const char* file, const char* params,
+                            const char* dir, int show);
+
+namespace ui {
+
+// The calling thread becomes the user-interface thread.
+void SetUiThread();
+bool IsUiThread();
+
+// Queues `task` for the UI thread (any thread).
+void Post(std::function<void()> task);
+// Runs the tasks queued so far (UI thread). Returns how many ran.
+int RunPending();
+// Runs queued tasks as they come until `done()` holds or `timeout` passes
+// (UI thread). Returns whether `done()` held.
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+
+// Reports an exception that escaped a handler: an error box with its text.
+void ReportException(CException* e);
+void ReportException(const std::exception& e);
+
+}  // namespace ui

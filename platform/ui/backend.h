@@ -1,0 +1,58 @@
+#pragma once
+// What draws the windows. The core (wnd, controls, dialog, menu, app) keeps
+// all state and calls a backend for everything visible. Two backends:
+// headless/ (tests: no display, scripted answers) and wx/ (the program).
+#include <memory>
+#include <vector>
+
+#include "platform/ui/app.h"
+
+namespace ui {
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+
+  // Dialog base units (pixels per 4 horizontal / 8 vertical dialog units)
+  // for a template's font. Any thread.
+  virtual void BaseUnits(const char* font, int point_size, int* base_x, int* base_y) = 0;
+
+  // A window tree finished its initialisation: create its widgets (UI thread).
+  // Called for a top-level dialog and for a child page created later.
+  virtual void Realize(CWnd* window) = 0;
+  // The window is about to go away: drop its widget (UI thread).
+  virtual void Unrealize(CWnd* window) = 0;
+  // `window`'s state changed (`window->pending_changes` holds what); called
+  // from any thread when the bits go from none to some. The backend
+  // refreshes on the UI thread and clears the bits.
+  virtual void Refresh(CWnd* window) = 0;
+
+  // Something was queued for the UI thread (any thread).
+  virtual void Wake() = 0;
+
+  // Runs `dlg` modally until dlg->EndDialog (UI thread). The dialog has
+  // been created and initialised and is realized already.
+  virtual void RunModal(CDialog* dlg) = 0;
+  // EndDialog was called on a modal dialog.
+  virtual void EndModal(CDialog* dlg) = 0;
+
+  // Message box; returns IDOK, IDCANCEL, IDYES, ... (UI thread).
+  virtual int MessageBox(CWnd* owner, const CString& text, const CString& caption, UINT type) = 0;
+  // Pop-up menu at a screen point; returns the chosen command or 0 (UI thread).
+  virtual UINT TrackPopupMenu(const std::vector<MenuItemTemplate>& items, int x, int y,
+                              CWnd* owner) = 0;
+  // Screen position of the last user action.
+  virtual POINT CursorPos() = 0;
+
+  // An embedded browser control navigates (UI thread).
+  virtual void Navigate(CWebBrowserCtrl* browser, const CString& url) = 0;
+  // Opens an address in the user's browser.
+  virtual void OpenUrl(const CString& url) = 0;
+};
+
+// Installs the backend (before AfxWinMain / before any window exists).
+void SetBackend(std::unique_ptr<Backend> backend);
+// The backend in use; the headless one when none was installed.
+Backend& GetBackend();
+
+}  // namespace ui

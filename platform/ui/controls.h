@@ -1,0 +1,237 @@
+#pragma once
+// The controls. State lives here behind the window's lock (see wnd.h); every
+// member may be called from any thread. The User... members are the user's
+// actions: backends call them on the UI thread when the user acts, tests call
+// them to act as the user; they change the state and send the notification.
+#include <ctime>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform/ui/wnd.h"
+
+class CButton : public CWnd {
+ public:
+  int GetCheck() const;
+  void SetCheck(int state);  // BST_CHECKED / BST_UNCHECKED
+  // A click: toggles a check box, checks a radio button and unchecks the
+  // others of its group, then sends BN_CLICKED. Ignored while disabled.
+  void UserClick();
+
+ protected:
+  void TakeStateFrom(CWnd& generic) override;
+  int check_ = BST_UNCHECKED;
+};
+
+class CEdit : public CWnd {
+ public:
+  void SetReadOnly(BOOL read_only = TRUE);
+  // The user types a new text (digits-only edits drop other characters);
+  // sends EN_CHANGE.
+  void UserSetText(const char* text);
+};
+
+class CStatic : public CWnd {
+ public:
+  // A click on a static with the notify style: sends STN_CLICKED.
+  void UserClick();
+};
+
+class CComboBox : public CWnd {
+ public:
+  int AddString(const char* text);  // sorted combos insert in order
+  int InsertString(int index, const char* text);
+  int DeleteString(int index);
+  void ResetContent();
+  int GetCount() const;
+  int GetCurSel() const;            // -1: none
+  int SetCurSel(int index);         // -1 clears; returns -1 (CB_ERR) when out of range
+  int GetLBText(int index, CString& out) const;
+  int GetLBTextLen(int index) const;
+  int FindStringExact(int start, const char* text) const;
+  int SelectString(int start, const char* text);
+  // The user chooses an entry: sends CBN_SELCHANGE.
+  void UserSelect(int index);
+
+ protected:
+  void TakeStateFrom(CWnd& generic) override;
+  std::vector<CString> items_;
+  int cur_ = -1;
+};
+
+class CSpinButtonCtrl : public CWnd {};
+
+class CTime {
+ public:
+  CTime() = default;
+  explicit CTime(std::time_t t) : t_(t) {}
+  CTime(int year, int month, int day, int hour, int min, int sec);
+  static CTime GetCurrentTime();
+  std::time_t GetTime() const { return t_; }
+  int GetYear() const;
+  int GetMonth() const;
+  int GetDay() const;
+  CString Format(const char* fmt) const;
+
+ private:
+  std::time_t t_ = 0;
+};
+
+class CDateTimeCtrl : public CWnd {
+ public:
+  DWORD GetTime(CTime& out) const;
+  BOOL SetTime(const CTime& t);
+
+ protected:
+  void TakeStateFrom(CWnd& generic) override;
+  CTime time_ = CTime::GetCurrentTime();
+};
+
+// A report-view list. Rows are kept in the control; the backend shows them
+// as a virtual view, so a million rows cost no widgets.
+class CListCtrl : public CWnd {
+ public:
+  struct Column {
+    CString heading;
+    int format = LVCFMT_LEFT;
+    int width = 50;
+  };
+
+  int InsertColumn(int index, const char* heading, int format = LVCFMT_LEFT, int width = -1);
+  int GetColumnCount() const;
+  Column GetColumn(int index) const;
+  DWORD SetExtendedStyle(DWORD style);  // returns the previous
+  DWORD GetExtendedStyle() const;
+
+  // Inserts a row at `index` (at the end when the list is shorter) with
+  // `text` in column 0; returns the row's index.
+  int InsertItem(int index, const char* text);
+  BOOL SetItemText(int item, int column, const char* text);
+  CString GetItemText(int item, int column) const;
+  // Inserts a row and fills its columns in one atomic step; returns its index.
+  int InsertRow(int index, const std::vector<CString>& cells);
+  BOOL DeleteItem(int item);
+  BOOL DeleteAllItems();
+  int GetItemCount() const;
+  BOOL SetCheck(int item, BOOL checked = TRUE);
+  BOOL GetCheck(int item) const;
+  UINT GetItemState(int item, UINT mask) const;
+  BOOL SetItemState(int item, UINT state, UINT mask);
+  int GetNextItem(int start, UINT flags) const;  // LVNI_SELECTED from start+1; -1: none
+  int GetSelectionMark() const;
+  BOOL EnsureVisible(int item, BOOL partial_ok);
+
+  // The user's actions (UI thread): select a row, tick it, right-click it
+  // (item -1: below the rows). Each sends its notification.
+  void UserSelect(int item);
+  void UserToggleCheck(int item);
+  void UserRightClick(int item, POINT client_point);
+  void UserClick(int item, POINT client_point);
+  void UserDoubleClick(int item, POINT client_point);
+
+  // For the backend: a copy of one row's cells and flags, under the lock.
+  struct RowView {
+    std::vector<CString> cells;
+    bool checked = false;
+    bool selected = false;
+  };
+  bool GetRowView(int item, RowView& out) const;
+  int EnsureVisibleRequest() const { return ensure_visible_; }
+
+ protected:
+  void TakeStateFrom(CWnd& generic) override;
+  struct Row {
+    std::vector<CString> cells;
+    bool checked = false;
+    UINT state = 0;
+  };
+  std::vector<Column> columns_;
+  std::deque<Row> rows_;
+  DWORD ex_style_ = 0;
+  int selection_mark_ = -1;
+  int ensure_visible_ = -1;
+};
+
+// One item of a tree control; owned by the control.
+struct TreeItem {
+  CString text;
+  CString data_text;       // item data the program attaches (owned by the item)
+  std::uintptr_t data = 0;
+  TreeItem* parent = nullptr;
+  std::vector<std::unique_ptr<TreeItem>> children;
+};
+
+class CTreeCtrl : public CWnd {
+ public:
+  // Inserts under `parent` (TVI_ROOT) after `after` (TVI_LAST / TVI_FIRST).
+  HTREEITEM InsertItem(const char* text, HTREEITEM parent = TVI_ROOT,
+                       HTREEITEM after = TVI_LAST);
+  BOOL DeleteAllItems();
+  BOOL DeleteItem(HTREEITEM item);
+  CString GetItemText(HTREEITEM item) const;
+  BOOL SetItemData(HTREEITEM item, std::uintptr_t data);
+  std::uintptr_t GetItemData(HTREEITEM item) const;
+  // Item data as an owned text (the item keeps its copy until it is deleted).
+  void SetItemDataText(HTREEITEM item, const CString& text);
+  CString GetItemDataText(HTREEITEM item) const;
+  HTREEITEM GetSelectedItem() const;
+  BOOL SelectItem(HTREEITEM item);  // selects without a notification
+  HTREEITEM GetRootItem() const;
+  HTREEITEM GetChildItem(HTREEITEM item) const;
+  HTREEITEM GetNextSiblingItem(HTREEITEM item) const;
+  HTREEITEM GetParentItem(HTREEITEM item) const;
+  BOOL ItemHasChildren(HTREEITEM item) const;
+  int GetCount() const;
+  BOOL Expand(HTREEITEM item, UINT code);
+
+  // The user selects an item: sends TVN_SELCHANGED. Right click: NM_RCLICK.
+  void UserSelect(HTREEITEM item);
+  void UserRightClick(POINT client_point);
+
+  // For the backend: walks the items under the lock.
+  void VisitItems(const std::function<void(const TreeItem&, int depth)>& fn) const;
+  std::uint64_t Generation() const;  // changes whenever items change
+
+ protected:
+  void TakeStateFrom(CWnd& generic) override;
+  bool Owns(HTREEITEM item) const;
+  TreeItem root_;
+  TreeItem* selected_ = nullptr;
+  std::uint64_t generation_ = 0;
+};
+
+class CTabCtrl : public CWnd {
+ public:
+  int InsertItem(int index, const char* text);
+  int GetItemCount() const;
+  CString GetItemText(int index) const;
+  int GetCurSel() const;
+  int SetCurSel(int index);  // no notification; returns the previous
+  // The user clicks a tab: selects it and sends TCN_SELCHANGE.
+  void UserSelect(int index);
+  // Height in pixels of the row of tab headers (the backend sets it).
+  static constexpr int kHeaderHeight = 25;
+
+ protected:
+  void TakeStateFrom(CWnd& generic) override;
+  std::vector<CString> tabs_;
+  int cur_ = -1;
+};
+
+// An embedded web browser. Navigation goes to the backend: the program's
+// backend shows the page; the headless one fetches it through the internet
+// layer so that cookies land in the same store.
+class CWebBrowserCtrl : public CWnd {
+ public:
+  void Navigate(const char* url);
+  CString LocationURL() const;
+
+ protected:
+  void TakeStateFrom(CWnd& generic) override;
+  CString url_;
+};
+
+// Makes the control object for a template kind (a CWnd for the kinds
+// without a class of their own).
+std::unique_ptr<CWnd> MakeControlForKind(ControlKind kind);
