@@ -1,0 +1,188 @@
+#include "services/text_services.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+#include "platform/file/file.h"
+#include "platform/text/codepage.h"
+
+CString g_DataDirName = "\\Data\\";
+
+boost::regex MakeRegex(CString pattern) {
+  return boost::regex(pattern.GetString(), boost::regex::icase);
+}
+
+namespace {
+
+// Walks the matches of `pattern` in a private copy of `text`: each search runs
+// on the rest behind the end of the previous whole match, as if that rest were
+// the whole text. `on_match` gets each match and returns false to stop.
+// A zero-length whole match at the start of the rest moves the walk on by one
+// character, so the same place is never searched twice.
+template <typename OnMatch>
+void WalkMatches(const CString& text, const boost::regex& pattern, OnMatch on_match) {
+  const std::string copy = text.str();
+  const char* rest = copy.data();
+  const char* const end = copy.data() + copy.size();
+  boost::cmatch match;
+  while (boost::regex_search(rest, end, match, pattern)) {
+    if (!on_match(match)) return;
+    const char* next = match[0].second;
+    if (next == rest) {
+      if (rest == end) return;
+      next += (IsGbkLeadByte(static_cast<unsigned char>(*rest)) && rest + 1 < end) ? 2 : 1;
+    }
+    rest = next;
+  }
+}
+
+CString Group(const boost::cmatch& match, size_t i) {
+  if (!match[i].matched) return CString();
+  return CString(std::string(match[i].first, match[i].second));
+}
+
+}  // namespace
+
+CString RegexFirst(CString& text, boost::regex pattern) {
+  CString found;
+  WalkMatches(text, pattern, [&](const boost::cmatch& match) {
+    for (size_t i = 1; i < match.size(); ++i) {
+      found = Group(match, i);
+      if (!found.IsEmpty()) return false;
+    }
+    return true;
+  });
+  return found;
+}
+
+CStringArray* RegexAllToArray(CString& text, boost::regex pattern) {
+  auto* all = new CStringArray;
+  try {
+    WalkMatches(text, pattern, [&](const boost::cmatch& match) {
+      for (size_t i = 1; i < match.size(); ++i) {
+        CString group = Group(match, i);
+        if (!group.IsEmpty()) all->Add(group);
+      }
+      return true;
+    });
+  } catch (...) {
+    delete all;
+    throw;
+  }
+  return all;
+}
+
+CString ConvertCodePage(CString text, UINT from_code_page, UINT to_code_page) {
+  // Up to the first zero byte, as a zero-terminated conversion goes.
+  std::u16string wide = CodePageToUtf16(from_code_page, std::string_view(text.GetString()));
+  std::string out = Utf16ToCodePage(to_code_page, wide);
+  return CString(std::string(out.c_str()));
+}
+
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+CString UnescapeUnicode(const char* text) {
+  CString work(text ? text : "");
+  const int length = work.GetLength();
+  CString result;
+  int pos = 0;
+  while (pos < length) {
+    int slash = work.Find('\\', pos);
+    if (slash < 0) {
+      result += work.Mid(pos);
+      break;
+    }
+    if (slash > pos) result += work.Mid(pos, slash - pos);
+    pos = slash;
+    if (pos + 5 < length && (work[pos + 1] == 'u' || work[pos + 1] == 'U')) {
+      int d[4];
+      for (int i = 0; i < 4; ++i) d[i] = HexDigit(work[pos + 2 + i]);
+      if (d[0] >= 0 && d[1] >= 0 && d[2] >= 0 && d[3] >= 0) {
+        // Each escape on its own: the halves of a surrogate pair stay apart.
+        char16_t unit = static_cast<char16_t>((d[0] << 12) | (d[1] << 8) | (d[2] << 4) | d[3]);
+        std::string ansi = Utf16ToCodePage(CP_ACP, std::u16string_view(&unit, 1));
+        result += ansi.c_str();
+        pos += 6;
+        continue;
+      }
+    }
+    result += '\\';
+    pos += 1;
+  }
+  return result;
+}
+
+WCHAR* AnsiToWide(const char* text) {
+  if (!text) return nullptr;
+  int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+  if (units <= 0) return nullptr;
+  auto* wide = static_cast<WCHAR*>(std::calloc(static_cast<size_t>(units) * 2, sizeof(WCHAR)));
+  if (!wide) return nullptr;
+  if (MultiByteToWideChar(CP_ACP, 0, text, -1, wide, units * 2) <= 0) {
+    std::free(wide);
+    return nullptr;
+  }
+  return wide;
+}
+
+void Utf8ToAnsi(CString& text) {
+  std::string ansi = Utf16ToCodePage(CP_ACP, CodePageToUtf16(CP_UTF8, text.GetString()));
+  text = ansi.c_str();
+}
+
+CString GetAppDir() {
+  // A buffer that holds any path the system allows, so that a deep program
+  // folder is never cut into a wrong one.
+  char path[PATH_MAX + 1] = {};
+  GetModuleFileNameA(nullptr, path, sizeof path);
+  CString dir(path);
+  int slash = dir.ReverseFind('\\');
+  if (slash < 0) return CString();
+  return dir.Left(slash);
+}
+
+CString GetDataDir() { return GetAppDir() + g_DataDirName; }
+
+CString GetSystemIniPath() { return GetAppDir() + g_DataDirName + "system.ini"; }
+
+void WriteLog(CString text) {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+
+  char day[48];
+  std::snprintf(day, sizeof day, "%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1,
+                local.tm_mday);
+  CString path = GetAppDir() + "/Log/" + day + ".txt";
+
+  CFile file;
+  if (!file.Open(path, CFile::modeWrite | CFile::shareExclusive))
+    file.Open(path, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive);
+  // Throws the file exception when neither open succeeded (no Log folder).
+  file.SeekToEnd();
+
+  // "--%Y年%m月%d日 %X\r\n\r\n" with %X as the C locale gives it (HH:MM:SS),
+  // built by hand so that a locale set elsewhere cannot change the bytes.
+  char stamp[160];
+  std::snprintf(stamp, sizeof stamp, "--%d年%02d月%02d日 %02d:%02d:%02d\r\n\r\n",
+                local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                local.tm_min, local.tm_sec);
+
+  file.Write(text.GetString(), static_cast<UINT>(text.GetLength()) + 1);
+  file.Write(stamp, static_cast<UINT>(std::strlen(stamp) + 1));
+  file.Close();
+}
