@@ -1,0 +1,35 @@
+#include "services/globals.h"
+
+CString g_NoticeText;
+CString g_NoticeUrl;
+const CString g_SoftName("VorlupTovrane");
+const CString g_Version("V1.1.6");
+
+CMutex g_ParseRowMutex;
+CMutex g_WorkMutex;
+CMutex g_ShopRowMutex;
+CMutex g_ResultMutex;
+
+CString g_ListBodyTemplate;
+CString g_TbToken;
+CString g_ItemPageKind;
+CString g_XId;
+
+std::atomic<BYTE> g_LoggedIn{0};
+std::atomic<BYTE> g_ListFromDb{0};
+
+CListCtrl* g_ItemList = nullptr;
+CComboBox* g_ItemSetCombo = nullptr;
+CTreeCtrl* g_CategoryTree = nullptr;
+CButton* g_SearchButton = nullptr;
+CStatic* g_SaveStatusText = nullptr;
+CStatic* g_UpShelfStatusText = nullptr;
+CEdit* g_ItemCountEdit = nullptr;
+CEdit* g_UpShelfWaitEdit = nullptr;
+CEdit* g_TotalCountEdit = nullptr;
+HWND g_TaoBaoHwnd = nullptr;
+
+CButton* g_SyncStartButton = nullptr;
+CListCtrl* g_SyncList = nullptr;
+
+sqlite3* g_ItemDb = nullptr;

@@ -1,0 +1,62 @@
+#pragma once
+// State shared between the pages and their workers. The pages publish their
+// controls here in their OnInitDialog; workers reach the controls through
+// these pointers (control members are safe from any thread).
+#include <atomic>
+
+#include "platform/text/CString.h"
+#include "platform/thread/thread.h"
+#include "platform/ui/afxwin.h"
+
+struct sqlite3;
+
+// Messages the workers post to the pages.
+constexpr UINT WM_TAOBAO_WORKER_DONE = WM_USER + 102;
+constexpr UINT WM_SYNC_DONE = WM_USER + 104;
+
+// Notice banner (the main window).
+extern CString g_NoticeText;
+extern CString g_NoticeUrl;
+// The product title: caption of the program's own boxes, title, notice key.
+extern const CString g_SoftName;
+extern const CString g_Version;
+
+// Locks, unnamed and process-local. g_WorkMutex guards the row and page
+// counters of the download, the saves, batch listing, the duplicate finder
+// and the sync consumers; g_ParseRowMutex the parsers' row number;
+// g_ShopRowMutex and g_ResultMutex the sync producers' rows.
+extern CMutex g_ParseRowMutex;
+extern CMutex g_WorkMutex;
+extern CMutex g_ShopRowMutex;
+extern CMutex g_ResultMutex;
+
+// Seller-centre form state. Written on the UI thread before workers start.
+extern CString g_ListBodyTemplate;
+extern CString g_TbToken;
+extern CString g_ItemPageKind;
+extern CString g_XId;
+
+// The signed-in flag (0 or 1).
+extern std::atomic<BYTE> g_LoggedIn;
+// Set once by a re-load of the item database; never cleared.
+extern std::atomic<BYTE> g_ListFromDb;
+
+// Controls published by the item page.
+extern CListCtrl* g_ItemList;
+extern CComboBox* g_ItemSetCombo;
+extern CTreeCtrl* g_CategoryTree;
+extern CButton* g_SearchButton;
+extern CStatic* g_SaveStatusText;
+extern CStatic* g_UpShelfStatusText;
+extern CEdit* g_ItemCountEdit;
+extern CEdit* g_UpShelfWaitEdit;
+extern CEdit* g_TotalCountEdit;
+extern HWND g_TaoBaoHwnd;
+
+// Published by the sync page: its Start button is the sync workers' stop
+// signal (enabled = stopped); its result list.
+extern CButton* g_SyncStartButton;
+extern CListCtrl* g_SyncList;
+
+// The connection of the current save run, shared by its threads.
+extern sqlite3* g_ItemDb;
