@@ -48,11 +48,19 @@ class Backend {
   virtual void Navigate(CWebBrowserCtrl* browser, const CString& url) = 0;
   // Opens an address in the user's browser.
   virtual void OpenUrl(const CString& url) = 0;
+
+  // Shows a one-line status (the account status) on the main window's
+  // status bar. Any thread.
+  virtual void SetStatusText(const CString& text) { (void)text; }
 };
 
 // Installs the backend (before AfxWinMain / before any window exists).
 void SetBackend(std::unique_ptr<Backend> backend);
 // The backend in use; the headless one when none was installed.
 Backend& GetBackend();
+
+// The main window's status line: remembered here and shown by the backend.
+void SetStatusText(const CString& text);
+CString GetStatusText();
 
 }  // namespace ui
