@@ -20,6 +20,22 @@ TEST(CStringSearch, TrailByteIsNeverFoundAsAscii) {
   EXPECT_EQ(with_real.ReverseFind('\\'), with_real.GetLength() - 1);
 }
 
+TEST(CStringSearch, MatchesOnlyOnCharacterBoundaries) {
+  // "\xB1\xA6" (宝) straddles the two characters "\xA1\xB1" and "\xA6\xA1".
+  CString straddle("\xA1\xB1\xA6\xA1");
+  EXPECT_EQ(straddle.Find("\xB1\xA6"), -1);
+  CString real = straddle + "宝";
+  EXPECT_EQ(real.Find("宝"), 4);
+  // "AB" would begin on the trail byte of "\x81\x41".
+  CString trail = CString(kTrailLetterA) + "B";
+  EXPECT_EQ(trail.Find("AB"), -1);
+  EXPECT_EQ(trail.Find('B'), 2);
+  // A start inside a character moves on to the next character.
+  CString s = CString(kTrailBackslash) + "\\";
+  EXPECT_EQ(s.Find('\\', 1), 2);
+  EXPECT_EQ(s.Find('\\', 3), -1);
+}
+
 TEST(CStringSearch, FindFromStartAndSubstrings) {
   CString s("tracknick=abc; x=1; tracknick=def;");
   EXPECT_EQ(s.Find("tracknick="), 0);
