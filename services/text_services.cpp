@@ -22,8 +22,9 @@ namespace {
 // Walks the matches of `pattern` in a private copy of `text`: each search runs
 // on the rest behind the end of the previous whole match, as if that rest were
 // the whole text. `on_match` gets each match and returns false to stop.
-// A zero-length whole match at the start of the rest moves the walk on by one
-// character, so the same place is never searched twice.
+// After a zero-length whole match the walk goes on one character behind the
+// place it matched (two bytes for a GBK lead byte), so that no place is
+// searched again forever and no match is reported twice.
 template <typename OnMatch>
 void WalkMatches(const CString& text, const boost::regex& pattern, OnMatch on_match) {
   const std::string copy = text.str();
@@ -33,9 +34,9 @@ void WalkMatches(const CString& text, const boost::regex& pattern, OnMatch on_ma
   while (boost::regex_search(rest, end, match, pattern)) {
     if (!on_match(match)) return;
     const char* next = match[0].second;
-    if (next == rest) {
-      if (rest == end) return;
-      next += (IsGbkLeadByte(static_cast<unsigned char>(*rest)) && rest + 1 < end) ? 2 : 1;
+    if (match[0].first == next) {
+      if (next == end) return;
+      next += (IsGbkLeadByte(static_cast<unsigned char>(*next)) && next + 1 < end) ? 2 : 1;
     }
     rest = next;
   }

@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/thread/thread.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+TEST(CMutexTest, TimedLockRunsOutWhileAnotherThreadHoldsIt) {
+  CMutex mutex;
+  std::atomic<bool> held{false};
+  std::atomic<bool> release{false};
+  std::thread holder([&] {
+    ASSERT_TRUE(mutex.Lock());
+    held = true;
+    while (!release) std::this_thread::sleep_for(milliseconds(1));
+    mutex.Unlock();
+  });
+  while (!held) std::this_thread::sleep_for(milliseconds(1));
+
+  auto start = Clock::now();
+  EXPECT_FALSE(mutex.Lock(50));
+  EXPECT_GE(Clock::now() - start, milliseconds(45));
+  EXPECT_FALSE(mutex.Lock(0));
+
+  release = true;
+  EXPECT_TRUE(mutex.Lock(5000));
+  mutex.Unlock();
+  holder.join();
+}
+
+TEST(CMutexTest, WaitingAgainGetsTheLockOnceReleased) {
+  CMutex mutex;
+  ASSERT_TRUE(mutex.Lock());
+  std::thread releaser([&] {
+    std::this_thread::sleep_for(milliseconds(120));
+    mutex.Unlock();
+  });
+  auto start = Clock::now();
+  LockWaitingAgain(mutex, 20);  // runs out several times first
+  EXPECT_GE(Clock::now() - start, milliseconds(100));
+  mutex.Unlock();
+  releaser.join();
+}
+
+struct Shared {
+  CMutex mutex;
+  int next_row = 0;
+  int rows = 1000;
+  std::atomic<int> claimed{0};
+  std::atomic<int> started{0};
+};
+
+// The claim pattern of the program's workers: lock with a time-out, wait again
+// when it runs out, take the next row, unlock.
+UINT ClaimRows(LPVOID param) {
+  auto* s = static_cast<Shared*>(param);
+  s->started++;
+  for (;;) {
+    LockWaitingAgain(s->mutex, 50);
+    if (s->next_row >= s->rows) {
+      s->mutex.Unlock();
+      return 0;
+    }
+    s->next_row++;
+    s->mutex.Unlock();
+    s->claimed++;
+    Sleep(0);
+  }
+}
+
+TEST(AfxBeginThreadTest, FiftyWorkersStartAndAreAllWaitedFor) {
+  ASSERT_TRUE(worker_registry::WaitAll(milliseconds(5000)));
+  Shared shared;
+  for (int i = 0; i < 50; ++i) {
+    CWinThread* t = AfxBeginThread(ClaimRows, &shared);
+    ASSERT_NE(t, nullptr);
+  }
+  EXPECT_TRUE(worker_registry::WaitAll(milliseconds(20000)));
+  EXPECT_EQ(worker_registry::LiveCount(), 0);
+  EXPECT_EQ(shared.started.load(), 50);
+  EXPECT_EQ(shared.claimed.load(), 1000);  // every row once, none twice
+  EXPECT_EQ(shared.next_row, 1000);
+}
+
+UINT SleepAWhile(LPVOID param) {
+  Sleep(static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(param)));
+  return 0;
+}
+
+TEST(AfxBeginThreadTest, WaitAllReportsWorkersStillRunning) {
+  AfxBeginThread(SleepAWhile, reinterpret_cast<LPVOID>(std::uintptr_t{300}));
+  EXPECT_EQ(worker_registry::LiveCount(), 1);
+  EXPECT_FALSE(worker_registry::WaitAll(milliseconds(20)));
+  EXPECT_TRUE(worker_registry::WaitAll(milliseconds(5000)));
+  EXPECT_EQ(worker_registry::LiveCount(), 0);
+}
+
+TEST(SleepTest, SleepsAtLeastTheTimeAsked) {
+  auto start = Clock::now();
+  Sleep(30);
+  EXPECT_GE(Clock::now() - start, milliseconds(30));
+}
+
+}  // namespace
