@@ -5,15 +5,31 @@
 #include <thread>
 
 bool CMutex::Lock(DWORD timeout_ms) {
-  if (timeout_ms == INFINITE) {
-    mutex_.lock();
+  const std::thread::id me = std::this_thread::get_id();
+  std::unique_lock<std::mutex> lock(state_mutex_);
+  if (owner_ == me) {
+    ++count_;
     return true;
   }
-  return mutex_.try_lock_for(std::chrono::milliseconds(timeout_ms));
+  auto is_free = [this] { return count_ == 0; };
+  if (timeout_ms == INFINITE) {
+    released_.wait(lock, is_free);
+  } else if (!released_.wait_for(lock, std::chrono::milliseconds(timeout_ms), is_free)) {
+    return false;
+  }
+  owner_ = me;
+  count_ = 1;
+  return true;
 }
 
 bool CMutex::Unlock() {
-  mutex_.unlock();
+  {
+    std::lock_guard<std::mutex> lock(state_mutex_);
+    if (count_ == 0 || owner_ != std::this_thread::get_id()) return false;
+    if (--count_ > 0) return true;
+    owner_ = std::thread::id();
+  }
+  released_.notify_one();
   return true;
 }
 

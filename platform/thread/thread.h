@@ -3,12 +3,16 @@
 //
 // CMutex is unnamed and process-local. Lock(timeout) reports whether the lock
 // was taken; a caller whose wait ran out must not touch what the mutex guards
-// (the usual answer is to wait again). Not recursive.
+// (the usual answer is to wait again). As a Windows mutex, it is recursive: the
+// owning thread may lock it again and unlocks it as often; only the owner can
+// unlock it (Unlock by another thread returns false and changes nothing).
 //
 // Every thread started with AfxBeginThread is counted in a registry, so that
 // tests and the program's exit can wait until every worker has ended.
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "platform/types.h"
 
@@ -25,7 +29,13 @@ class CMutex {
   bool Unlock();
 
  private:
-  std::timed_mutex mutex_;
+  // A plain mutex and a condition variable rather than std::timed_mutex: its
+  // timed wait is invisible to ThreadSanitizer, which then reports every
+  // worker's claim as a race.
+  std::mutex state_mutex_;
+  std::condition_variable released_;
+  std::thread::id owner_;  // guarded by state_mutex_; empty when free
+  unsigned count_ = 0;     // guarded by state_mutex_
 };
 
 // Takes `mutex`, waiting again each time a timed wait of `timeout_ms` runs out.

@@ -36,16 +36,45 @@ TEST(CMutexTest, TimedLockRunsOutWhileAnotherThreadHoldsIt) {
 
 TEST(CMutexTest, WaitingAgainGetsTheLockOnceReleased) {
   CMutex mutex;
-  ASSERT_TRUE(mutex.Lock());
+  std::atomic<bool> held{false};
   std::thread releaser([&] {
+    mutex.Lock();
+    held = true;
     std::this_thread::sleep_for(milliseconds(120));
     mutex.Unlock();
   });
+  while (!held) std::this_thread::sleep_for(milliseconds(1));
   auto start = Clock::now();
   LockWaitingAgain(mutex, 20);  // runs out several times first
-  EXPECT_GE(Clock::now() - start, milliseconds(100));
+  EXPECT_GE(Clock::now() - start, milliseconds(60));
   mutex.Unlock();
   releaser.join();
+}
+
+TEST(CMutexTest, RecursiveForItsOwnerAndOnlyTheOwnerUnlocks) {
+  CMutex mutex;
+  ASSERT_TRUE(mutex.Lock(50));
+  ASSERT_TRUE(mutex.Lock(50));  // the owner again: no wait
+  std::atomic<int> step{0};
+  std::thread other([&] {
+    EXPECT_FALSE(mutex.Unlock());  // not the owner
+    EXPECT_FALSE(mutex.Lock(20));
+    step = 1;
+    while (step != 2) std::this_thread::sleep_for(milliseconds(1));
+    EXPECT_FALSE(mutex.Lock(20));  // still held once
+    step = 3;
+    while (step != 4) std::this_thread::sleep_for(milliseconds(1));
+    EXPECT_TRUE(mutex.Lock(5000));
+    EXPECT_TRUE(mutex.Unlock());
+  });
+  while (step != 1) std::this_thread::sleep_for(milliseconds(1));
+  EXPECT_TRUE(mutex.Unlock());
+  step = 2;
+  while (step != 3) std::this_thread::sleep_for(milliseconds(1));
+  EXPECT_TRUE(mutex.Unlock());
+  EXPECT_FALSE(mutex.Unlock());  // no longer held
+  step = 4;
+  other.join();
 }
 
 struct Shared {
