@@ -1,8 +1,12 @@
 #include "platform/thread/thread.h"
 
 #include <condition_variable>
+#include <cstdio>
+#include <exception>
 #include <memory>
 #include <thread>
+
+#include "platform/exception.h"
 
 bool CMutex::Lock(DWORD timeout_ms) {
   const std::thread::id me = std::this_thread::get_id();
@@ -64,7 +68,18 @@ CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int, UINT, DWORD, 
     handle->m_nThreadID = r.next_id++;
   }
   std::thread([proc, param, handle] {
-    proc(param);
+    // Workers catch what each pass can meet; anything that still escapes ends
+    // this worker only, never the program, and the registry still counts it.
+    try {
+      proc(param);
+    } catch (CException* e) {
+      e->Delete();
+      std::fputs("worker thread ended by an exception of the layer\n", stderr);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "worker thread ended by an exception: %s\n", e.what());
+    } catch (...) {
+      std::fputs("worker thread ended by an unknown exception\n", stderr);
+    }
     Registry& reg = TheRegistry();
     std::lock_guard<std::mutex> lock(reg.mutex);
     delete handle;

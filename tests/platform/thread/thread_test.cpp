@@ -2,8 +2,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <stdexcept>
 #include <thread>
 
+#include "platform/exception.h"
 #include "platform/thread/thread.h"
 
 namespace {
@@ -126,6 +128,18 @@ TEST(AfxBeginThreadTest, WaitAllReportsWorkersStillRunning) {
   AfxBeginThread(SleepAWhile, reinterpret_cast<LPVOID>(std::uintptr_t{300}));
   EXPECT_EQ(worker_registry::LiveCount(), 1);
   EXPECT_FALSE(worker_registry::WaitAll(milliseconds(20)));
+  EXPECT_TRUE(worker_registry::WaitAll(milliseconds(5000)));
+  EXPECT_EQ(worker_registry::LiveCount(), 0);
+}
+
+UINT Throws(LPVOID param) {
+  if (param) throw new CException;
+  throw std::runtime_error("too complex");
+}
+
+TEST(AfxBeginThreadTest, AnEscapingExceptionEndsOnlyThatWorker) {
+  AfxBeginThread(Throws, nullptr);
+  AfxBeginThread(Throws, reinterpret_cast<LPVOID>(1));
   EXPECT_TRUE(worker_registry::WaitAll(milliseconds(5000)));
   EXPECT_EQ(worker_registry::LiveCount(), 0);
 }
