@@ -16,9 +16,11 @@ class CWinApp : public CCmdTarget {
   CWnd* m_pMainWnd = nullptr;
   DWORD m_dwRestartManagerSupportFlags = 0;
   void SetRegistryKey(const char* key);
+  // The framework's help command; public so that a derived application's
+  // message map can name &CWinApp::OnHelp.
+  void OnHelp() {}
 
  protected:
-  void OnHelp() {}
   DECLARE_MESSAGE_MAP()
 };
 
@@ -53,7 +55,9 @@ int RunPending();
 // (UI thread). Returns whether `done()` held.
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 
-// Reports an exception that escaped a handler: an error box with its text.
+// Reports an exception that escaped a handler: an error box with its text,
+// the stop icon and the application name as caption. The caller still
+// Delete()s a CException.
 void ReportException(CException* e);
 void ReportException(const std::exception& e);
 

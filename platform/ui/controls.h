@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/ui/wnd.h"
@@ -160,6 +161,7 @@ struct TreeItem {
   std::uintptr_t data = 0;
   TreeItem* parent = nullptr;
   std::vector<std::unique_ptr<TreeItem>> children;
+  bool expanded = false;
 };
 
 class CTreeCtrl : public CWnd {
@@ -195,8 +197,10 @@ class CTreeCtrl : public CWnd {
 
  protected:
   void TakeStateFrom(CWnd& generic) override;
-  bool Owns(HTREEITEM item) const;
+  bool Owns(HTREEITEM item) const;  // under the lock
+  void Forget(const TreeItem* item);  // drops `item` and its subtree from live_
   TreeItem root_;
+  std::unordered_set<const TreeItem*> live_;  // every item of the tree
   TreeItem* selected_ = nullptr;
   std::uint64_t generation_ = 0;
 };

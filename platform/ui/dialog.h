@@ -39,6 +39,7 @@ class CDialog : public CWnd {
   CWnd* parent_at_construction_;
   const DialogTemplate* dlg_template_ = nullptr;
   bool modal_running_ = false;
+  bool in_backend_loop_ = false;  // the backend's RunModal is on the stack
   int modal_result_ = IDCANCEL;
   int base_x_ = 6, base_y_ = 13;  // dialog base units in pixels
   friend class CWnd;

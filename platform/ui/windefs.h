@@ -94,6 +94,10 @@ HTREEITEM const TVI_ROOT = reinterpret_cast<HTREEITEM>(static_cast<std::intptr_t
 HTREEITEM const TVI_FIRST = reinterpret_cast<HTREEITEM>(static_cast<std::intptr_t>(-0x0FFFF));
 HTREEITEM const TVI_LAST = reinterpret_cast<HTREEITEM>(static_cast<std::intptr_t>(-0x0FFFE));
 constexpr UINT TVGN_CARET = 0x0009;
+constexpr UINT TVE_COLLAPSE = 0x0001;
+constexpr UINT TVE_EXPAND = 0x0002;
+constexpr UINT TVE_TOGGLE = 0x0003;
+constexpr UINT TVC_BYMOUSE = 0x0001;
 
 // Pop-up menus.
 constexpr UINT TPM_LEFTALIGN = 0x0000;

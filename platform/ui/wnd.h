@@ -48,7 +48,7 @@ struct AFX_MSGMAP {
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                           \
   const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); }     \
   const AFX_MSGMAP* theClass::GetThisMessageMap() {                                     \
-    using ThisClass = theClass;                                                          \
+    using ThisClass [[maybe_unused]] = theClass;                                         \
     using TheBaseClass = baseClass;                                                      \
     static const AFX_MSGMAP_ENTRY entries[] = {
 #define END_MESSAGE_MAP()                                                   \
@@ -211,6 +211,13 @@ class CWnd : public CCmdTarget {
   void NotifyParentCommand(UINT code);
   LRESULT NotifyParent(NMHDR& header);
   const std::vector<CWnd*>& Children() const { return children_; }  // UI thread
+  // The window that owns a top-level dialog (null for a child window).
+  CWnd* GetOwner() const { return owner_; }
+  // Whether the backend was asked to make the window's widget.
+  bool IsRealized() const { return realized_.load(); }
+  // The control-colour query for `child`, asked of this window (its parent)
+  // through WM_CTLCOLOR (UI thread). `dc` gets the colours; null: defaults.
+  HBRUSH CtlColorFor(CWnd* child, CDC* dc);
   const ControlTemplate* Template() const { return template_; }
   // Pixel rectangle in the parent's client area.
   CRect Rect() const;
@@ -233,6 +240,10 @@ class CWnd : public CCmdTarget {
   void Changed(unsigned bits);
   void AttachHandle();
   void DetachFromParent();
+  // Ends the window state of this window and every child (UI thread): the
+  // handles die, generic controls are deleted, member controls stay as
+  // objects without a window.
+  void DestroyTree();
 
   mutable std::recursive_mutex lock_;  // guards the state below and in derived controls
   CString text_;
@@ -246,7 +257,8 @@ class CWnd : public CCmdTarget {
   std::vector<CWnd*> children_;                // UI thread
   std::vector<std::unique_ptr<CWnd>> owned_;   // generic controls made from a template
   const ControlTemplate* template_ = nullptr;
-  bool realized_ = false;
+  CWnd* owner_ = nullptr;             // top-level dialogs: the owner window
+  std::atomic<bool> realized_{false};  // read by Changed() on any thread
   friend class CDialog;
   friend class CDataExchange;
   friend void RealizeTree(CWnd* w);
@@ -254,6 +266,10 @@ class CWnd : public CCmdTarget {
 
 // Posts to a window by handle (any thread).
 BOOL PostMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+
+// Marks `w` and its children realized and asks the backend to make their
+// widgets (UI thread). Dialogs call it when their tree is complete.
+void RealizeTree(CWnd* w);
 
 // ---- data exchange ----------------------------------------------------------
 

@@ -4,12 +4,16 @@
 // from scripts, and read back what was shown.
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 #include "platform/ui/backend.h"
 
 namespace ui::headless {
+
+// The backend object; GetBackend() installs one when no other was set.
+std::unique_ptr<Backend> MakeBackend();
 
 struct MessageBoxRecord {
   CString text;     // GBK

@@ -1,0 +1,143 @@
+// The application object, message boxes, error reports and the shell's
+// "open this address".
+#include "platform/ui/app.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <climits>
+
+#include "platform/text/codepage.h"
+#include "platform/thread/thread.h"
+#include "platform/ui/backend.h"
+#include "platform/ui/internal.h"
+
+namespace {
+
+std::atomic<CWinApp*> g_app{nullptr};
+
+// The executable's file name without its extension, as GBK.
+CString ExecutableName() {
+  static const CString name = [] {
+    char path[PATH_MAX + 1];
+    ssize_t n = ::readlink("/proc/self/exe", path, PATH_MAX);
+    if (n <= 0) return CString();
+    std::string file(path, static_cast<size_t>(n));
+    size_t slash = file.rfind('/');
+    if (slash != std::string::npos) file.erase(0, slash + 1);
+    size_t dot = file.rfind('.');
+    if (dot != std::string::npos && dot > 0) file.erase(dot);
+    return CString(Utf8ToGbk(file));
+  }();
+  return name;
+}
+
+}  // namespace
+
+// ---- the application ------------------------------------------------------------
+
+BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
+END_MESSAGE_MAP()
+
+static CString& AppNameSlot() {
+  static CString* name = new CString;
+  return *name;
+}
+
+CWinApp::CWinApp(const char* app_name) {
+  if (app_name != nullptr && *app_name != '\0') AppNameSlot() = app_name;
+  g_app.store(this);
+}
+
+CWinApp::~CWinApp() {
+  CWinApp* self = this;
+  g_app.compare_exchange_strong(self, nullptr);
+}
+
+BOOL CWinApp::InitInstance() { return TRUE; }
+
+int CWinApp::ExitInstance() { return 0; }
+
+void CWinApp::SetRegistryKey(const char*) {
+  // Nothing of the program is kept in a registry here.
+}
+
+CWinApp* AfxGetApp() { return g_app.load(); }
+
+CString AfxGetAppName() {
+  const CString& given = AppNameSlot();
+  return given.IsEmpty() ? ExecutableName() : given;
+}
+
+int AfxWinMain() {
+  ui::SetUiThread();
+  ui::GetBackend();
+  CWinApp* app = AfxGetApp();
+  if (app == nullptr) return -1;
+  int code = -1;
+  ui::detail::CallReporting([&] {
+    if (app->InitInstance()) {
+      // No message loop of the program's own: the queue runs while the main
+      // window lives.
+      CWnd* main = app->m_pMainWnd;
+      HWND h = main != nullptr ? main->m_hWnd : nullptr;
+      while (h != nullptr && CWnd::FromHandle(h) != nullptr) {
+        ui::PumpUntil([h] { return CWnd::FromHandle(h) == nullptr; }, std::chrono::hours(1));
+      }
+    }
+    code = app->ExitInstance();
+  });
+  // Workers may still post or wait for the UI thread on their way out.
+  ui::PumpUntil([] { return worker_registry::LiveCount() == 0; }, std::chrono::seconds(10));
+  return code;
+}
+
+// ---- message boxes ------------------------------------------------------------------
+
+namespace ui::detail {
+
+int ShowMessageBox(HWND owner, const CString& text, const CString& caption, UINT type) {
+  return RunOnUiThread([owner, &text, &caption, type] {
+    return GetBackend().MessageBox(CWnd::FromHandle(owner), text, caption, type);
+  });
+}
+
+void ReportUnknownException() { AfxMessageBox("未知错误。", MB_ICONSTOP); }
+
+}  // namespace ui::detail
+
+int AfxMessageBox(const char* text, UINT type, UINT) {
+  CWinApp* app = AfxGetApp();
+  HWND owner = app != nullptr && app->m_pMainWnd != nullptr ? app->m_pMainWnd->m_hWnd : nullptr;
+  return ui::detail::ShowMessageBox(owner, text, AfxGetAppName(), type);
+}
+
+int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
+  return ui::detail::ShowMessageBox(owner, text, caption != nullptr ? caption : "错误", type);
+}
+
+namespace ui {
+
+void ReportException(CException* e) {
+  char text[1024] = "";
+  if (e == nullptr || !e->GetErrorMessage(text, sizeof text)) {
+    AfxMessageBox("未知错误。", MB_ICONSTOP);
+    return;
+  }
+  AfxMessageBox(text, MB_ICONSTOP);
+}
+
+void ReportException(const std::exception& e) {
+  const char* what = e.what();
+  AfxMessageBox(what != nullptr && *what != '\0' ? what : "未知错误。", MB_ICONSTOP);
+}
+
+}  // namespace ui
+
+// ---- the shell --------------------------------------------------------------------
+
+std::intptr_t ShellExecuteA(HWND, const char*, const char* file, const char*, const char*, int) {
+  if (file == nullptr || *file == '\0') return 2;  // ERROR_FILE_NOT_FOUND
+  ui::GetBackend().OpenUrl(file);
+  return 42;  // above 32: success
+}
