@@ -6,10 +6,6 @@
 
 namespace {
 
-struct Info {
-  CString id;
-};
-
 TEST(CArrayTest, GrowInsertRemove) {
   CArray<int, int> a;
   EXPECT_TRUE(a.IsEmpty());
@@ -31,16 +27,6 @@ TEST(CArrayTest, GrowInsertRemove) {
   EXPECT_EQ(a.GetUpperBound(), 3);
   a.RemoveAll();
   EXPECT_EQ(a.GetSize(), 0);
-}
-
-TEST(CArrayTest, HoldsPointersItDoesNotOwn) {
-  CArray<Info*, Info*> a;
-  Info one{"1"}, two{"2"};
-  a.Add(&one);
-  a.Add(&two);
-  EXPECT_EQ(a[1]->id, "2");
-  a.RemoveAll();
-  EXPECT_EQ(two.id, "2");
 }
 
 using TextMap = CMap<CString, LPCTSTR, CString, LPCTSTR>;

@@ -144,10 +144,4 @@ TEST(AfxBeginThreadTest, AnEscapingExceptionEndsOnlyThatWorker) {
   EXPECT_EQ(worker_registry::LiveCount(), 0);
 }
 
-TEST(SleepTest, SleepsAtLeastTheTimeAsked) {
-  auto start = Clock::now();
-  Sleep(30);
-  EXPECT_GE(Clock::now() - start, milliseconds(30));
-}
-
 }  // namespace
