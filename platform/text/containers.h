@@ -70,7 +70,7 @@ struct CMapHash {
 };
 
 // A hash map. References to values stay valid until their key is removed.
-// The walk order (GetStartPosition / GetNextAssoc) is unspecified, as in the
+// The walk order (GetStartPosition / GetNextAssoc) is not fixed, as in the
 // class library.
 template <typename KEY, typename ARG_KEY, typename VALUE, typename ARG_VALUE>
 class CMap {

@@ -78,7 +78,7 @@ TEST(RegexAllToArrayTest, EveryNonEmptyGroupInMatchOrderThenGroupOrder) {
   EXPECT_EQ(AllOf("<1|2> <3|4>", "<(\\d)\\|(\\d)>"), (Strings{"1", "2", "3", "4"}));
   EXPECT_EQ(AllOf("<1|> <|4>", "<(\\d?)\\|(\\d?)>"), (Strings{"1", "4"}));
   EXPECT_EQ(AllOf("nothing here", "(\\d)"), Strings{});
-  // The item-list chunks: pieces between consecutive markers.
+  // The item-list chunks: fields between consecutive markers.
   EXPECT_EQ(AllOf("a,itemsCaoTaMab,itemsCaoTaMa", "(.*?)CaoTaMa{1}"),
             (Strings{"a,items", "b,items"}));
   // A first field that is not digits is matched from its comma on, empty.
@@ -278,7 +278,7 @@ class LogTest : public ProgramFolder {
 };
 
 // Splits the log's bytes at the zero bytes.
-std::vector<std::string> Pieces(const std::string& bytes) {
+std::vector<std::string> SplitAtZeros(const std::string& bytes) {
   std::vector<std::string> out;
   size_t pos = 0;
   while (pos < bytes.size()) {
@@ -303,19 +303,19 @@ TEST_F(LogTest, TwoEntriesOneDayByteForByte) {
   std::string name = fs::exists(dir_ + "/Log/" + day_before + ".txt") ? day_before : day_after;
   std::ifstream in(dir_ + "/Log/" + name + ".txt", std::ios::binary);
   std::string bytes(std::istreambuf_iterator<char>(in), {});
-  std::vector<std::string> pieces = Pieces(bytes);
-  ASSERT_EQ(pieces.size(), 4u) << bytes;
-  EXPECT_EQ(pieces[0], "C:\\Data\\地区.txt[不存在]");
-  EXPECT_EQ(pieces[2], "second");
+  std::vector<std::string> fields = SplitAtZeros(bytes);
+  ASSERT_EQ(fields.size(), 4u) << bytes;
+  EXPECT_EQ(fields[0], "C:\\Data\\地区.txt[不存在]");
+  EXPECT_EQ(fields[2], "second");
   // "--%Y年%m月%d日 %X\r\n\r\n" in GBK, %X as HH:MM:SS.
   boost::regex stamp("--(\\d{4})\xC4\xEA(\\d\\d)\xD4\xC2(\\d\\d)\xC8\xD5 \\d\\d:\\d\\d:\\d\\d\r\n\r\n");
   for (int i : {1, 3}) {
     boost::smatch m;
-    ASSERT_TRUE(boost::regex_match(pieces[i], m, stamp)) << pieces[i];
+    ASSERT_TRUE(boost::regex_match(fields[i], m, stamp)) << fields[i];
     EXPECT_EQ(m[1].str() + m[2].str() + m[3].str(), name);
   }
-  EXPECT_EQ(bytes.size(), pieces[0].size() + pieces[1].size() + pieces[2].size() +
-                              pieces[3].size() + 4);
+  EXPECT_EQ(bytes.size(), fields[0].size() + fields[1].size() + fields[2].size() +
+                              fields[3].size() + 4);
 }
 
 TEST_F(LogTest, AppendsBehindWhatIsThere) {
