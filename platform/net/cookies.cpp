@@ -1,0 +1,233 @@
+#include "platform/net/cookies.h"
+
+#include <curl/curl.h>
+#include <strings.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+
+#include "platform/net/curl_share.h"
+#include "platform/net/internet.h"
+
+using namespace netlayer;
+
+namespace {
+
+std::string Lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+std::string Trim(std::string_view text) {
+  size_t first = 0, last = text.size();
+  while (first < last && (text[first] == ' ' || text[first] == '\t')) ++first;
+  while (last > first && (text[last - 1] == ' ' || text[last - 1] == '\t')) --last;
+  return std::string(text.substr(first, last - first));
+}
+
+// A field of curl's cookie file line may hold neither a TAB nor a line end.
+bool FitsLine(const std::string& text) {
+  for (unsigned char c : text) {
+    if (c < 0x20 || c == 0x7F) return false;
+  }
+  return true;
+}
+
+std::vector<std::string> SplitTabs(const std::string& line) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  while (true) {
+    size_t tab = line.find('\t', start);
+    fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+    if (tab == std::string::npos) break;
+    start = tab + 1;
+  }
+  return fields;
+}
+
+// The host (lowercase) and path of a URL; false when it has no host.
+bool HostAndPath(LPCSTR url, std::string& host, std::string& path, bool& secure) {
+  DWORD service = 0;
+  CString server, object;
+  INTERNET_PORT port = 0;
+  if (!AfxParseURL(url, service, server, object, port) || server.IsEmpty()) return false;
+  host = Lower(server.str());
+  path = object.str();
+  size_t cut = path.find_first_of("?#");
+  if (cut != std::string::npos) path.resize(cut);
+  if (path.empty()) path = "/";
+  secure = service == AFX_INET_SERVICE_HTTPS;
+  return true;
+}
+
+bool DomainMatches(const CookieRecord& cookie, const std::string& host) {
+  std::string domain = Lower(cookie.domain);
+  if (!domain.empty() && domain.front() == '.') {
+    domain.erase(0, 1);
+    if (host == domain) return true;
+    return host.size() > domain.size() &&
+           host.compare(host.size() - domain.size(), domain.size(), domain) == 0 &&
+           host[host.size() - domain.size() - 1] == '.';
+  }
+  return host == domain;
+}
+
+bool PathMatches(const std::string& cookie_path, const std::string& path) {
+  if (cookie_path.empty() || cookie_path == "/") return true;
+  if (path.compare(0, cookie_path.size(), cookie_path) != 0) return false;
+  return path.size() == cookie_path.size() || cookie_path.back() == '/' ||
+         path[cookie_path.size()] == '/';
+}
+
+}  // namespace
+
+bool AddCookieToStore(const CookieRecord& cookie) {
+  std::string domain = Lower(cookie.domain);
+  if (cookie.name.empty() || domain.empty() || domain == "." || !FitsLine(cookie.name) ||
+      !FitsLine(cookie.value) || !FitsLine(domain) || !FitsLine(cookie.path) ||
+      cookie.name.find('=') != std::string::npos || cookie.name.find(';') != std::string::npos ||
+      cookie.value.find(';') != std::string::npos) {
+    return false;
+  }
+  std::string path = cookie.path.empty() || cookie.path.front() != '/' ? "/" : cookie.path;
+  bool tail = domain.front() == '.';
+  // curl's cookie file format: domain, tail match, path, secure, expiry,
+  // name, value; "#HttpOnly_" in front of the domain marks HttpOnly.
+  std::string line = (cookie.http_only ? "#HttpOnly_" : "") + domain + "\t" +
+                     (tail ? "TRUE" : "FALSE") + "\t" + path + "\t" +
+                     (cookie.secure ? "TRUE" : "FALSE") + "\t" +
+                     std::to_string(cookie.expires > 0 ? cookie.expires : 0) + "\t" + cookie.name +
+                     "\t" + cookie.value;
+  CURL* handle = NewSharedHandle();
+  if (!handle) return false;
+  CURLcode result = curl_easy_setopt(handle, CURLOPT_COOKIELIST, line.c_str());
+  curl_easy_cleanup(handle);
+  return result == CURLE_OK;
+}
+
+std::vector<CookieRecord> ListCookieStore() {
+  std::vector<CookieRecord> cookies;
+  CURL* handle = NewSharedHandle();
+  if (!handle) return cookies;
+  curl_slist* list = nullptr;
+  curl_easy_getinfo(handle, CURLINFO_COOKIELIST, &list);
+  long long now = static_cast<long long>(std::time(nullptr));
+  for (curl_slist* item = list; item; item = item->next) {
+    std::string line = item->data;
+    CookieRecord cookie;
+    const char kHttpOnly[] = "#HttpOnly_";
+    if (line.compare(0, sizeof(kHttpOnly) - 1, kHttpOnly) == 0) {
+      cookie.http_only = true;
+      line.erase(0, sizeof(kHttpOnly) - 1);
+    }
+    std::vector<std::string> fields = SplitTabs(line);
+    if (fields.size() < 6) continue;
+    bool tail = fields[1] == "TRUE";
+    cookie.domain = fields[0];
+    if (tail && (cookie.domain.empty() || cookie.domain.front() != '.'))
+      cookie.domain.insert(cookie.domain.begin(), '.');
+    if (!tail && !cookie.domain.empty() && cookie.domain.front() == '.')
+      cookie.domain.erase(0, 1);
+    cookie.path = fields[2];
+    cookie.secure = fields[3] == "TRUE";
+    cookie.expires = std::strtoll(fields[4].c_str(), nullptr, 10);
+    cookie.name = fields[5];
+    cookie.value = fields.size() > 6 ? fields[6] : std::string();
+    if (cookie.expires > 0 && cookie.expires <= now) continue;
+    cookies.push_back(std::move(cookie));
+  }
+  curl_slist_free_all(list);
+  curl_easy_cleanup(handle);
+  return cookies;
+}
+
+void ClearCookieStore() {
+  CURL* handle = NewSharedHandle();
+  if (!handle) return;
+  curl_easy_setopt(handle, CURLOPT_COOKIELIST, "ALL");
+  curl_easy_cleanup(handle);
+}
+
+BOOL InternetSetCookieA(LPCSTR url, LPCSTR name, LPCSTR data) {
+  std::string host, path;
+  bool secure = false;
+  if (!HostAndPath(url, host, path, secure)) {
+    SetLastError(ERROR_INTERNET_INVALID_URL);
+    return FALSE;
+  }
+  std::vector<CookieRecord> cookies;
+  if (name && *name) {
+    CookieRecord cookie;
+    cookie.name = name;
+    cookie.value = data ? data : "";
+    cookies.push_back(cookie);
+  } else {
+    std::string_view text = data ? data : "";
+    while (!text.empty()) {
+      size_t semicolon = text.find(';');
+      std::string pair = Trim(text.substr(0, semicolon));
+      text = semicolon == std::string_view::npos ? std::string_view() : text.substr(semicolon + 1);
+      size_t equals = pair.find('=');
+      if (equals == std::string::npos || equals == 0) continue;
+      CookieRecord cookie;
+      cookie.name = Trim(std::string_view(pair).substr(0, equals));
+      cookie.value = Trim(std::string_view(pair).substr(equals + 1));
+      cookies.push_back(cookie);
+    }
+  }
+  BOOL any = FALSE;
+  for (CookieRecord& cookie : cookies) {
+    cookie.domain = host;
+    if (AddCookieToStore(cookie)) any = TRUE;
+  }
+  if (!any) SetLastError(87);  // ERROR_INVALID_PARAMETER
+  return any;
+}
+
+BOOL InternetGetCookieExA(LPCSTR url, LPCSTR name, LPSTR data, DWORD* size, DWORD flags,
+                          LPVOID reserved) {
+  (void)reserved;
+  std::string host, path;
+  bool secure = false;
+  if (!size || !HostAndPath(url, host, path, secure)) {
+    SetLastError(87);
+    return FALSE;
+  }
+  std::vector<CookieRecord> matching;
+  for (CookieRecord& cookie : ListCookieStore()) {
+    if (!DomainMatches(cookie, host) || !PathMatches(cookie.path, path)) continue;
+    if (cookie.secure && !secure) continue;
+    if (cookie.http_only && !(flags & INTERNET_COOKIE_HTTPONLY)) continue;
+    if (name && *name && cookie.name != name) continue;
+    matching.push_back(std::move(cookie));
+  }
+  if (matching.empty()) {
+    SetLastError(ERROR_NO_MORE_ITEMS);
+    return FALSE;
+  }
+  std::stable_sort(matching.begin(), matching.end(),
+                   [](const CookieRecord& a, const CookieRecord& b) {
+                     return a.path.size() > b.path.size();
+                   });
+  std::string text;
+  for (const CookieRecord& cookie : matching) {
+    if (!text.empty()) text += "; ";
+    text += cookie.name + "=" + cookie.value;
+  }
+  DWORD needed = static_cast<DWORD>(text.size() + 1);
+  if (!data) {
+    *size = needed;
+    return TRUE;
+  }
+  if (*size < needed) {
+    *size = needed;
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  std::memcpy(data, text.c_str(), needed);
+  *size = needed;
+  return TRUE;
+}

@@ -1,0 +1,49 @@
+#pragma once
+// The process-wide cookie store that every request of platform/net/internet.h
+// reads and fills, and that the sign-in browser hands its cookies to.
+// Thread-safe: the store is locked inside for each call.
+#include <string>
+#include <vector>
+
+#include "platform/types.h"
+
+constexpr DWORD INTERNET_COOKIE_HTTPONLY = 0x00002000;
+
+// Sets cookies for the host of `url` (host only, path "/", for the session).
+// `name` null or empty: `data` is a cookie text "a=1; b=2" and each pair is
+// one cookie; otherwise the cookie is `name`=`data`. FALSE for a URL without
+// a host or when no cookie could be set.
+BOOL InternetSetCookieA(LPCSTR url, LPCSTR name, LPCSTR data);
+
+// Every cookie that a request to `url` would carry, as "a=1; b=2" (longest
+// path first), HttpOnly ones only with INTERNET_COOKIE_HTTPONLY in `flags`;
+// only those called `name` when it is given. `*size` is the buffer's size in
+// bytes; on return the text's length with its zero. FALSE, with `data` left
+// as it was, when the text does not fit (last error
+// ERROR_INSUFFICIENT_BUFFER) or when no cookie matches (ERROR_NO_MORE_ITEMS).
+// `data` null asks for the size only.
+BOOL InternetGetCookieExA(LPCSTR url, LPCSTR name, LPSTR data, DWORD* size, DWORD flags,
+                          LPVOID reserved);
+
+struct CookieRecord {
+  std::string name;
+  std::string value;
+  // "www.example.com": that host only; ".example.com": example.com and every
+  // host under it.
+  std::string domain;
+  std::string path = "/";
+  bool secure = false;
+  bool http_only = false;
+  long long expires = 0;  // seconds since 1970; 0 for a session cookie
+};
+
+// Puts one cookie into the store, replacing one of the same name, domain and
+// path. FALSE when the record cannot be a cookie (no name or domain, control
+// characters). For the sign-in browser.
+bool AddCookieToStore(const CookieRecord& cookie);
+
+// Every cookie in the store, expired ones left out.
+std::vector<CookieRecord> ListCookieStore();
+
+// Empties the store.
+void ClearCookieStore();

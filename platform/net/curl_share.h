@@ -1,0 +1,33 @@
+#pragma once
+// Inside the net layer only: the process-wide curl state.
+#include <curl/curl.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/types.h"
+
+namespace netlayer {
+
+// The share handle that holds the cookie store, the DNS cache and the TLS
+// session cache for every easy handle of the process. Created on first use
+// (after curl's global initialisation) and kept until the process ends, so a
+// worker still running at exit never meets a freed store. Its lock callbacks
+// take one mutex per kind of data.
+CURLSH* Share();
+
+// A new easy handle attached to the share, with the cookie engine on.
+// Null when curl cannot make one.
+CURL* NewSharedHandle();
+
+// The trusted CA certificates as one PEM blob (system bundle plus the extra
+// file), or null when only the system's store is trusted.
+std::shared_ptr<const std::string> ExtraCaBlob();
+
+// The Windows error number for a curl failure of `handle`.
+DWORD MapCurlError(CURLcode code, CURL* handle);
+
+// The executable's file name without its extension.
+const std::string& ApplicationName();
+
+}  // namespace netlayer

@@ -1,0 +1,397 @@
+#include "tests/sites/seller_centre.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <mutex>
+#include <random>
+#include <thread>
+
+namespace sites {
+
+const double kBlockBoundsForTests[21] = {0,  8,  14, 17, 20, 23, 26, 29, 32, 35, 38,
+                                         41, 44, 47, 50, 60, 70, 80, 90, 100, 200};
+
+struct SellerCentre::State {
+  mutable std::mutex mutex;  // guards everything below
+  Marketplace* market = nullptr;
+  std::vector<ShopItem> items;
+  int rows_per_page = 20;
+  std::string token;
+  std::string x_id;
+  bool token_input = true;
+  bool x_id_input = true;
+  int expire_after = -1;  // list pages left before the session ends; -1 never
+  bool expired = false;
+  std::chrono::milliseconds delay{0};
+  int cut_every = 0;
+  int list_posts = 0;
+  std::vector<ListRequest> requests;
+  std::vector<std::string> cut_ids;
+
+  bool SignedIn(const SiteRequest& request) const {
+    if (expired) return false;
+    return market == nullptr || market->IsSignedIn(request);
+  }
+};
+
+namespace {
+
+const char kGbkHtml[] = "text/html; charset=GBK";
+const char kEndText[] = "没有找到符合条件的宝贝！";
+
+std::string Page(const std::string& title, const std::string& body) {
+  return "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n<meta charset=\"gbk\">\r\n<title>" + title +
+         "</title>\r\n</head>\r\n<body>\r\n" + body + "\r\n</body>\r\n</html>\r\n";
+}
+
+std::string SignInPage() {
+  return Page("淘宝网 - 登录",
+              "<div class=\"login\"><h2>亲，请登录</h2>\r\n<form action=\"/\">"
+              "<input name=\"TPL_username\" type=\"text\"></form></div>");
+}
+
+std::string HexId(std::mt19937_64& random) {
+  char text[17];
+  std::snprintf(text, sizeof(text), "%016llx", static_cast<unsigned long long>(random()));
+  return text;
+}
+
+int FromHex(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string Decode(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '+') {
+      out += ' ';
+    } else if (c == '%' && i + 2 < text.size() && FromHex(text[i + 1]) >= 0 &&
+               FromHex(text[i + 2]) >= 0) {
+      out += static_cast<char>(FromHex(text[i + 1]) * 16 + FromHex(text[i + 2]));
+      i += 2;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// A price bound as the form sends it; empty or not a number: no bound.
+bool ParseBound(const std::string& text, double& value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  value = std::strtod(text.c_str(), &end);
+  return end && *end == '\0';
+}
+
+std::string RowBlock(const ShopItem& item, bool on_sale) {
+  std::string start;
+  if (item.fault == RowFault::kNoStart) {
+    start = on_sale ? "<tr class=\"goods-old \">" : "<tr class=\"goods-old\">";
+  } else if (item.fault == RowFault::kUpperCase) {
+    start = on_sale ? "<TR CLASS=\"GOODS-SID \">" : "<TR CLASS=\"GOODS-SID\">";
+  } else {
+    start = on_sale ? "<tr class=\"goods-sid \">" : "<tr class=\"goods-sid\">";
+  }
+  std::string id_part;
+  if (item.fault != RowFault::kNoId) {
+    id_part = on_sale ? "<input id = \"selectedIds:" + item.id +
+                            "\" type=\"checkbox\" name=\"selectedIds\" value=\"" + item.id + "\">"
+                      : "<input type=\"checkbox\" class=\"J_Check\" itemIds=\"" + item.id + "\">";
+  }
+  std::string price_part = item.fault == RowFault::kNoPrice
+                               ? "<span class=\"price\">" + item.price + "</span>"
+                               : "<span class=\"price\" data-price=\"" + item.price + "\">" +
+                                     item.price + "</span>";
+  return start + "\r\n<td class=\"check\">" + id_part +
+         "</td>\r\n<td class=\"title\"><a href=\"//item.taobao.com/item.htm?id=" + item.id +
+         "\" target=\"_blank\">" + item.title + "</a>\r\n<p class=\"code\">商家编码：" + item.code +
+         "</p></td>\r\n<td>" + price_part +
+         "</td>\r\n<td class=\"op\"><a href=\"#\" class=\"J_Copy\">复制链接</a></td>\r\n</tr>\r\n";
+}
+
+std::string ListPage(const std::string& total_text, const std::string& rows, bool end_text) {
+  std::string body = "<div class=\"goods-manager\">\r\n<ul class=\"pagination\"><li>共有" +
+                     total_text + "条记录 </li></ul>\r\n";
+  if (end_text) {
+    body += "<div class=\"no-result\">";
+    body += kEndText;
+    body += "</div>\r\n";
+  } else {
+    body += "<table class=\"goods-list\">\r\n" + rows + "</table>\r\n";
+  }
+  body += "</div>";
+  return Page("宝贝管理", body);
+}
+
+bool InSet(const ShopItem& item, bool on_sale, const std::string& status) {
+  if (item.on_sale != on_sale) return false;
+  if (on_sale || status.empty() || status == "inStock") return true;
+  return item.status == status;
+}
+
+}  // namespace
+
+std::string ListRequest::Field(const std::string& name) const {
+  for (const auto& [key, value] : fields) {
+    if (key == name) return value;
+  }
+  return std::string();
+}
+
+bool ListRequest::Has(const std::string& name) const {
+  for (const auto& field : fields) {
+    if (field.first == name) return true;
+  }
+  return false;
+}
+
+std::vector<std::pair<std::string, std::string>> ParseFormBody(const std::string& body) {
+  std::vector<std::pair<std::string, std::string>> fields;
+  size_t at = 0;
+  while (at < body.size()) {
+    size_t end = body.find('&', at);
+    if (end == std::string::npos) end = body.size();
+    std::string pair = body.substr(at, end - at);
+    at = end + 1;
+    if (pair.empty()) continue;
+    size_t equals = pair.find('=');
+    if (equals == std::string::npos) {
+      fields.emplace_back(Decode(pair), std::string());
+    } else {
+      fields.emplace_back(Decode(pair.substr(0, equals)), Decode(pair.substr(equals + 1)));
+    }
+  }
+  return fields;
+}
+
+std::vector<ShopItem> GenerateShop(const ShopOptions& options) {
+  std::vector<ShopItem> items;
+  items.reserve(static_cast<size_t>(std::max(options.count, 0)));
+  std::mt19937 random(12345);
+  const RowFault faults[] = {RowFault::kShortCode, RowFault::kLongCode, RowFault::kNoPrice,
+                             RowFault::kNoId,      RowFault::kUpperCase, RowFault::kNoStart};
+  int fault_turn = 0;
+  for (int i = 0; i < options.count; ++i) {
+    ShopItem item;
+    item.id = std::to_string(options.first_id + static_cast<std::uint64_t>(i));
+    item.code = std::to_string(options.first_code + i);
+    const int block = i % 20;
+    const double low = kBlockBoundsForTests[block];
+    const double high = kBlockBoundsForTests[block + 1];
+    // Whole cents strictly inside the block.
+    const int low_cents = static_cast<int>(low * 100) + 1;
+    const int high_cents = static_cast<int>(high * 100) - 1;
+    int cents = low_cents + static_cast<int>(random() % static_cast<unsigned>(high_cents - low_cents + 1));
+    if (options.on_bound_every > 0 && i % options.on_bound_every == options.on_bound_every - 1) {
+      cents = static_cast<int>(kBlockBoundsForTests[1 + block % 19] * 100);
+    }
+    char price[32];
+    std::snprintf(price, sizeof(price), "%.2f", cents / 100.0);
+    item.price = price;
+    item.on_sale = options.on_sale;
+    item.status = options.status;
+    item.title = "图书第" + std::to_string(i) + "号";
+    item.category = options.category;
+    if (options.malformed_every > 0 && i % options.malformed_every == options.malformed_every - 1) {
+      item.fault = faults[fault_turn++ % 6];
+      if (item.fault == RowFault::kShortCode) item.code = item.code.substr(0, 3);
+      if (item.fault == RowFault::kLongCode) item.code = "9787" + item.code.substr(0, 8);
+    }
+    items.push_back(std::move(item));
+  }
+  return items;
+}
+
+SellerCentre::SellerCentre(SiteServer& server, Marketplace* market)
+    : state_(std::make_shared<State>()) {
+  std::mt19937_64 random{std::random_device{}()};
+  state_->market = market;
+  state_->token = "tk" + HexId(random);
+  state_->x_id = "x" + HexId(random);
+  std::shared_ptr<State> state = state_;
+
+  server.Route("GET", "/auction/merchandise/auction_list\\.htm",
+               [state](const SiteRequest& request, httplib::Response& response) {
+                 std::lock_guard<std::mutex> lock(state->mutex);
+                 if (!state->SignedIn(request)) {
+                   response.set_content(SignInPage(), kGbkHtml);
+                   return;
+                 }
+                 std::string body = "<form id=\"J_GoodsForm\" method=\"post\">\r\n";
+                 if (state->token_input) {
+                   body += "<input name='_tb_token_' type='hidden' value='" + state->token + "'>\r\n";
+                 }
+                 if (state->x_id_input) {
+                   body += "<input type=hidden name=\"x_id\" value=\"" + state->x_id + "\">\r\n";
+                 }
+                 body += "</form>\r\n<h3>仓库中的宝贝</h3>";
+                 response.set_content(Page("宝贝管理", body), kGbkHtml);
+               });
+
+  server.Route("POST", "/auction/merchandise/auction_list\\.htm",
+               [state, &server](const SiteRequest& request, httplib::Response& response) {
+                 ListRequest record;
+                 record.type = request.http.get_param_value("type");
+                 record.body = request.http.body;
+                 record.fields = ParseFormBody(request.http.body);
+                 const bool counting = request.http.body.empty();
+                 const bool on_sale = record.type == "11";
+
+                 std::chrono::milliseconds delay{0};
+                 bool cut = false;
+                 std::string reply;
+                 {
+                   std::lock_guard<std::mutex> lock(state->mutex);
+                   if (!counting) {
+                     ++state->list_posts;
+                     delay = state->delay;
+                     cut = state->cut_every > 0 && state->list_posts % state->cut_every == 0;
+                     if (state->expire_after == 0 && !state->expired) {
+                       state->expired = true;
+                       if (state->market) state->market->ExpireSessions();
+                     }
+                     if (state->expire_after > 0) --state->expire_after;
+                   }
+                   record.signed_in = state->SignedIn(request);
+                   record.cut = cut;
+                   if (!record.signed_in) {
+                     reply = SignInPage();
+                   } else if (!counting && record.Field("_tb_token_") != state->token) {
+                     reply = Page("出错了", "<p>非法请求，请刷新页面后重试。</p>");
+                   } else {
+                     int page = 1;
+                     if (!counting) page = std::atoi(record.Field("page").c_str());
+                     double low = 0, high = 0;
+                     const bool has_low = ParseBound(record.Field("startPrice"), low);
+                     const bool has_high = ParseBound(record.Field("endPrice"), high);
+                     const std::string status = record.Field("status");
+                     const std::string keyword = record.Field("searchKeyword");
+                     const std::string category = record.Field("shopCatName");
+                     std::vector<const ShopItem*> matches;
+                     size_t whole_set = 0;
+                     for (const ShopItem& item : state->items) {
+                       if (!InSet(item, on_sale, counting ? "" : status)) continue;
+                       ++whole_set;
+                       const double price = std::strtod(item.price.c_str(), nullptr);
+                       if (has_low && price < low) continue;
+                       if (has_high && price > high) continue;
+                       if (!keyword.empty() && item.title.find(keyword) == std::string::npos) continue;
+                       if (!category.empty() && category != "全部类目" && item.category != category)
+                         continue;
+                       matches.push_back(&item);
+                     }
+                     const size_t per_page = static_cast<size_t>(std::max(state->rows_per_page, 1));
+                     const size_t first = page >= 1 ? static_cast<size_t>(page - 1) * per_page
+                                                    : std::numeric_limits<size_t>::max();
+                     std::string rows;
+                     if (page >= 1 && first < matches.size()) {
+                       for (size_t i = first; i < std::min(matches.size(), first + per_page); ++i) {
+                         rows += RowBlock(*matches[i], on_sale);
+                         record.ids.push_back(matches[i]->id);
+                       }
+                     } else {
+                       record.end_text = true;
+                     }
+                     const size_t total = counting ? whole_set : matches.size();
+                     reply = ListPage(std::to_string(total), rows, record.end_text);
+                     if (cut) state->cut_ids.insert(state->cut_ids.end(), record.ids.begin(), record.ids.end());
+                   }
+                   state->requests.push_back(record);
+                 }
+                 if (delay.count() > 0 && !server.SleepFor(delay)) return;
+                 if (!cut) {
+                   response.set_content(reply, kGbkHtml);
+                   return;
+                 }
+                 auto body = std::make_shared<std::string>(std::move(reply));
+                 response.set_content_provider(
+                     body->size(), kGbkHtml,
+                     [body](size_t offset, size_t, httplib::DataSink& sink) {
+                       const size_t half = body->size() / 2;
+                       if (offset >= half) return false;  // hang up half-way
+                       sink.write(body->data() + offset, half - offset);
+                       return true;
+                     });
+               });
+}
+
+SellerCentre::~SellerCentre() {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->market = nullptr;
+  state_->items.clear();
+}
+
+void SellerCentre::SetItems(std::vector<ShopItem> items) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->items = std::move(items);
+}
+
+void SellerCentre::AddItems(const std::vector<ShopItem>& items) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->items.insert(state_->items.end(), items.begin(), items.end());
+}
+
+std::vector<ShopItem> SellerCentre::Items() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->items;
+}
+
+void SellerCentre::SetRowsPerPage(int rows) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->rows_per_page = rows;
+}
+
+std::string SellerCentre::Token() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->token;
+}
+
+std::string SellerCentre::XId() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->x_id;
+}
+
+void SellerCentre::SetHiddenInputs(bool token, bool x_id) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->token_input = token;
+  state_->x_id_input = x_id;
+}
+
+void SellerCentre::ExpireSessionAfterListPages(int pages) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->expire_after = pages;
+}
+
+void SellerCentre::SetListDelay(std::chrono::milliseconds delay) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->delay = delay;
+}
+
+void SellerCentre::CutEveryNthListPage(int n) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->cut_every = n;
+}
+
+std::vector<ListRequest> SellerCentre::ListRequests() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->requests;
+}
+
+void SellerCentre::ClearListRequests() {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->requests.clear();
+}
+
+std::vector<std::string> SellerCentre::CutItemIds() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->cut_ids;
+}
+
+}  // namespace sites
