@@ -1,0 +1,135 @@
+#include "store/item_db.h"
+
+#include <sqlite3.h>
+
+#include <vector>
+
+#include "platform/file/file.h"
+#include "platform/ui/afxwin.h"
+#include "services/globals.h"
+#include "services/http.h"
+#include "services/text_services.h"
+
+namespace {
+
+constexpr const char* kCreateItemTable =
+    "CREATE TABLE DDItems(ID INTEGER PRIMARY KEY,TbId VARCHAR(50),DDID VARCHAR(50),"
+    "Price VARCHAR(30),IsUpdate VARCHAR(5));";
+
+// A result table of sqlite3_get_table, freed with its owner.
+class ResultTable {
+ public:
+  ~ResultTable() {
+    if (cells_) sqlite3_free_table(cells_);
+  }
+  // Runs `sql`; false when the statement failed.
+  bool Run(sqlite3* db, const char* sql) {
+    return sqlite3_get_table(db, sql, &cells_, &rows_, &columns_, nullptr) == SQLITE_OK;
+  }
+  int Rows() const { return cells_ ? rows_ : 0; }
+  int Columns() const { return cells_ ? columns_ : 0; }
+  // Cell (row, column) after the header row; a NULL reads as empty.
+  const char* Cell(int row, int column) const {
+    const char* cell = cells_[(row + 1) * columns_ + column];
+    return cell ? cell : "";
+  }
+
+ private:
+  char** cells_ = nullptr;
+  int rows_ = 0;
+  int columns_ = 0;
+};
+
+// Closes the connection of one access when it ends.
+struct Connection {
+  sqlite3* db = OpenItemDb();
+  ~Connection() {
+    if (db) sqlite3_close(db);
+  }
+};
+
+}  // namespace
+
+CString SqlQuote(const CString& value) {
+  std::string quoted;
+  quoted.reserve(static_cast<size_t>(value.GetLength()) + 2);
+  quoted += '\'';
+  for (char c : value.str()) {
+    if (c == '\'') quoted += '\'';
+    quoted += c;
+  }
+  quoted += '\'';
+  return CString(std::move(quoted));
+}
+
+std::string ItemDbNickUtf8() {
+  CString cookies(g_CookieBuffer);
+  CString nick = RegexFirst(cookies, MakeRegex("tracknick=(.*?);"));
+  nick.Replace("%5C", "\\");
+  nick = UnescapeUnicode(nick);
+  return ConvertCodePage(nick, CP_GBK, CP_UTF8).str();
+}
+
+std::string ItemDbPath() {
+  std::string name;
+  for (char c : ItemDbNickUtf8()) {
+    // In UTF-8 these bytes never occur inside a multibyte character.
+    if (c == '/')
+      name += "%2F";
+    else if (c == '\\')
+      name += "%5C";
+    else if (c == '\0')
+      name += "%00";
+    else
+      name += c;
+  }
+  return NativePath(GetDataDir()) + name + ".db";
+}
+
+sqlite3* OpenItemDb() {
+  const std::string path = ItemDbPath();
+  sqlite3* db = nullptr;
+  // FULLMUTEX: serialized mode for this connection whatever the library's
+  // default, so the threads of a save run may share it.
+  const int rc = sqlite3_open_v2(path.c_str(), &db,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
+                                 nullptr);
+  if (db) sqlite3_exec(db, "PRAGMA synchronous=OFF;", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    AfxMessageBox("创建db库失败！", MB_OK);
+  } else {
+    // Fails once the table exists; that is expected.
+    sqlite3_exec(db, kCreateItemTable, nullptr, nullptr, nullptr);
+  }
+  return db;
+}
+
+void ExecItemSql(CString sql) {
+  Connection connection;
+  if (!connection.db) return;
+  sqlite3_exec(connection.db, sql, nullptr, nullptr, nullptr);
+}
+
+void LoadItemList(CString sql) {
+  Connection connection;
+  if (!connection.db) return;
+  ResultTable table;
+  if (!table.Run(connection.db, sql)) return;
+  if (!g_ItemList) return;
+  for (int r = 0; r < table.Rows(); ++r) {
+    std::vector<CString> cells;
+    cells.reserve(static_cast<size_t>(table.Columns()));
+    for (int c = 0; c < table.Columns(); ++c) cells.emplace_back(table.Cell(r, c));
+    // One atomic step, so a worker walking the list never sees a row
+    // without its cells.
+    g_ItemList->InsertRow(r, cells);
+  }
+}
+
+CString QueryItemScalar(CString sql) {
+  Connection connection;
+  if (!connection.db) return CString();
+  ResultTable table;
+  if (!table.Run(connection.db, sql) || table.Rows() < 1 || table.Columns() < 1) return CString();
+  return CString(table.Cell(0, 0));
+}

@@ -1,0 +1,345 @@
+// The item database: the file named after the account nick, the table, the
+// four accesses, quoting, and one connection shared by many threads.
+#include "store/item_db.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/MainDlg.h"
+#include "platform/file/file.h"
+#include "platform/text/codepage.h"
+#include "platform/ui/headless/headless.h"
+#include "services/globals.h"
+#include "services/http.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string U8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+void SetCookies(const std::string& text) {
+  std::snprintf(g_CookieBuffer, sizeof g_CookieBuffer, "%s", text.c_str());
+}
+
+// A program folder of its own (with Data/) for each test.
+class ItemDbTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() /
+            ("tovrane_store_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++));
+    fs::remove_all(root_);
+    // The program folder sits one level down, so that a name escaping the
+    // data folder by "../.." would still land inside root_.
+    fs::create_directories(DataDir());
+    SetModuleFileNameForTesting(GbkPathFromNative((root_ / "bin" / "Tovrane").string()).c_str());
+    ui::SetUiThread();
+    ui::headless::Reset();
+    SetCookies("");
+    list_.InsertColumn(0, "编号");
+    list_.InsertColumn(1, "淘宝商品ID");
+    list_.InsertColumn(2, "商家编码");
+    list_.InsertColumn(3, "价格");
+    g_ItemList = &list_;
+  }
+  void TearDown() override {
+    g_ItemList = nullptr;
+    SetModuleFileNameForTesting(nullptr);
+    SetCookies("");
+    fs::remove_all(root_);
+  }
+
+  fs::path DataDir() const { return root_ / "bin" / "Data"; }
+
+  // Files in the data folder, by their native names.
+  std::vector<std::string> DataFiles() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(DataDir()))
+      names.push_back(entry.path().filename().string());
+    return names;
+  }
+
+  static void Insert(const char* tbid, const char* ddid, const char* price, const char* flag) {
+    ExecItemSql(CString("INSERT INTO DDItems (TbId,DDID,Price,IsUpdate) VALUES (") +
+                SqlQuote(tbid) + "," + SqlQuote(ddid) + "," + SqlQuote(price) + "," +
+                SqlQuote(flag) + ")");
+  }
+
+  fs::path root_;
+  CListCtrl list_;
+  static inline int counter_ = 0;
+};
+
+// ---- the nick and the file name -------------------------------------------
+
+struct NickCase {
+  const char* name;
+  std::string cookies;
+  std::string file;  // expected file name in the data folder (UTF-8)
+};
+
+TEST_F(ItemDbTest, FileNameFromTheCookieNick) {
+  const std::vector<NickCase> cases = {
+      {"escaped Chinese nick", "cna=x; tracknick=%5Cu5F20%5Cu4E09%5Cu4E30; t=1", U8(u8"张三丰.db")},
+      {"plain ASCII nick", "tracknick=tb_seller01; _tb_token_=abc", "tb_seller01.db"},
+      {"other percent escapes stay", "tracknick=ab%E4%B8%AD; x=1", "ab%E4%B8%AD.db"},
+      {"mixed ASCII and escapes", "tracknick=shop%5Cu4E66%5Cu5E97-2; x=1", U8(u8"shop书店-2.db")},
+      {"no tracknick cookie", "cna=x; t=1", ".db"},
+      {"tracknick last, no semicolon", "cna=x; tracknick=someone", ".db"},
+      {"first non-empty value wins", "tracknick=; lgc=1; tracknick=later;", "later.db"},
+      {"a backslash not starting an escape", "tracknick=a%5Cb;", "a%5Cb.db"},
+  };
+  for (const NickCase& c : cases) {
+    SetCookies(c.cookies);
+    EXPECT_EQ(ItemDbPath(), DataDir().string() + "/" + c.file) << c.name;
+  }
+}
+
+TEST_F(ItemDbTest, NickThatWouldLeaveTheDataFolderStaysInside) {
+  const std::vector<NickCase> cases = {
+      {"dot-dot slash", "tracknick=../../evil;", "..%2F..%2Fevil.db"},
+      {"slash", "tracknick=a/b;", "a%2Fb.db"},
+      {"absolute", "tracknick=/tmp/evil;", "%2Ftmp%2Fevil.db"},
+      {"backslashes", "tracknick=..%5C..%5Cevil;", "..%5C..%5Cevil.db"},
+      {"escaped slash", "tracknick=..%5Cu002F..%5Cu002Fevil;", "..%2F..%2Fevil.db"},
+      {"escaped backslash", "tracknick=%5Cu005C..;", "%5C...db"},
+      {"escaped zero", "tracknick=FenLei.db%5Cu0000;", "FenLei.db.db"},
+      {"dot-dot alone", "tracknick=..;", "...db"},
+  };
+  for (const NickCase& c : cases) {
+    SetCookies(c.cookies);
+    EXPECT_EQ(ItemDbPath(), DataDir().string() + "/" + c.file) << c.name;
+  }
+
+  // And the file really lands there, nowhere else.
+  SetCookies("tracknick=../../evil;");
+  sqlite3* db = OpenItemDb();
+  ASSERT_NE(db, nullptr);
+  sqlite3_close(db);
+  EXPECT_EQ(DataFiles(), std::vector<std::string>{"..%2F..%2Fevil.db"});
+  EXPECT_FALSE(fs::exists(root_ / "evil.db"));
+  EXPECT_TRUE(ui::headless::MessageBoxes().empty());
+}
+
+// Random cookie texts: whatever the nick, the file is one name directly in
+// the data folder.
+TEST_F(ItemDbTest, MutatedCookiesNeverNameAFileOutside) {
+  const std::string alphabet = "tracknick=%5Cu002F.;/\\ \x01\x7f\xd5\xc5\xb0\xa1";
+  std::mt19937 random(20240607);
+  const std::string prefix = DataDir().string() + "/";
+  for (int round = 0; round < 3000; ++round) {
+    std::string cookies = "tracknick=";
+    const int length = static_cast<int>(random() % 40);
+    for (int i = 0; i < length; ++i) cookies += alphabet[random() % alphabet.size()];
+    if (random() % 2) cookies += ';';
+    SetCookies(cookies);
+    const std::string path = ItemDbPath();
+    ASSERT_EQ(path.compare(0, prefix.size(), prefix), 0) << cookies;
+    const std::string name = path.substr(prefix.size());
+    ASSERT_EQ(name.find('/'), std::string::npos) << cookies;
+    ASSERT_EQ(name.find('\0'), std::string::npos) << cookies;
+    ASSERT_GE(name.size(), 3u);
+    ASSERT_EQ(name.substr(name.size() - 3), ".db") << cookies;
+  }
+}
+
+// ---- opening --------------------------------------------------------------
+
+TEST_F(ItemDbTest, OpenCreatesTheTableInTheChineseNamedFile) {
+  SetCookies("tracknick=%5Cu5F20%5Cu4E09;");
+  sqlite3* db = OpenItemDb();
+  ASSERT_NE(db, nullptr);
+  EXPECT_TRUE(fs::exists(DataDir() / fs::path(U8(u8"张三.db"))));
+
+  char** table = nullptr;
+  int rows = 0, columns = 0;
+  ASSERT_EQ(sqlite3_get_table(db, "SELECT sql FROM sqlite_master WHERE name='DDItems'", &table,
+                              &rows, &columns, nullptr),
+            SQLITE_OK);
+  ASSERT_EQ(rows, 1);
+  EXPECT_STREQ(table[1],
+               "CREATE TABLE DDItems(ID INTEGER PRIMARY KEY,TbId VARCHAR(50),DDID VARCHAR(50),"
+               "Price VARCHAR(30),IsUpdate VARCHAR(5))");
+  sqlite3_free_table(table);
+
+  // Synchronous writing is off on every connection handed out.
+  ASSERT_EQ(sqlite3_get_table(db, "PRAGMA synchronous", &table, &rows, &columns, nullptr),
+            SQLITE_OK);
+  EXPECT_STREQ(table[1], "0");
+  sqlite3_free_table(table);
+  sqlite3_close(db);
+  EXPECT_TRUE(ui::headless::MessageBoxes().empty());
+}
+
+TEST_F(ItemDbTest, SecondOpenKeepsTheRows) {
+  SetCookies("tracknick=keeper;");
+  Insert("1001", "9787", "12.50", "0");
+  Insert("1002", "9788", "8.00", "1");
+  sqlite3* db = OpenItemDb();
+  ASSERT_NE(db, nullptr);
+  sqlite3_close(db);
+  EXPECT_EQ(QueryItemScalar("SELECT COUNT(*) FROM DDItems"), "2");
+  EXPECT_EQ(QueryItemScalar("SELECT Price FROM DDItems WHERE TbId='1002'"), "8.00");
+  EXPECT_TRUE(ui::headless::MessageBoxes().empty());
+}
+
+TEST_F(ItemDbTest, AnotherAccountWorksOnAnotherFile) {
+  SetCookies("tracknick=first;");
+  Insert("1", "a", "1.00", "0");
+  SetCookies("tracknick=second;");
+  EXPECT_EQ(QueryItemScalar("SELECT COUNT(*) FROM DDItems"), "0");
+  SetCookies("tracknick=first;");
+  EXPECT_EQ(QueryItemScalar("SELECT COUNT(*) FROM DDItems"), "1");
+}
+
+TEST_F(ItemDbTest, FailedOpenShowsTheBoxOncePerAccessAndChangesNothing) {
+  fs::remove_all(DataDir());
+  SetCookies("tracknick=nobody;");
+  list_.InsertItem(0, "kept");
+
+  ExecItemSql("Delete from DDItems ");
+  LoadItemList("select * from DDItems");
+  EXPECT_EQ(QueryItemScalar("SELECT COUNT(*) FROM DDItems"), "");
+
+  const auto boxes = ui::headless::MessageBoxes();
+  ASSERT_EQ(boxes.size(), 3u);
+  for (const auto& box : boxes) {
+    EXPECT_EQ(box.text, "创建db库失败！");
+    EXPECT_EQ(box.type & MB_TYPEMASK, MB_OK);
+  }
+  EXPECT_EQ(list_.GetItemCount(), 1);
+  EXPECT_FALSE(fs::exists(DataDir()));
+}
+
+// ---- loading into the list and counting -----------------------------------
+
+TEST_F(ItemDbTest, ReloadInsertsAheadOfExistingRowsInQueryOrder) {
+  SetCookies("tracknick=loader;");
+  Insert("501", "A1", "10.00", "0");
+  Insert("502", "A2", "11.00", "1");
+  Insert("503", "A3", "12.00", "0");
+  list_.InsertItem(0, "old0");
+  list_.InsertItem(1, "old1");
+
+  LoadItemList("select * from DDItems");
+
+  ASSERT_EQ(list_.GetItemCount(), 5);
+  const char* expected[3][4] = {
+      {"1", "501", "A1", "10.00"}, {"2", "502", "A2", "11.00"}, {"3", "503", "A3", "12.00"}};
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 4; ++c) EXPECT_EQ(list_.GetItemText(r, c), expected[r][c]) << r << "," << c;
+  EXPECT_EQ(list_.GetItemText(3, 0), "old0");
+  EXPECT_EQ(list_.GetItemText(4, 0), "old1");
+
+  // The not-yet-synchronised rows only, newest first: the query's order rules.
+  list_.DeleteAllItems();
+  LoadItemList("select * from DDItems where IsUpdate<>'1' order by ID desc");
+  ASSERT_EQ(list_.GetItemCount(), 2);
+  EXPECT_EQ(list_.GetItemText(0, 1), "503");
+  EXPECT_EQ(list_.GetItemText(1, 1), "501");
+}
+
+TEST_F(ItemDbTest, ReloadOfAnEmptyTableOrAFailingQueryAddsNoRow) {
+  SetCookies("tracknick=empty;");
+  list_.InsertItem(0, "only");
+  LoadItemList("select * from DDItems");
+  LoadItemList("select * from NoSuchTable");
+  EXPECT_EQ(list_.GetItemCount(), 1);
+  EXPECT_TRUE(ui::headless::MessageBoxes().empty());
+}
+
+TEST_F(ItemDbTest, ChineseCellsComeBackByteForByte) {
+  SetCookies("tracknick=gbk;");
+  const CString code("书号-中文");  // GBK bytes, stored as they stand
+  Insert("42", code, "9.90", "0");
+  LoadItemList("select * from DDItems");
+  ASSERT_EQ(list_.GetItemCount(), 1);
+  EXPECT_EQ(list_.GetItemText(0, 2), code);
+}
+
+TEST_F(ItemDbTest, ScalarOfAFailingQueryOrNoRowIsEmpty) {
+  SetCookies("tracknick=scalar;");
+  EXPECT_EQ(QueryItemScalar("SELECT COUNT(*) FROM DDItems"), "0");
+  EXPECT_EQ(QueryItemScalar("SELECT TbId FROM DDItems"), "");
+  EXPECT_EQ(QueryItemScalar("SELECT nonsense FROM"), "");
+}
+
+TEST_F(ItemDbTest, CountCommandFillsTheTotalEdit) {
+  SetCookies("tracknick=counter;");
+  for (int i = 0; i < 7; ++i) Insert(std::to_string(i).c_str(), "x", "1.00", "0");
+  CEdit total;
+  g_TotalCountEdit = &total;
+  MainDlg dlg;
+  dlg.OnCountRecords();
+  g_TotalCountEdit = nullptr;
+  EXPECT_EQ(total.GetWindowText(), "7");
+  EXPECT_TRUE(ui::headless::MessageBoxes().empty());
+}
+
+// ---- quoting --------------------------------------------------------------
+
+TEST(SqlQuote, DoublesQuotesAndWraps) {
+  EXPECT_EQ(SqlQuote(""), "''");
+  EXPECT_EQ(SqlQuote("12.50"), "'12.50'");
+  EXPECT_EQ(SqlQuote("O'Neil"), "'O''Neil'");
+  EXPECT_EQ(SqlQuote("''"), "''''''");
+  EXPECT_EQ(SqlQuote("书'店"), CString("'书''店'"));
+}
+
+TEST_F(ItemDbTest, QuoteInAValueIsStoredExactlyAndRunsNothingElse) {
+  SetCookies("tracknick=quotes;");
+  Insert("1", "keep", "1.00", "0");
+  const std::vector<CString> values = {
+      "x'); DELETE FROM DDItems; --",
+      "'; DROP TABLE DDItems; SELECT '",
+      "it's",
+      "'",
+      "书'店'); UPDATE DDItems SET Price='0",
+  };
+  for (const CString& value : values) Insert("2", value, value, "0");
+
+  EXPECT_EQ(QueryItemScalar("SELECT COUNT(*) FROM DDItems"), "6");
+  EXPECT_EQ(QueryItemScalar("SELECT Price FROM DDItems WHERE TbId='1'"), "1.00");
+  for (const CString& value : values) {
+    EXPECT_EQ(QueryItemScalar("SELECT DDID FROM DDItems WHERE Price=" + SqlQuote(value)), value);
+  }
+}
+
+// ---- one connection, many threads ------------------------------------------
+
+TEST_F(ItemDbTest, OneConnectionServesTwentyThreads) {
+  SetCookies("tracknick=threads;");
+  sqlite3* db = OpenItemDb();
+  ASSERT_NE(db, nullptr);
+  constexpr int kThreads = 20, kRowsEach = 50;
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([db, t, &failures] {
+      for (int i = 0; i < kRowsEach; ++i) {
+        CString id;
+        id.Format("%d", t * 1000 + i);
+        CString sql = "INSERT INTO DDItems (TbId,DDID,Price,IsUpdate) VALUES (" + SqlQuote(id) +
+                      ",'d','1.00','0')";
+        if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) ++failures;
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  sqlite3_close(db);
+  EXPECT_EQ(failures.load(), 0);
+  CString expected;
+  expected.Format("%d", kThreads * kRowsEach);
+  EXPECT_EQ(QueryItemScalar("SELECT COUNT(*) FROM DDItems"), expected);
+  EXPECT_EQ(QueryItemScalar("SELECT COUNT(DISTINCT ID) FROM DDItems"), expected);
+}
+
+}  // namespace
