@@ -1,0 +1,41 @@
+#pragma once
+// The sync page (tab "宝贝同步"): the run's options, the result list that the
+// sync workers fill, the progress counters and Start/Stop. The workers reach
+// its controls through the globals it publishes in OnInitDialog.
+#include "platform/ui/afxwin.h"
+#include "resources/resource_ids.h"
+
+class TongBu : public CDialogEx {
+ public:
+  enum { IDD = IDD_TONGBU };
+  TongBu();
+  ~TongBu() override;
+
+  // Control members, bound in this order.
+  CComboBox m_SiteCombo;            // 1001 store
+  CComboBox m_ThreadCombo;          // 1002 number of producers
+  CListCtrl m_SyncList;             // 1014 result list
+  CButton m_ListWhenInStockCheck;   // 1004 "有货上架"
+  CButton m_UpdateStockCheck;       // 1005 "有货更新库存"
+  CEdit m_AnalysedEdit;             // 1011
+  CEdit m_CurrentRowEdit;           // 1012
+  CEdit m_NeedUpdateEdit;           // 1021
+  CButton m_StopButton;             // 2 "停止同步"
+  CButton m_StartButton;            // 1024 "开始同步"
+  CButton m_CategoryStep1Button;    // 1032, hidden
+  CComboBox m_ProcessTypeCombo;     // 1033 processing type
+  CButton m_CategoryStep2Button;    // 1035, hidden
+  CStatic m_SyncStatusText;         // 1037 progress of the result save
+  // Out-of-stock action, radio group 1015..1017: 0 "无操作", 1 "无货下架", 2 "无货删除".
+  int m_StockActionMode = 0;
+
+  BOOL OnInitDialog() override;
+
+ protected:
+  void DoDataExchange(CDataExchange* dx) override;
+  // A page never ends itself: Enter and Esc (button 2 carries the Cancel id)
+  // must not close it.
+  void OnOK() override {}
+  void OnCancel() override {}
+  DECLARE_MESSAGE_MAP()
+};
