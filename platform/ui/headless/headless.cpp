@@ -1,6 +1,7 @@
 // The headless backend: no widgets; scripted answers and records for tests.
 #include "platform/ui/headless/headless.h"
 
+#include "platform/net/internet.h"
 #include "platform/ui/internal.h"
 
 namespace ui::headless {
@@ -98,9 +99,26 @@ class HeadlessBackend : public Backend {
     return S().cursor;
   }
 
+  // Fetches the page as a browser would, so that the cookies it sets land in
+  // the process-wide store; what the page says is not looked at. A page that
+  // cannot be fetched shows nothing, as a browser shows its own error page.
   void Navigate(CWebBrowserCtrl*, const CString& url) override {
-    std::lock_guard<std::mutex> lock(S().mutex);
-    S().navigated.push_back(url);
+    {
+      std::lock_guard<std::mutex> lock(S().mutex);
+      S().navigated.push_back(url);
+    }
+    try {
+      CInternetSession session;
+      std::unique_ptr<CHttpFile> page(session.OpenURL(url));
+      if (page) {
+        char buffer[8192];
+        while (page->Read(buffer, sizeof buffer) > 0) {
+        }
+        page->Close();
+      }
+    } catch (CException* e) {
+      e->Delete();
+    }
   }
 
   void OpenUrl(const CString& url) override {
