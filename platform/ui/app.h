@@ -32,7 +32,9 @@ CString AfxGetAppName();
 // InitInstance, waits for the workers and returns the exit code.
 int AfxWinMain();
 
-// The framework's message box: captioned with the application name.
+// The framework's message box: captioned with the application name, owned
+// by the main window when there is one. Message boxes from another thread
+// are shown by the UI thread, and the caller waits for the answer.
 int AfxMessageBox(const char* text, UINT type = MB_OK, UINT help_id = 0);
 // A box without owner.
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
@@ -43,13 +45,15 @@ std::intptr_t ShellExecuteA(HWND hwnd, const char* verb, const char* file, const
 
 namespace ui {
 
-// The calling thread becomes the user-interface thread.
+// The calling thread becomes the user-interface thread. Until a thread
+// does, the process's first thread is the UI thread.
 void SetUiThread();
 bool IsUiThread();
 
 // Queues `task` for the UI thread (any thread).
 void Post(std::function<void()> task);
-// Runs the tasks queued so far (UI thread). Returns how many ran.
+// Runs the tasks queued so far, oldest first (UI thread). Returns how many
+// ran. A task's escaping exception is reported like a handler's.
 int RunPending();
 // Runs queued tasks as they come until `done()` holds or `timeout` passes
 // (UI thread). Returns whether `done()` held.

@@ -18,9 +18,15 @@ class Backend {
   virtual void BaseUnits(const char* font, int point_size, int* base_x, int* base_y) = 0;
 
   // A window tree finished its initialisation: create its widgets (UI thread).
-  // Called for a top-level dialog and for a child page created later.
+  // Called once for a top-level dialog (with everything under it, child
+  // pages included) and once for a child page created later under a realized
+  // parent. Before the call the core marks every window of the tree realized
+  // and clears its pending_changes: build the widgets from the full state.
   virtual void Realize(CWnd* window) = 0;
-  // The window is about to go away: drop its widget (UI thread).
+  // The window is about to go away: drop the widgets of it and of every
+  // window under it (UI thread). Called once, for the top of the tree that
+  // goes, while its children are still linked; it may come from the window's
+  // destructor, when only its CWnd part is left to look at.
   virtual void Unrealize(CWnd* window) = 0;
   // `window`'s state changed (`window->pending_changes` holds what); called
   // from any thread when the bits go from none to some. The backend
@@ -30,10 +36,12 @@ class Backend {
   // Something was queued for the UI thread (any thread).
   virtual void Wake() = 0;
 
-  // Runs `dlg` modally until dlg->EndDialog (UI thread). The dialog has
-  // been created and initialised and is realized already.
+  // Runs `dlg` modally until dlg->EndDialog (UI thread), delivering the
+  // queue of ui::Post meanwhile. The dialog has been created and initialised
+  // and is realized already; the core destroys it after this returns.
   virtual void RunModal(CDialog* dlg) = 0;
-  // EndDialog was called on a modal dialog.
+  // EndDialog was called on the dialog that RunModal runs (UI thread);
+  // dlg->IsModalRunning() is already false.
   virtual void EndModal(CDialog* dlg) = 0;
 
   // Message box; returns IDOK, IDCANCEL, IDYES, ... (UI thread).

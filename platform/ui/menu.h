@@ -14,8 +14,10 @@ class CMenu {
   CString GetMenuText(int position) const;
   // Shows the menu as a pop-up at screen point (x, y) and waits for the
   // user. With TPM_RETURNCMD it returns the chosen command (0: none);
-  // otherwise the command goes to `owner` as WM_COMMAND and it returns
-  // whether one was chosen. UI thread only.
+  // otherwise the command is posted to `owner` as WM_COMMAND (its handler
+  // runs after this returns, when the UI thread next delivers) and it
+  // returns whether one was chosen. From another thread it waits for the UI
+  // thread to show the menu.
   BOOL TrackPopupMenu(UINT flags, int x, int y, CWnd* owner, const RECT* = nullptr);
   BOOL DestroyMenu();
   const std::vector<MenuItemTemplate>& Items() const { return *items_; }

@@ -200,6 +200,9 @@ class CWnd : public CCmdTarget {
   // Message boxes owned by this window.
   int MessageBox(const char* text, const char* caption = nullptr, UINT type = MB_OK);
 
+  // Ends the window and the windows under it (UI thread): their handles
+  // die, controls made from the template are deleted, member controls and
+  // pages stay as objects without a window. Destructors call it.
   virtual BOOL DestroyWindow();
   HBRUSH OnCtlColor(CDC* dc, CWnd* wnd, UINT ctl_color);  // default colours: null
 
