@@ -1,0 +1,110 @@
+#include "shop/page_parsers.h"
+
+#include <string>
+#include <vector>
+
+#include "services/globals.h"
+#include "services/text_services.h"
+
+int g_ParsedRowCount = 0;
+std::atomic<DWORD> g_RowPauseMs{100};
+
+namespace {
+
+// Raised with every reset of the row number (g_ParseRowMutex). A page keeps
+// the value it began with: rows of a page that a worker of an earlier
+// search is still reading when a new search starts are not added to the new
+// search's list.
+int g_RowListEpoch = 0;
+// The epoch of the page this thread is splitting; -1 outside a splitter.
+thread_local int t_PageEpoch = -1;
+
+}  // namespace
+
+void ResetParsedRowCount() {
+  LockWaitingAgain(g_ParseRowMutex, 50);
+  g_ParsedRowCount = 0;
+  ++g_RowListEpoch;
+  g_ParseRowMutex.Unlock();
+}
+
+namespace {
+
+constexpr const char* kOnSaleRowPattern = "<tr class=\"goods-sid \">(.*?)复制链接</a>";
+constexpr const char* kInStockRowPattern = "<tr class=\"goods-sid\">(.*?)复制链接</a>";
+constexpr const char* kOnSaleIdPattern = "<input id = \"selectedIds:(.*?)\" type=\"checkbox\"";
+constexpr const char* kInStockIdPattern = "itemIds=\"([0-9]{1,})\"";
+constexpr const char* kCodePattern = "商家编码：([0-9]{4,})";
+constexpr const char* kPricePattern = "data-price=\"(.*?)\"";
+
+CString FirstTrimmed(CString& text, const char* pattern) {
+  CString found = RegexFirst(text, MakeRegex(pattern));
+  found.TrimRight();
+  found.TrimLeft();
+  return found;
+}
+
+void ParseRow(CString& row, const char* id_pattern) {
+  CString code = FirstTrimmed(row, kCodePattern);
+  if (code.IsEmpty()) return;
+  CString id = FirstTrimmed(row, id_pattern);
+  CString price = FirstTrimmed(row, kPricePattern);
+
+  // A wait that runs out waits again: no number is taken without the lock.
+  // The lock is held until the row is in the list, so that a new search,
+  // which resets the number under it, never finds a row of its predecessor
+  // arriving after its reset. The row goes in with every cell in one step:
+  // rows that other threads insert out of number order can never receive
+  // this row's texts, nor this one theirs.
+  LockWaitingAgain(g_ParseRowMutex, 50);
+  if (t_PageEpoch >= 0 && t_PageEpoch != g_RowListEpoch) {
+    g_ParseRowMutex.Unlock();
+    return;
+  }
+  const int number = g_ParsedRowCount;
+  g_ParsedRowCount = number + 1;
+  CString number_text;
+  number_text.Format("%d", number);
+  g_ItemList->InsertRow(number, {number_text, id, code, price});
+  g_ParseRowMutex.Unlock();
+
+  const int rows = g_ItemList->GetItemCount();
+  Sleep(g_RowPauseMs.load());
+  CString count_text;
+  count_text.Format("%d", rows);
+  g_ItemCountEdit->SetWindowText(count_text);
+}
+
+// Hands every non-empty capture of the row pattern to `parse_row`, in page
+// order; each search starts behind the end of the previous whole match.
+void SplitPage(const CString& page, const char* row_pattern, void (*parse_row)(CString)) {
+  LockWaitingAgain(g_ParseRowMutex, 50);
+  t_PageEpoch = g_RowListEpoch;
+  g_ParseRowMutex.Unlock();
+  struct EndOfPage {
+    ~EndOfPage() { t_PageEpoch = -1; }
+  } end_of_page;
+
+  const boost::regex pattern = MakeRegex(row_pattern);
+  const std::string& text = page.str();
+  const char* rest = text.data();
+  const char* const end = text.data() + text.size();
+  boost::cmatch match;
+  while (rest < end && boost::regex_search(rest, end, match, pattern)) {
+    if (match[1].matched && match[1].first != match[1].second) {
+      parse_row(CString(std::string(match[1].first, match[1].second)));
+    }
+    // The row pattern cannot match an empty text; never search one place twice.
+    rest = match[0].second > rest ? match[0].second : rest + 1;
+  }
+}
+
+}  // namespace
+
+void ParseOnSaleRow(CString row) { ParseRow(row, kOnSaleIdPattern); }
+
+void ParseInStockRow(CString row) { ParseRow(row, kInStockIdPattern); }
+
+void ParseOnSalePage(CString page) { SplitPage(page, kOnSaleRowPattern, &ParseOnSaleRow); }
+
+void ParseInStockPage(CString page) { SplitPage(page, kInStockRowPattern, &ParseInStockRow); }

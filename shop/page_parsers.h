@@ -1,0 +1,37 @@
+#pragma once
+// Readers of the seller centre's item-list pages. Each accepted item becomes
+// one row of g_ItemList ("编号", "淘宝商品ID", "商家编码", "价格") and the
+// count field g_ItemCountEdit shows the list's size.
+//
+// Called by the download workers, up to 20 at once; the list and the count
+// field are controls, safe from any thread. Patterns may throw (boost gives
+// up on a pathological page): the worker's pass catches it.
+#include <atomic>
+
+#include "platform/text/CString.h"
+#include "platform/types.h"
+
+// The number the next accepted row gets. Guarded by g_ParseRowMutex: read,
+// raised and reset only while holding it.
+extern int g_ParsedRowCount;
+
+// Pause after each accepted row, in milliseconds: 100. Only tests of the
+// parsers on their own shorten it.
+extern std::atomic<DWORD> g_RowPauseMs;
+
+// Sets g_ParsedRowCount to 0 under g_ParseRowMutex (the search does this
+// before its workers start). Rows of pages whose splitting began before the
+// reset are no longer added.
+void ResetParsedRowCount();
+
+// Page splitters: every row block of the page, in page order, to the row
+// parser of the layout. Items on sale ("<tr class=\"goods-sid \">") and items
+// in the warehouse ("<tr class=\"goods-sid\">").
+void ParseOnSalePage(CString page);
+void ParseInStockPage(CString page);
+
+// Row parsers: one row block's text in; adds one row when the block carries
+// a merchant code of four or more digits after "商家编码：", else nothing.
+// Each accepted row costs its thread a 100 ms pause.
+void ParseOnSaleRow(CString row);
+void ParseInStockRow(CString row);
