@@ -1,6 +1,307 @@
 // The item-list download: search handler, workers and their end.
+#include "shop/item_download.h"
+
+#include <cstdint>
+#include <exception>
+#include <mutex>
+
+#include "services/globals.h"
+#include "services/hosts.h"
+#include "services/http.h"
+#include "services/text_services.h"
 #include "shop/TaoBao.h"
+#include "shop/page_parsers.h"
 
-void TaoBao::OnSearchItems() {}
+std::atomic<int> g_PriceBlock{1};
+std::atomic<int> g_PageCount{0};
+int g_BlockPageCounters[2][kPriceBlockCount];
+int g_BlockDoneFlags[2][kPriceBlockCount];
+int g_DownloadDoneCount = 0;
+std::atomic<unsigned> g_SearchGeneration{0};
 
-LRESULT TaoBao::OnDownloadDone(WPARAM, LPARAM) { return 0; }
+const char* const kBlockEndText = "没有找到符合条件的宝贝！";
+
+namespace {
+
+constexpr int kOnSaleSet = 0;
+constexpr int kInStockSet = 1;
+
+constexpr const char* kOnSaleText = "出售中的宝贝";
+constexpr const char* kInStockText = "仓库中的宝贝";
+
+constexpr const char* kTokenPattern = "<input name='_tb_token_' type='hidden' value='(.*?)'>";
+constexpr const char* kXIdPattern = "<input type=hidden name=\"x_id\" value=\"(.*?)\">";
+constexpr const char* kTotalPattern = "<li>共有([0-9]*?)条记录 | </li>";
+
+constexpr const char* kBodyTemplate =
+    "0=0&_tb_token_=[tbToken]&pageName=&banner=&page=[TbPages]&setVal=&orderField=1&orderBy=0"
+    "&singleId=&singleIdNum=&singleIdMinNum"
+    "&distributionIds=&action=goodsmanager/GoodsManageAction&event_submit_do_recommend="
+    "&event_submit_do_delete=&event_submit_do_off_shelf=&event_submit_do_unrecommend="
+    "&event_submit_do_set_lighting_auction=&isFirstLogin=false&shopCatName=[ShopCate]"
+    "&searchKeyword=[KeyWord]&startPrice=[SPrice]&endPrice=[EPrice]"
+    "&recommend=&outId=&searchNumFrom=[SNum]&searchNumTo=[ENum]";
+
+// Block bounds. Blocks 2 and 3 meet at 14: the narrow three-unit blocks then
+// run without a gap from 14 up to 50, where most book prices lie, and the
+// wider block 2 takes the cheaper, thinner range 8 to 14.
+constexpr const char* kBlockBounds[kPriceBlockCount + 1] = {
+    "0",  "8",  "14", "17", "20", "23", "26", "29", "32", "35", "38",
+    "41", "44", "47", "50", "60", "70", "80", "90", "100", ""};
+
+// g_ListBodyTemplate is rewritten by a search on the UI thread while workers
+// of an earlier search may still be building bodies from it: both sides take
+// this lock. Held only for a copy or an assignment.
+std::mutex g_TemplateLock;
+
+CString ListUrl(int item_set) {
+  return "https://" + Hosts().seller + "/auction/merchandise/auction_list.htm?type=" +
+         (item_set == kOnSaleSet ? "11" : "1");
+}
+
+CString SellerPageUrl() { return "http://" + Hosts().upload + "/auction/sell.jhtml"; }
+
+CString SelectedText(const CComboBox& combo) {
+  CString text;
+  const int index = combo.GetCurSel();
+  if (index >= 0) combo.GetLBText(index, text);
+  return text;
+}
+
+// A value put into the form body keeps its bytes (GBK, no general escaping,
+// as the seller centre reads them), except those that would end the field,
+// start another one, turn into a blank, or be taken for a placeholder.
+CString FormValue(const CString& value) {
+  CString out;
+  for (char c : value.str()) {
+    switch (c) {
+      case '%': out += "%25"; break;
+      case '&': out += "%26"; break;
+      case '+': out += "%2B"; break;
+      case '=': out += "%3D"; break;
+      case '[': out += "%5B"; break;
+      case ']': out += "%5D"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+CString StatusField(const CString& status) {
+  if (status == "全部") return "&status=inStock";
+  if (status == "售完下架") return "&status=saleOut";
+  if (status == "我下架的") return "&status=myOff";
+  if (status == "从未上架") return "&status=neverUp";
+  if (status == "即将开始") return "&status=timmingShelf";
+  return CString();
+}
+
+bool IsStale(unsigned generation) { return g_SearchGeneration.load() != generation; }
+
+void ResetDownloadState() {
+  LockWaitingAgain(g_WorkMutex, 500);
+  g_PriceBlock = 1;
+  for (int set = 0; set < 2; ++set) {
+    for (int block = 0; block < kPriceBlockCount; ++block) {
+      g_BlockPageCounters[set][block] = 1;
+      g_BlockDoneFlags[set][block] = 0;
+    }
+  }
+  g_WorkMutex.Unlock();
+  ResetParsedRowCount();
+}
+
+enum class PassEnd { kNext, kLeave };
+
+// One pass of a worker: walks the current block of the chosen item set
+// until its end text, until the block moves on or its pages are all claimed.
+PassEnd DownloadPass(unsigned generation) {
+  if (IsStale(generation) || g_PriceBlock.load() >= g_PageCount.load() ||
+      g_SearchButton->IsWindowEnabled()) {
+    return PassEnd::kLeave;
+  }
+  LockWaitingAgain(g_WorkMutex, 500);
+  const int block = g_PriceBlock.load();
+  g_WorkMutex.Unlock();
+  // Another worker may have finished the last block since the test above.
+  if (block < 1 || block > kPriceBlockCount) return PassEnd::kNext;
+
+  const CString set_text = SelectedText(*g_ItemSetCombo);
+  int item_set;
+  void (*parse_page)(CString);
+  if (set_text == kOnSaleText) {
+    item_set = kOnSaleSet;
+    parse_page = &ParseOnSalePage;
+  } else if (set_text == kInStockText) {
+    item_set = kInStockSet;
+    parse_page = &ParseInStockPage;
+  } else {
+    Sleep(100);  // nothing to walk: do not spin until the Search button comes back
+    return PassEnd::kNext;
+  }
+  const CString url = ListUrl(item_set);
+
+  for (;;) {
+    int page = 0;
+    bool exhausted = false;
+    LockWaitingAgain(g_WorkMutex, 500);
+    int& next_page = g_BlockPageCounters[item_set][block - 1];
+    if (g_PriceBlock.load() != block) {
+      g_WorkMutex.Unlock();
+      break;
+    }
+    if (next_page > kMaxBlockPages) {
+      exhausted = g_BlockDoneFlags[item_set][block - 1] == 0;
+      g_WorkMutex.Unlock();
+      // Every page of the block was handed out and none carried the end
+      // text (a lost session answers every page with its sign-in page):
+      // nothing will move the block on, so this worker ends.
+      if (exhausted) return PassEnd::kLeave;
+      break;
+    }
+    page = next_page++;
+    g_WorkMutex.Unlock();
+
+    const CString body = BuildPageBody(page, PriceBlockStart(block), PriceBlockEnd(block));
+    CString reply;
+    HttpPostForm(0, url, body, reply, "");
+    // A newer search owns the list now: this page belongs to no one.
+    if (IsStale(generation)) return PassEnd::kLeave;
+
+    if (reply.Find(kBlockEndText) >= 0) {
+      LockWaitingAgain(g_WorkMutex, 500);
+      int& done = g_BlockDoneFlags[item_set][block - 1];
+      if (done == 0 && g_PriceBlock.load() == block) {
+        done = 1;
+        ++g_PriceBlock;
+      }
+      g_WorkMutex.Unlock();
+      break;
+    }
+    parse_page(reply);
+  }
+  return PassEnd::kNext;
+}
+
+}  // namespace
+
+const char* PriceBlockStart(int block) { return kBlockBounds[block - 1]; }
+const char* PriceBlockEnd(int block) { return kBlockBounds[block]; }
+
+CString FetchTbToken() {
+  CString page = HttpGetWithCookie(ListUrl(kInStockSet));
+  CString token = RegexFirst(page, MakeRegex(kTokenPattern));
+  g_TbToken = token;
+  return token;
+}
+
+bool CheckLoginAndFetchToken() {
+  HttpGetWithCookie(SellerPageUrl());
+  FetchTbToken();
+  return true;
+}
+
+CString BuildPageBody(int page, CString start_price, CString end_price) {
+  CString body;
+  {
+    std::lock_guard<std::mutex> lock(g_TemplateLock);
+    body = g_ListBodyTemplate;
+  }
+  CString page_text;
+  page_text.Format("%d", page);
+  body.Replace("[TbPages]", page_text);
+  body.Replace("[SPrice]", start_price);
+  body.Replace("[EPrice]", end_price);
+  // The stock-count range filter stays open: every item, whatever its stock.
+  body.Replace("[SNum]", "");
+  body.Replace("[ENum]", "");
+  return body;
+}
+
+UINT DownloadItemPagesThread(LPVOID param) {
+  const auto generation = static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(param));
+  for (;;) {
+    PassEnd end = PassEnd::kNext;
+    try {
+      end = DownloadPass(generation);
+    } catch (CException* e) {
+      e->Delete();
+    } catch (const std::exception&) {
+    }
+    if (end == PassEnd::kLeave) break;
+  }
+  PostMessage(g_TaoBaoHwnd, WM_TAOBAO_WORKER_DONE, generation, 0);
+  return 0;
+}
+
+void TaoBao::OnSearchItems() {
+  // From here on, workers of an earlier search leave at their next step and
+  // their end messages no longer count.
+  const unsigned generation = g_SearchGeneration.load() + 1;
+  g_SearchGeneration = generation;
+  ResetDownloadState();
+
+  m_ItemSetCombo.EnableWindow(FALSE);
+  m_SearchButton.EnableWindow(FALSE);
+  m_StopButton.EnableWindow(TRUE);
+  if (g_SyncStartButton) g_SyncStartButton->EnableWindow(TRUE);
+
+  m_ItemList.DeleteAllItems();
+
+  CString body = kBodyTemplate;
+  g_DownloadDoneCount = 0;
+
+  CString keyword;
+  if (m_UseKeyword.GetCheck() == BST_CHECKED) keyword = m_KeywordEdit.GetWindowText();
+
+  FetchTbToken();
+
+  CString category;
+  if (HTREEITEM selected = m_CategoryTree.GetSelectedItem()) {
+    category = m_CategoryTree.GetItemText(selected);
+  }
+
+  body.Replace("[tbToken]", FormValue(g_TbToken));
+  body.Replace("[ShopCate]", FormValue(category));
+  body.Replace("[KeyWord]", FormValue(keyword));
+
+  const CString set_text = SelectedText(m_ItemSetCombo);
+  CString reply;
+  if (set_text == kOnSaleText) {
+    body.Replace("pageName=", "pageName=goodsOnSale");
+    HttpPostForm(0, ListUrl(kOnSaleSet), "", reply, "");
+  } else if (set_text == kInStockText) {
+    body.Replace("pageName=", "pageName=goodsInStock");
+    CString page = HttpGetWithCookie(ListUrl(kInStockSet));
+    const CString x_id = RegexFirst(page, MakeRegex(kXIdPattern));
+    body += "&x_id=" + FormValue(x_id);
+    g_XId = x_id;
+    body += StatusField(SelectedText(m_StatusCombo));
+    HttpPostForm(0, ListUrl(kInStockSet), "", reply, "");
+  }
+  {
+    std::lock_guard<std::mutex> lock(g_TemplateLock);
+    g_ListBodyTemplate = body;
+  }
+
+  CString total = RegexFirst(reply, MakeRegex(kTotalPattern));
+  if (total.IsEmpty()) total = CString("0");
+  AfxMessageBox(total);
+
+  g_PageCount = kPriceBlockCount + 1;
+  for (int i = 0; i < kWorkerCount; ++i) {
+    AfxBeginThread(&DownloadItemPagesThread,
+                   reinterpret_cast<LPVOID>(static_cast<std::uintptr_t>(generation)));
+  }
+}
+
+LRESULT TaoBao::OnDownloadDone(WPARAM wparam, LPARAM) {
+  if (static_cast<unsigned>(wparam) != g_SearchGeneration.load()) return 0;
+  ++g_DownloadDoneCount;
+  if (g_DownloadDoneCount == kWorkerCount) {
+    if (g_SyncStartButton) g_SyncStartButton->EnableWindow(TRUE);
+    MessageBox("全部下载完毕！", "提示", MB_ICONEXCLAMATION | MB_OK);
+    OnSaveData();
+  }
+  return 0;
+}

@@ -1,0 +1,51 @@
+#pragma once
+// The seller-centre form token and the item-list download.
+//
+// The search handler (TaoBao::OnSearchItems) and the end handler
+// (TaoBao::OnDownloadDone) run on the user-interface thread; 20 workers
+// DownloadItemPagesThread walk the 20 price blocks page by page.
+//
+// Locking: g_WorkMutex guards the block's page counters, its done flags and
+// every advance of g_PriceBlock; g_PriceBlock and g_PageCount are atomics so
+// that the workers' loop tests may read them without the lock.
+// g_DownloadDoneCount is touched only on the user-interface thread.
+#include <atomic>
+
+#include "platform/text/CString.h"
+#include "platform/types.h"
+
+// GET of the warehouse list page with the session; g_TbToken := the hidden
+// "_tb_token_" value (empty when the page has none); returns it. Throws the
+// internet exception on a network failure. Any thread.
+CString FetchTbToken();
+// GET of the seller page (answer unused), then FetchTbToken's steps; true.
+bool CheckLoginAndFetchToken();
+// The body of one list page: g_ListBodyTemplate with the page number and the
+// price block's bounds put in (searchNumFrom / searchNumTo go out empty).
+// The template stays unchanged. Any thread.
+CString BuildPageBody(int page, CString start_price, CString end_price);
+
+// The worker procedure. `param` carries the search's generation number;
+// the worker posts it back as wParam of WM_TAOBAO_WORKER_DONE.
+UINT DownloadItemPagesThread(LPVOID param);
+
+// Download state, reset by every search.
+constexpr int kPriceBlockCount = 20;
+constexpr int kMaxBlockPages = 500;
+constexpr int kWorkerCount = 20;
+extern std::atomic<int> g_PriceBlock;   // 1..20; 21: every block done
+extern std::atomic<int> g_PageCount;    // end bound of the block walk (21)
+// [item set][block - 1]; item set 0 = on sale, 1 = warehouse. g_WorkMutex.
+extern int g_BlockPageCounters[2][kPriceBlockCount];
+extern int g_BlockDoneFlags[2][kPriceBlockCount];
+extern int g_DownloadDoneCount;         // UI thread only
+// Raised by every search; workers of an earlier search leave at their next
+// step and their end messages are not counted.
+extern std::atomic<unsigned> g_SearchGeneration;
+
+// The bounds sent for price block `block` (1..20); block 20 has no end.
+const char* PriceBlockStart(int block);
+const char* PriceBlockEnd(int block);
+
+// The end text of a price block in a list page.
+extern const char* const kBlockEndText;

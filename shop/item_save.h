@@ -1,0 +1,13 @@
+#pragma once
+// Saving the item list into the item database (TaoBao::OnSaveData starts a
+// run of 20 SaveItemsThread) and loading it back (TaoBao::OnImportAll,
+// TaoBao::OnImportNotUpdated).
+#include "platform/types.h"
+
+// The next list row to claim in a save run. Guarded by g_WorkMutex.
+extern int g_NextSaveRow;
+
+// A save thread. `param` is the run (its connection and live-thread count),
+// made by TaoBao::OnSaveData; the run's last thread hands the connection to
+// the user-interface thread, which closes it.
+UINT SaveItemsThread(LPVOID param);
