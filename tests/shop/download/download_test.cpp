@@ -1,0 +1,491 @@
+// The item-list download against the local seller centre, headless: the
+// whole road from sign-in to the saved and re-loaded list, the form bodies,
+// the block walk, stopping, and the failures of the seller centre.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/text/codepage.h"
+#include "platform/thread/thread.h"
+#include "resources/resource_ids.h"
+#include "services/globals.h"
+#include "shop/item_download.h"
+#include "store/item_db.h"
+#include "tests/shop/download/shop_fixture.h"
+
+namespace shoptest {
+namespace {
+
+using sites::ListRequest;
+using sites::ShopItem;
+using sites::ShopOptions;
+
+std::string Utf8(const std::string& gbk) { return GbkToUtf8(gbk); }
+
+// The list requests of the download proper (the counting request has no body).
+std::vector<ListRequest> PageRequests(const sites::SellerCentre& centre) {
+  std::vector<ListRequest> pages;
+  for (const ListRequest& request : centre.ListRequests()) {
+    if (!request.body.empty()) pages.push_back(request);
+  }
+  return pages;
+}
+
+// Items priced inside one block.
+std::vector<ShopItem> ItemsAtPrice(int count, const std::string& price, std::uint64_t first_id) {
+  std::vector<ShopItem> items = Shop(count).FirstId(first_id).Items();
+  for (ShopItem& item : items) item.price = price;
+  return items;
+}
+
+class DownloadTest : public ShopFixture {};
+
+// Sign-in, a warehouse search of a 2,000-item shop over every price block,
+// the save that follows it, and the ranged re-load of rows not yet updated.
+TEST_F(DownloadTest, WholeRoadFromSignInToRangedReload) {
+  const std::vector<ShopItem> items =
+      Shop(2000).Status("myOff").OnBoundEvery(50).Items();
+  centre_->SetItems(items);
+  ChooseItemSet(0, "全部");
+  ASSERT_TRUE(SearchAndWait());
+
+  const auto boxes = ui::headless::MessageBoxes();
+  ASSERT_GE(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].text, "2000");  // the total, before the download
+  EXPECT_EQ(BoxesWithText("全部下载完毕！"), 1);
+  for (const auto& box : boxes) {
+    if (box.text != "全部下载完毕！") continue;
+    EXPECT_EQ(box.caption, "提示");
+    EXPECT_EQ(box.type, MB_ICONEXCLAMATION | MB_OK);
+    EXPECT_EQ(box.owner, page_->m_hWnd);
+  }
+  EXPECT_EQ(g_DownloadDoneCount, 20);
+  EXPECT_TRUE(sync_start_.IsWindowEnabled());
+
+  // Every block was walked, each to its end text.
+  std::set<std::string> blocks_ended;
+  for (const ListRequest& request : PageRequests(*centre_)) {
+    if (request.end_text) blocks_ended.insert(request.Field("startPrice"));
+  }
+  EXPECT_EQ(blocks_ended.size(), 20u);
+
+  // Every item once; one on a bound that two blocks share may come twice.
+  const std::map<std::string, int> counts = ListIdCounts();
+  int on_bounds = 0;
+  for (const ShopItem& item : items) {
+    auto found = counts.find(item.id);
+    ASSERT_NE(found, counts.end()) << "missing " << item.id << " at " << item.price;
+    if (OnSharedBound(item.price)) {
+      ++on_bounds;
+      EXPECT_EQ(found->second, 2) << item.id << " at " << item.price;
+    } else {
+      EXPECT_EQ(found->second, 1) << item.id << " at " << item.price;
+    }
+  }
+  EXPECT_EQ(on_bounds, 40);
+  EXPECT_EQ(counts.size(), items.size());
+
+  // Rows whole, numbered 0 .. n-1, the count field showing n.
+  std::map<std::string, const ShopItem*> by_id;
+  for (const ShopItem& item : items) by_id[item.id] = &item;
+  const auto rows = ListRows();
+  ASSERT_EQ(rows.size(), 2040u);
+  std::set<int> numbers;
+  for (const auto& row : rows) {
+    numbers.insert(std::stoi(row[0]));
+    EXPECT_EQ(row[2], by_id[row[1]]->code);
+    EXPECT_EQ(row[3], by_id[row[1]]->price);
+  }
+  EXPECT_EQ(numbers.size(), rows.size());
+  EXPECT_EQ(*numbers.begin(), 0);
+  EXPECT_EQ(*numbers.rbegin(), 2039);
+  EXPECT_EQ(page_->m_ItemCountEdit.GetWindowText(), "2040");
+
+  // The save after the download: each item id once, not updated yet.
+  const std::vector<DbRow> stored = DbRows();
+  ASSERT_EQ(stored.size(), items.size());
+  std::set<std::string> stored_ids;
+  for (const DbRow& row : stored) {
+    stored_ids.insert(row.tb_id);
+    ASSERT_TRUE(by_id.count(row.tb_id)) << row.tb_id;
+    EXPECT_EQ(row.code, by_id[row.tb_id]->code);
+    EXPECT_EQ(row.price, by_id[row.tb_id]->price);
+    EXPECT_EQ(row.is_update, "0");
+  }
+  EXPECT_EQ(stored_ids.size(), items.size());
+  EXPECT_EQ(g_ItemDb, nullptr) << "the run's connection was closed and forgotten";
+
+  // "导入未更新数据" with the range 101 to 300.
+  page_->m_ItemList.DeleteAllItems();
+  page_->m_RangeFromEdit.SetWindowText("101");
+  page_->m_RangeToEdit.SetWindowText("300");
+  ui::headless::ClearMessageBoxes();
+  page_->SendMessage(WM_COMMAND, ID_IMPORT_NOT_UPDATED, 0);
+  const auto question = ui::headless::MessageBoxes();
+  ASSERT_EQ(question.size(), 1u);
+  EXPECT_EQ(question[0].text, "亲，您确定要下载第101至300条的数据吗?");
+  EXPECT_EQ(question[0].caption, g_SoftName);
+  EXPECT_EQ(question[0].type, MB_OKCANCEL | MB_ICONEXCLAMATION);
+  EXPECT_EQ(question[0].owner, page_->m_hWnd);
+
+  const auto loaded = ListRows();
+  ASSERT_EQ(loaded.size(), 200u);
+  for (size_t i = 0; i < loaded.size(); ++i) {
+    const DbRow& expected = stored[100 + i];
+    EXPECT_EQ(loaded[i][0], expected.id);
+    EXPECT_EQ(loaded[i][1], expected.tb_id);
+    EXPECT_EQ(loaded[i][2], expected.code);
+    EXPECT_EQ(loaded[i][3], expected.price);
+  }
+  EXPECT_EQ(page_->m_ItemCountEdit.GetWindowText(), "200");
+  EXPECT_EQ(g_ListFromDb.load(), 1);
+}
+
+TEST_F(DownloadTest, EmptyItemSetEndsAfterTheTwentiethWorker) {
+  ChooseItemSet(0, "全部");
+  ASSERT_TRUE(SearchAndWait());
+  const auto boxes = ui::headless::MessageBoxes();
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_EQ(boxes[0].text, "0");
+  EXPECT_EQ(BoxesWithText("全部下载完毕！"), 1);
+  EXPECT_EQ(page_->m_ItemList.GetItemCount(), 0);
+  EXPECT_TRUE(DbRows().empty());
+
+  // Each block's first page carried the end text; no page went out twice.
+  std::set<std::pair<std::string, std::string>> seen;
+  std::set<std::string> blocks;
+  for (const ListRequest& request : PageRequests(*centre_)) {
+    EXPECT_TRUE(request.end_text);
+    EXPECT_TRUE(seen.insert({request.Field("startPrice"), request.Field("page")}).second);
+    blocks.insert(request.Field("startPrice"));
+  }
+  EXPECT_EQ(blocks.size(), 20u);
+}
+
+TEST_F(DownloadTest, BlockEndingAfterThreePagesHandsOnToTheNext) {
+  centre_->SetItems(ItemsAtPrice(60, "21.50", 1000));  // block 5, three pages of 20
+  ChooseItemSet(0, "全部");
+  ASSERT_TRUE(SearchAndWait());
+
+  EXPECT_EQ(ListIdCounts().size(), 60u);
+  for (const auto& [id, count] : ListIdCounts()) EXPECT_EQ(count, 1) << id;
+
+  std::set<int> block_pages;
+  bool next_block_walked = false;
+  for (const ListRequest& request : PageRequests(*centre_)) {
+    if (request.Field("startPrice") == "23") next_block_walked = true;
+    if (request.Field("startPrice") != "20") continue;
+    const int page = std::stoi(request.Field("page"));
+    EXPECT_TRUE(block_pages.insert(page).second) << "page " << page << " asked twice";
+    EXPECT_EQ(request.end_text, page >= 4) << "page " << page;
+  }
+  EXPECT_TRUE(block_pages.count(4));
+  EXPECT_TRUE(next_block_walked);
+}
+
+// The warehouse form body byte for byte: the template's fields in order, the
+// block's bounds (block 20 with an empty end), the stock-count range left
+// open, then x_id and the status.
+TEST_F(DownloadTest, WarehouseBodiesByteForByte) {
+  std::vector<ShopItem> items = ItemsAtPrice(3, "150.00", 1000);
+  for (ShopItem& item : items) item.status = "neverUp";
+  centre_->SetItems(items);
+  centre_->AddItems(ItemsAtPrice(5, "150.00", 2000));  // "myOff": another status
+  ChooseItemSet(0, "从未上架");
+  page_->m_KeywordEdit.SetWindowText("图书");  // not ticked: not sent
+  HTREEITEM all = page_->m_CategoryTree.GetRootItem();
+  ASSERT_NE(all, nullptr);
+  page_->m_CategoryTree.SelectItem(all);
+  ASSERT_TRUE(SearchAndWait());
+
+  const std::string token = centre_->Token();
+  const std::string x_id = centre_->XId();
+  EXPECT_EQ(g_TbToken.str(), token);
+  EXPECT_EQ(g_XId.str(), x_id);
+  auto expected_body = [&](int page, const std::string& start, const std::string& end) {
+    return "0=0&_tb_token_=" + token + "&pageName=goodsInStock&banner=&page=" +
+           std::to_string(page) +
+           "&setVal=&orderField=1&orderBy=0&singleId=&singleIdNum=&singleIdMinNum"
+           "&distributionIds=&action=goodsmanager/GoodsManageAction&event_submit_do_recommend="
+           "&event_submit_do_delete=&event_submit_do_off_shelf=&event_submit_do_unrecommend="
+           "&event_submit_do_set_lighting_auction=&isFirstLogin=false&shopCatName=全部类目"
+           "&searchKeyword=&startPrice=" + start + "&endPrice=" + end +
+           "&recommend=&outId=&searchNumFrom=&searchNumTo=&x_id=" + x_id + "&status=neverUp";
+  };
+  const char* bounds[] = {"0",  "8",  "14", "17", "20", "23", "26", "29", "32", "35", "38",
+                          "41", "44", "47", "50", "60", "70", "80", "90", "100", ""};
+  const auto requests = centre_->ListRequests();
+  ASSERT_FALSE(requests.empty());
+  EXPECT_EQ(requests[0].body, "") << "the counting request";
+  EXPECT_EQ(requests[0].type, "1");
+  std::set<std::string> checked;
+  for (const ListRequest& request : PageRequests(*centre_)) {
+    EXPECT_EQ(request.type, "1");
+    const int page = std::stoi(request.Field("page"));
+    int block = 0;
+    while (block < 20 && bounds[block] != request.Field("startPrice")) ++block;
+    ASSERT_LT(block, 20) << Utf8(request.body);
+    EXPECT_EQ(request.body, expected_body(page, bounds[block], bounds[block + 1]))
+        << Utf8(request.body);
+    checked.insert(bounds[block]);
+  }
+  EXPECT_EQ(checked.size(), 20u);
+  EXPECT_EQ(ListIdCounts().size(), 3u);  // all in block 20: "endPrice=" open
+}
+
+TEST_F(DownloadTest, KeywordGoesOutOnlyWhileTicked) {
+  std::vector<ShopItem> items = Shop(40).Items();
+  centre_->SetItems(items);
+  ChooseItemSet(0, "全部");
+  page_->m_KeywordEdit.SetWindowText("第1");  // titles 图书第1号, 图书第1x号
+  page_->m_UseKeyword.SetCheck(BST_CHECKED);
+  ASSERT_TRUE(SearchAndWait());
+  for (const ListRequest& request : PageRequests(*centre_)) {
+    EXPECT_EQ(request.Field("searchKeyword"), "第1");
+  }
+  std::set<std::string> expected;
+  for (const ShopItem& item : items) {
+    if (item.title.find("第1") != std::string::npos) expected.insert(item.id);
+  }
+  std::set<std::string> listed;
+  for (const auto& [id, count] : ListIdCounts()) listed.insert(id);
+  EXPECT_EQ(listed, expected);
+
+  centre_->ClearListRequests();
+  page_->m_UseKeyword.SetCheck(BST_UNCHECKED);
+  page_->OnStopSearch();
+  ASSERT_TRUE(SearchAndWait());
+  for (const ListRequest& request : PageRequests(*centre_)) {
+    EXPECT_TRUE(request.Has("searchKeyword"));
+    EXPECT_EQ(request.Field("searchKeyword"), "");
+  }
+  EXPECT_EQ(ListIdCounts().size(), items.size());
+}
+
+TEST_F(DownloadTest, OnSaleSearchSendsNeitherXIdNorStatus) {
+  centre_->SetItems(Shop(100).OnSale().Items());
+  centre_->AddItems(Shop(50).FirstId(900000000000).Items());
+  ChooseItemSet(1);
+  ASSERT_TRUE(SearchAndWait());
+  EXPECT_EQ(ui::headless::MessageBoxes()[0].text, "100");
+  for (const ListRequest& request : PageRequests(*centre_)) {
+    EXPECT_EQ(request.type, "11");
+    EXPECT_EQ(request.Field("pageName"), "goodsOnSale");
+    EXPECT_FALSE(request.Has("x_id"));
+    EXPECT_FALSE(request.Has("status"));
+    EXPECT_TRUE(request.body.ends_with("&searchNumFrom=&searchNumTo=")) << Utf8(request.body);
+  }
+  const auto counts = ListIdCounts();
+  EXPECT_EQ(counts.size(), 100u);
+  for (const auto& [id, count] : counts) EXPECT_LT(id, "900000000000");
+}
+
+TEST_F(DownloadTest, SecondSearchStartsAtBlockOneWithRowsFromZero) {
+  centre_->SetItems(Shop(120).Items());
+  ChooseItemSet(0, "全部");
+  ASSERT_TRUE(SearchAndWait());
+  ASSERT_EQ(page_->m_ItemList.GetItemCount(), 120);
+  page_->OnStopSearch();  // the end of a download leaves Search disabled
+  centre_->ClearListRequests();
+  ASSERT_TRUE(SearchAndWait());
+
+  const auto rows = ListRows();
+  ASSERT_EQ(rows.size(), 120u);
+  std::set<int> numbers;
+  for (const auto& row : rows) numbers.insert(std::stoi(row[0]));
+  EXPECT_EQ(*numbers.begin(), 0);
+  EXPECT_EQ(*numbers.rbegin(), 119);
+  const auto pages = PageRequests(*centre_);
+  ASSERT_FALSE(pages.empty());
+  EXPECT_EQ(pages[0].Field("startPrice"), "0");
+  std::set<std::string> first_block_pages;
+  for (const auto& request : pages) {
+    if (request.Field("startPrice") == "0") first_block_pages.insert(request.Field("page"));
+  }
+  EXPECT_TRUE(first_block_pages.count("1"));
+  EXPECT_EQ(BoxesWithText("全部下载完毕！"), 2);
+}
+
+TEST_F(DownloadTest, StopMidDownloadEndsAndSavesWhatCame) {
+  centre_->SetItems(Shop(2000).Items());
+  centre_->SetListDelay(std::chrono::milliseconds(50));
+  ChooseItemSet(0, "全部");
+  page_->m_SearchButton.UserClick();
+  ASSERT_TRUE(PumpUntil([&] { return page_->m_ItemList.GetItemCount() >= 30; }));
+  page_->m_StopButton.UserClick();
+  EXPECT_TRUE(page_->m_SearchButton.IsWindowEnabled());
+  ASSERT_TRUE(PumpUntil([&] { return BoxesWithText("全部下载完毕！") == 1; }));
+  ASSERT_TRUE(WaitWorkers());
+
+  const auto counts = ListIdCounts();
+  EXPECT_GT(counts.size(), 0u);
+  EXPECT_LT(counts.size(), 2000u);
+  std::set<std::string> listed, stored;
+  for (const auto& [id, count] : counts) listed.insert(id);
+  for (const DbRow& row : DbRows()) stored.insert(row.tb_id);
+  EXPECT_EQ(stored, listed);
+  EXPECT_EQ(BoxesWithText("全部下载完毕！"), 1);
+}
+
+TEST_F(DownloadTest, FurtherEndMessagesTriggerNothing) {
+  centre_->SetItems(Shop(20).Items());
+  ChooseItemSet(0, "全部");
+  ASSERT_TRUE(SearchAndWait());
+  ASSERT_EQ(g_DownloadDoneCount, 20);
+  page_->PostMessage(WM_TAOBAO_WORKER_DONE, g_SearchGeneration.load(), 0);
+  page_->PostMessage(WM_TAOBAO_WORKER_DONE, 0, 0);
+  ui::RunPending();
+  EXPECT_EQ(g_DownloadDoneCount, 21);
+  EXPECT_EQ(worker_registry::LiveCount(), 0) << "no second save";
+  EXPECT_EQ(BoxesWithText("全部下载完毕！"), 1);
+}
+
+// Workers of a stopped search that are still inside a block when the next
+// search starts: their pages and end messages belong to no one.
+TEST_F(DownloadTest, EarlierSearchDoesNotCountTowardTheNext) {
+  centre_->SetItems(Shop(2000).Items());
+  centre_->AddItems(Shop(200).FirstId(900000000000).OnSale().Items());
+  centre_->SetListDelay(std::chrono::milliseconds(300));
+  ChooseItemSet(0, "全部");
+  page_->m_SearchButton.UserClick();
+  ASSERT_TRUE(PumpUntil([&] { return page_->m_ItemList.GetItemCount() >= 1; }));
+  page_->m_StopButton.UserClick();
+  ChooseItemSet(1);
+  centre_->SetListDelay(std::chrono::milliseconds(0));
+  ASSERT_TRUE(SearchAndWait());
+
+  EXPECT_EQ(BoxesWithText("全部下载完毕！"), 1);
+  EXPECT_EQ(g_DownloadDoneCount, 20);
+  const auto counts = ListIdCounts();
+  EXPECT_EQ(counts.size(), 200u);
+  for (const auto& [id, count] : counts) {
+    EXPECT_GE(id, "900000000000") << "a warehouse row of the stopped search";
+    EXPECT_EQ(count, 1);
+  }
+  const auto rows = ListRows();
+  std::set<int> numbers;
+  for (const auto& row : rows) numbers.insert(std::stoi(row[0]));
+  EXPECT_EQ(*numbers.rbegin(), static_cast<int>(rows.size()) - 1);
+}
+
+// A session that has ended answers every page with the sign-in page: no
+// rows, no end text. The workers give up after the block's 500 pages.
+TEST_F(DownloadTest, FiveHundredPagesWithoutEndTextEndTheWorkers) {
+  centre_->SetItems(Shop(100).Items());
+  centre_->ExpireSessionAfterListPages(0);
+  ChooseItemSet(0, "全部");
+  ASSERT_TRUE(SearchAndWait());
+  EXPECT_EQ(BoxesWithText("全部下载完毕！"), 1);
+  EXPECT_EQ(page_->m_ItemList.GetItemCount(), 0);
+  std::set<int> pages;
+  for (const ListRequest& request : PageRequests(*centre_)) {
+    EXPECT_EQ(request.Field("startPrice"), "0");
+    EXPECT_FALSE(request.signed_in);
+    EXPECT_TRUE(pages.insert(std::stoi(request.Field("page"))).second);
+  }
+  EXPECT_EQ(pages.size(), 500u);
+  EXPECT_EQ(*pages.rbegin(), 500);
+}
+
+TEST_F(DownloadTest, SessionEndingMidDownloadKeepsWhatCame) {
+  centre_->SetItems(Shop(1000).Items());
+  centre_->SetRowsPerPage(10);
+  centre_->ExpireSessionAfterListPages(30);
+  ChooseItemSet(0, "全部");
+  ASSERT_TRUE(SearchAndWait());
+  EXPECT_EQ(BoxesWithText("全部下载完毕！"), 1);
+
+  std::set<std::string> served;
+  for (const ListRequest& request : PageRequests(*centre_)) {
+    served.insert(request.ids.begin(), request.ids.end());
+  }
+  const auto counts = ListIdCounts();
+  EXPECT_GT(counts.size(), 0u);
+  for (const auto& [id, count] : counts) {
+    EXPECT_TRUE(served.count(id));
+    EXPECT_EQ(count, 1);
+  }
+  EXPECT_EQ(counts.size(), served.size());
+  EXPECT_EQ(DbRows().size(), counts.size());
+}
+
+TEST_F(DownloadTest, CutConnectionsLoseOnlyTheirPages) {
+  const std::vector<ShopItem> items = Shop(600).Items();
+  centre_->SetItems(items);
+  centre_->SetRowsPerPage(10);
+  centre_->CutEveryNthListPage(5);
+  ChooseItemSet(0, "全部");
+  ASSERT_TRUE(SearchAndWait());
+  EXPECT_EQ(BoxesWithText("全部下载完毕！"), 1);
+
+  const std::vector<std::string> cut = centre_->CutItemIds();
+  const std::set<std::string> lost(cut.begin(), cut.end());
+  const auto counts = ListIdCounts();
+  for (const ShopItem& item : items) {
+    auto found = counts.find(item.id);
+    if (lost.count(item.id)) {
+      EXPECT_EQ(found, counts.end()) << item.id << " from a cut page";
+    } else {
+      ASSERT_NE(found, counts.end()) << item.id;
+      EXPECT_EQ(found->second, 1);
+    }
+  }
+}
+
+TEST_F(DownloadTest, MalformedRowsAsTheReadersTakeThem) {
+  const std::vector<ShopItem> items = Shop(420).MalformedEvery(5).Items();
+  centre_->SetItems(items);
+  ChooseItemSet(0, "全部");
+  ASSERT_TRUE(SearchAndWait());
+
+  std::map<std::string, ExpectedItem> listed;
+  for (const auto& row : ListRows()) {
+    const std::string key = row[1].empty() ? "(no id) " + row[2] : row[1];
+    EXPECT_FALSE(listed.count(key)) << key;
+    listed[key] = {row[1], row[2], row[3]};
+  }
+  const auto expected = ExpectedItems(items);
+  EXPECT_EQ(listed.size(), expected.size());
+  for (const auto& [key, item] : expected) {
+    auto found = listed.find(key);
+    ASSERT_NE(found, listed.end()) << key;
+    EXPECT_EQ(found->second.code, item.code) << key;
+    EXPECT_EQ(found->second.price, item.price) << key;
+  }
+}
+
+TEST_F(DownloadTest, NetworkFailureOfTheTokenFetchStartsNoWorker) {
+  centre_->SetItems(Shop(20).Items());
+  ChooseItemSet(0, "全部");
+  server_->SetRefuse(true);
+  page_->m_SearchButton.UserClick();
+  server_->SetRefuse(false);
+  EXPECT_EQ(worker_registry::LiveCount(), 0);
+  EXPECT_EQ(BoxesWithText("全部下载完毕！"), 0);
+  EXPECT_FALSE(page_->m_SearchButton.IsWindowEnabled());
+  EXPECT_TRUE(page_->m_StopButton.IsWindowEnabled());
+  EXPECT_FALSE(ui::headless::MessageBoxes().empty()) << "the error box";
+  EXPECT_TRUE(PageRequests(*centre_).empty());
+}
+
+TEST_F(DownloadTest, PageWithoutHiddenInputsSendsThemEmpty) {
+  centre_->SetHiddenInputs(false, false);
+  ChooseItemSet(0, "全部");
+  page_->m_SearchButton.UserClick();
+  ASSERT_TRUE(PumpUntil([&] { return !PageRequests(*centre_).empty(); }));
+  page_->m_StopButton.UserClick();
+  ASSERT_TRUE(PumpUntil([&] { return BoxesWithText("全部下载完毕！") == 1; }));
+  ASSERT_TRUE(WaitWorkers());
+  EXPECT_EQ(g_TbToken, "");
+  EXPECT_EQ(g_XId, "");
+  const ListRequest first = PageRequests(*centre_).front();
+  EXPECT_NE(first.body.find("&_tb_token_=&pageName="), std::string::npos);
+  EXPECT_TRUE(first.body.ends_with("&x_id=&status=inStock")) << Utf8(first.body);
+}
+
+}  // namespace
+}  // namespace shoptest

@@ -1,0 +1,186 @@
+#include "tests/shop/download/shop_fixture.h"
+
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <set>
+
+#include "platform/thread/thread.h"
+#include "services/globals.h"
+#include "services/http.h"
+#include "services/hosts.h"
+#include "shop/Q_Web.h"
+#include "store/item_db.h"
+
+namespace shoptest {
+
+void ShopFixture::SetUp() {
+  ui::SetUiThread();
+  ui::headless::Reset();
+  g_CookieBuffer[0] = '\0';
+  server_ = std::make_unique<sites::SiteServer>();
+  market_ = std::make_unique<sites::Marketplace>(*server_);
+  centre_ = std::make_unique<sites::SellerCentre>(*server_, market_.get());
+  folder_ = std::make_unique<sites::TestProgramFolder>();
+  sites::WriteHostsIni(*folder_, *server_,
+                       {{"Www", market_->WwwHost()},
+                        {"Login", market_->LoginHost()},
+                        {"Upload", market_->UploadHost()},
+                        {"Seller", market_->SellerHost()},
+                        {"Item", market_->ItemHost()}});
+  SignIn();
+
+  sync_start_.EnableWindow(FALSE);
+  g_SyncStartButton = &sync_start_;
+  page_ = std::make_unique<TaoBao>();
+  ASSERT_TRUE(page_->Create(TaoBao::IDD, nullptr));
+  ui::headless::ClearMessageBoxes();
+}
+
+void ShopFixture::TearDown() {
+  // Workers still running would reach the page's controls.
+  if (page_) page_->m_SearchButton.EnableWindow(TRUE);
+  EXPECT_TRUE(WaitWorkers());
+  if (page_) page_->DestroyWindow();
+  page_.reset();
+  ui::RunPending();
+  g_ItemList = nullptr;
+  g_ItemSetCombo = nullptr;
+  g_CategoryTree = nullptr;
+  g_SearchButton = nullptr;
+  g_SaveStatusText = nullptr;
+  g_UpShelfStatusText = nullptr;
+  g_ItemCountEdit = nullptr;
+  g_UpShelfWaitEdit = nullptr;
+  g_TotalCountEdit = nullptr;
+  g_TaoBaoHwnd = nullptr;
+  g_SyncStartButton = nullptr;
+  g_CookieBuffer[0] = '\0';
+  centre_.reset();
+  market_.reset();
+  server_.reset();
+  folder_.reset();
+  ReloadHosts();
+}
+
+void ShopFixture::SignIn() {
+  ui::headless::ScriptModal([](CDialog& dialog) {
+    // The user signs in on the login page; the page sets the session's
+    // cookies in the process-wide store, as the browser does.
+    HttpGetQuiet(CString("https://") + Hosts().login + "/");
+    static_cast<Q_Web&>(dialog).OnConfirmLogin();
+  });
+  Q_Web dialog;
+  dialog.DoModal();
+  ASSERT_EQ(g_LoggedIn.load(), 1) << "the local marketplace did not sign in";
+}
+
+void ShopFixture::ChooseItemSet(int index, const char* status) {
+  page_->m_ItemSetCombo.UserSelect(index);
+  if (index == 0) {
+    int found = page_->m_StatusCombo.FindStringExact(-1, status);
+    ASSERT_GE(found, 0);
+    page_->m_StatusCombo.UserSelect(found);
+  }
+}
+
+bool ShopFixture::PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  return ui::PumpUntil(done, limit);
+}
+
+bool ShopFixture::SearchAndWait(std::chrono::seconds limit) {
+  const int before = BoxesWithText("全部下载完毕！");
+  page_->m_SearchButton.UserClick();
+  if (!PumpUntil([&] { return BoxesWithText("全部下载完毕！") > before; }, limit)) return false;
+  return WaitWorkers(limit);
+}
+
+bool ShopFixture::WaitWorkers(std::chrono::seconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  // Workers post to the UI thread (their end messages, the save's close):
+  // keep pumping while waiting for them.
+  while (worker_registry::LiveCount() > 0) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    ui::PumpUntil([] { return worker_registry::LiveCount() == 0; }, std::chrono::milliseconds(50));
+  }
+  ui::RunPending();
+  return true;
+}
+
+std::vector<std::vector<std::string>> ShopFixture::ListRows() const {
+  std::vector<std::vector<std::string>> rows;
+  const CListCtrl& list = page_->m_ItemList;
+  for (int i = 0; i < list.GetItemCount(); ++i) {
+    std::vector<std::string> row;
+    for (int c = 0; c < 4; ++c) row.push_back(list.GetItemText(i, c).str());
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+std::map<std::string, int> ShopFixture::ListIdCounts() const {
+  std::map<std::string, int> counts;
+  for (const auto& row : ListRows()) ++counts[row[1]];
+  return counts;
+}
+
+std::vector<DbRow> ShopFixture::DbRows() const {
+  std::vector<DbRow> rows;
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(ItemDbPath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    return rows;
+  }
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(db, "SELECT ID, TbId, DDID, Price, IsUpdate FROM DDItems ORDER BY ID", -1,
+                         &statement, nullptr) == SQLITE_OK) {
+    auto text = [&](int column) {
+      const unsigned char* value = sqlite3_column_text(statement, column);
+      return value ? std::string(reinterpret_cast<const char*>(value)) : std::string();
+    };
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+      rows.push_back({text(0), text(1), text(2), text(3), text(4)});
+    }
+  }
+  sqlite3_finalize(statement);
+  sqlite3_close(db);
+  return rows;
+}
+
+int ShopFixture::BoxesWithText(const char* text) const {
+  int count = 0;
+  for (const auto& box : ui::headless::MessageBoxes()) {
+    if (box.text == text) ++count;
+  }
+  return count;
+}
+
+std::map<std::string, ExpectedItem> ExpectedItems(const std::vector<sites::ShopItem>& items) {
+  std::map<std::string, ExpectedItem> expected;
+  for (const sites::ShopItem& item : items) {
+    switch (item.fault) {
+      case sites::RowFault::kShortCode:
+      case sites::RowFault::kNoStart:
+        break;
+      case sites::RowFault::kNoPrice:
+        expected[item.id] = {item.id, item.code, ""};
+        break;
+      case sites::RowFault::kNoId:
+        expected["(no id) " + item.code] = {"", item.code, item.price};
+        break;
+      default:
+        expected[item.id] = {item.id, item.code, item.price};
+    }
+  }
+  return expected;
+}
+
+bool OnSharedBound(const std::string& price) {
+  const double value = std::strtod(price.c_str(), nullptr);
+  for (int i = 1; i < 20; ++i) {
+    if (value == sites::kBlockBoundsForTests[i]) return true;
+  }
+  return false;
+}
+
+}  // namespace shoptest
