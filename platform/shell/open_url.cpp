@@ -1,0 +1,69 @@
+#include "platform/shell/open_url.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <mutex>
+#include <thread>
+
+extern char** environ;
+
+namespace shell {
+namespace {
+
+std::mutex g_opener_lock;
+std::string& Opener() {
+  static std::string program = "xdg-open";
+  return program;
+}
+
+}  // namespace
+
+void SetUrlOpenerForTesting(const std::string& program) {
+  std::lock_guard<std::mutex> lock(g_opener_lock);
+  Opener() = program.empty() ? "xdg-open" : program;
+}
+
+bool OpenUrlInBackground(const std::string& utf8_url) {
+  if (utf8_url.empty() || utf8_url.find_first_of(std::string("\0\r\n", 3)) != std::string::npos)
+    return false;
+  // An address starting with '-' would read as an option of the handler.
+  if (utf8_url[0] == '-') return false;
+  std::string program;
+  {
+    std::lock_guard<std::mutex> lock(g_opener_lock);
+    program = Opener();
+  }
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  // The handler must not write into our console or read our input.
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  // Its own process group: a terminal's Ctrl+C for the program leaves the
+  // browser the user opened alone.
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attr, 0);
+
+  std::string url = utf8_url;
+  char* argv[] = {program.data(), url.data(), nullptr};
+  pid_t pid = 0;
+  int rc = posix_spawnp(&pid, program.c_str(), &actions, &attr, argv, environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  if (rc != 0) return false;
+  // Reap the handler when it ends so that no zombie stays behind; xdg-open
+  // itself returns quickly once the browser is started.
+  std::thread([pid] {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+  }).detach();
+  return true;
+}
+
+}  // namespace shell

@@ -1,0 +1,446 @@
+#include "platform/ui/wx/custom_widgets.h"
+
+#include <wx/control.h>
+#include <wx/dcbuffer.h>
+#include <wx/renderer.h>
+#include <wx/settings.h>
+
+#include <algorithm>
+
+#include "platform/text/codepage.h"
+#include "platform/ui/internal.h"
+
+namespace wxui {
+
+wxString ToWx(const CString& gbk) { return wxString::FromUTF8(GbkToUtf8(gbk.str())); }
+wxString ToWx(const char* gbk) { return wxString::FromUTF8(GbkToUtf8(gbk ? gbk : "")); }
+CString FromWx(const wxString& text) {
+  const wxScopedCharBuffer utf8 = text.utf8_str();
+  return CString(Utf8ToGbk(std::string_view(utf8.data(), utf8.length())).c_str());
+}
+wxColour FromColorRef(COLORREF c) {
+  return wxColour(static_cast<unsigned char>(c & 0xFF), static_cast<unsigned char>((c >> 8) & 0xFF),
+                  static_cast<unsigned char>((c >> 16) & 0xFF));
+}
+
+// ---- VirtualList ------------------------------------------------------------
+
+std::function<void(CWnd*, long)>& ListPaintObserver() {
+  static std::function<void(CWnd*, long)> observer;
+  return observer;
+}
+
+void VirtualList::OnPaintRows(wxPaintEvent& e) {
+  if (ListPaintObserver() && model_ != nullptr) ListPaintObserver()(model_, GetItemCount());
+  e.Skip();  // the list paints
+}
+
+VirtualList::VirtualList(wxWindow* parent, CListCtrl* model, const wxPoint& pos,
+                         const wxSize& size, long style)
+    : wxListCtrl(parent, wxID_ANY, pos, size, style | wxLC_REPORT | wxLC_VIRTUAL),
+      model_(model) {
+  selected_attr_.SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHT));
+  selected_attr_.SetTextColour(wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHTTEXT));
+  wxWindow* rows = RowsWindow();
+  rows->Bind(wxEVT_LEFT_DOWN, &VirtualList::OnLeftDown, this);
+  rows->Bind(wxEVT_LEFT_DCLICK, &VirtualList::OnLeftDouble, this);
+  rows->Bind(wxEVT_RIGHT_DOWN, &VirtualList::OnRightDown, this);
+  rows->Bind(wxEVT_PAINT, &VirtualList::OnPaintRows, this);
+  Bind(wxEVT_LIST_ITEM_SELECTED, &VirtualList::OnKeySelected, this);
+  Bind(wxEVT_LIST_ITEM_CHECKED, &VirtualList::OnChecked, this);
+  Bind(wxEVT_LIST_ITEM_UNCHECKED, &VirtualList::OnChecked, this);
+  Sync(kChangeAll);
+}
+
+// The generic list draws its rows in a child window below its header
+// (wxListMainWindow derives from wxWindow alone; the type is private).
+wxWindow* VirtualList::RowsWindow() const {
+  return m_mainWin != nullptr ? reinterpret_cast<wxWindow*>(m_mainWin)
+                              : const_cast<VirtualList*>(this);
+}
+
+void VirtualList::Sync(unsigned bits) {
+  if (model_ == nullptr) return;
+  syncing_ = true;
+  cached_item_ = -1;
+  if (bits & kChangeStyle) SyncExtendedStyle();
+  if (bits & kChangeItems) {
+    SyncColumns();
+    const long count = model_->GetItemCount();
+    if (count != GetItemCount()) SetItemCount(count);
+  }
+  const int ensure = model_->EnsureVisibleRequest();
+  if (ensure != ensure_visible_seen_) {
+    ensure_visible_seen_ = ensure;
+    if (ensure >= 0 && ensure < GetItemCount()) EnsureVisible(ensure);
+  }
+  if (bits & (kChangeItems | kChangeSelection | kChangeStyle | kChangeText)) Refresh(false);
+  syncing_ = false;
+}
+
+void VirtualList::SyncColumns() {
+  const int count = model_->GetColumnCount();
+  bool same = count == GetColumnCount();
+  for (int i = 0; same && i < count; ++i) {
+    wxListItem have;
+    have.SetMask(wxLIST_MASK_TEXT | wxLIST_MASK_WIDTH | wxLIST_MASK_FORMAT);
+    GetColumn(i, have);
+    const CListCtrl::Column want = model_->GetColumn(i);
+    same = have.GetText() == ToWx(want.heading) && have.GetWidth() == want.width;
+  }
+  if (same) return;
+  DeleteAllColumns();
+  for (int i = 0; i < count; ++i) {
+    const CListCtrl::Column c = model_->GetColumn(i);
+    const int format = c.format == LVCFMT_CENTER  ? wxLIST_FORMAT_CENTRE
+                       : c.format == LVCFMT_RIGHT ? wxLIST_FORMAT_RIGHT
+                                                  : wxLIST_FORMAT_LEFT;
+    InsertColumn(i, ToWx(c.heading), format, c.width);
+  }
+}
+
+void VirtualList::SyncExtendedStyle() {
+  const DWORD ex = model_->GetExtendedStyle();
+  if (ex == ex_style_) return;
+  ex_style_ = ex;
+  EnableCheckBoxes((ex & LVS_EX_CHECKBOXES) != 0);
+  const bool rules = (ex & LVS_EX_GRIDLINES) != 0;
+  SetSingleStyle(wxLC_HRULES, rules);
+  SetSingleStyle(wxLC_VRULES, rules);
+}
+
+const CListCtrl::RowView* VirtualList::Row(long item) const {
+  if (model_ == nullptr || item < 0) return nullptr;
+  if (item != cached_item_) {
+    cached_item_ = -1;
+    if (!model_->GetRowView(static_cast<int>(item), cached_row_)) return nullptr;
+    cached_item_ = item;
+  }
+  return &cached_row_;
+}
+
+wxString VirtualList::OnGetItemText(long item, long column) const {
+  const CListCtrl::RowView* row = Row(item);
+  if (row == nullptr || column < 0 || static_cast<size_t>(column) >= row->cells.size()) return {};
+  return ToWx(row->cells[static_cast<size_t>(column)]);
+}
+
+bool VirtualList::OnGetItemIsChecked(long item) const {
+  const CListCtrl::RowView* row = Row(item);
+  return row != nullptr && row->checked;
+}
+
+wxItemAttr* VirtualList::OnGetItemAttr(long item) const {
+  const CListCtrl::RowView* row = Row(item);
+  return row != nullptr && row->selected ? &selected_attr_ : nullptr;
+}
+
+wxPoint VirtualList::ClientPoint(const wxPoint& p) const {
+  return p + RowsWindow()->GetPosition();
+}
+
+long VirtualList::HitItem(const wxPoint& p, bool* on_check_box) const {
+  int flags = 0;
+  long item = HitTest(ClientPoint(p), flags);
+  if (!(flags & wxLIST_HITTEST_ONITEM)) item = -1;
+  if (on_check_box != nullptr) {
+    *on_check_box = false;
+    if (item >= 0 && HasCheckBoxes()) {
+      int x = 0, y = 0;
+      CalcUnscrolledPosition(p.x, p.y, &x, &y);
+      const wxSize box = wxRendererNative::Get().GetCheckBoxSize(RowsWindow());
+      *on_check_box = x < box.x + 10;  // the box with its margin on either side
+    }
+  }
+  return item;
+}
+
+// Clicks go straight to the control object, which selects the row and
+// notifies as the user's action does; wx only keeps the focus.
+void VirtualList::OnLeftDown(wxMouseEvent& e) {
+  bool on_box = false;
+  const long item = HitItem(e.GetPosition(), &on_box);
+  if (on_box) {
+    e.Skip();  // wx toggles the box and reports it (OnChecked)
+    return;
+  }
+  RowsWindow()->SetFocus();
+  if (model_ == nullptr) return;
+  const POINT pt{ClientPoint(e.GetPosition()).x, ClientPoint(e.GetPosition()).y};
+  CListCtrl* model = model_;
+  ui::detail::CallReporting([&] { model->UserClick(static_cast<int>(item), pt); });
+}
+
+void VirtualList::OnLeftDouble(wxMouseEvent& e) {
+  const long item = HitItem(e.GetPosition(), nullptr);
+  if (model_ == nullptr) return;
+  const POINT pt{ClientPoint(e.GetPosition()).x, ClientPoint(e.GetPosition()).y};
+  CListCtrl* model = model_;
+  ui::detail::CallReporting([&] { model->UserDoubleClick(static_cast<int>(item), pt); });
+}
+
+void VirtualList::OnRightDown(wxMouseEvent& e) {
+  const long item = HitItem(e.GetPosition(), nullptr);
+  RowsWindow()->SetFocus();
+  if (model_ == nullptr) return;
+  const POINT pt{ClientPoint(e.GetPosition()).x, ClientPoint(e.GetPosition()).y};
+  CListCtrl* model = model_;
+  ui::detail::CallReporting([&] { model->UserRightClick(static_cast<int>(item), pt); });
+}
+
+// Keyboard moves select in wx's store: hand the row to the object and
+// empty the store again, so that the object's selection is the one shown.
+void VirtualList::OnKeySelected(wxListEvent& e) {
+  const long item = e.GetIndex();
+  if (syncing_ || model_ == nullptr || item < 0) return;
+  syncing_ = true;
+  SetItemState(item, 0, wxLIST_STATE_SELECTED);
+  syncing_ = false;
+  CListCtrl* model = model_;
+  ui::detail::CallReporting([&] { model->UserSelect(static_cast<int>(item)); });
+}
+
+void VirtualList::OnChecked(wxListEvent& e) {
+  const long item = e.GetIndex();
+  if (syncing_ || model_ == nullptr || item < 0) return;
+  CListCtrl* model = model_;
+  ui::detail::CallReporting([&] { model->UserToggleCheck(static_cast<int>(item)); });
+  cached_item_ = -1;
+  RefreshItem(item);
+}
+
+// ---- TabStrip ---------------------------------------------------------------
+
+TabStrip::TabStrip(wxWindow* parent, CTabCtrl* model, const wxPoint& pos, const wxSize& size)
+    : wxWindow(parent, wxID_ANY, pos, size, wxFULL_REPAINT_ON_RESIZE), model_(model) {
+  SetBackgroundStyle(wxBG_STYLE_PAINT);
+  Bind(wxEVT_PAINT, &TabStrip::OnPaint, this);
+  Bind(wxEVT_LEFT_DOWN, &TabStrip::OnLeftDown, this);
+}
+
+std::vector<TabStrip::Tab> TabStrip::Layout(wxDC& dc) const {
+  std::vector<Tab> tabs;
+  if (model_ == nullptr) return tabs;
+  const int count = model_->GetItemCount();
+  int x = 2;
+  for (int i = 0; i < count; ++i) {
+    Tab t;
+    t.text = ToWx(model_->GetItemText(i));
+    const int w = dc.GetTextExtent(t.text).x + 16;
+    t.rect = wxRect(x, 2, w, CTabCtrl::kHeaderHeight - 2);
+    x += w;
+    tabs.push_back(t);
+  }
+  return tabs;
+}
+
+void TabStrip::OnPaint(wxPaintEvent&) {
+  wxAutoBufferedPaintDC dc(this);
+  dc.SetFont(GetFont());
+  const wxColour face = GetParent()->GetBackgroundColour();
+  const wxColour page = wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOW);
+  const wxColour line = wxSystemSettings::GetColour(wxSYS_COLOUR_3DSHADOW);
+  const wxSize size = GetClientSize();
+  dc.SetBackground(wxBrush(face));
+  dc.Clear();
+  const int header = CTabCtrl::kHeaderHeight;
+  // The page area, framed.
+  dc.SetPen(wxPen(line));
+  dc.SetBrush(wxBrush(face));
+  dc.DrawRectangle(0, header - 1, size.x, size.y - header + 1);
+
+  const int current = model_ != nullptr ? model_->GetCurSel() : -1;
+  const std::vector<Tab> tabs = Layout(dc);
+  for (size_t i = 0; i < tabs.size(); ++i) {
+    const bool on = static_cast<int>(i) == current;
+    wxRect r = tabs[i].rect;
+    if (!on) r.Deflate(0, 1), r.y += 1;
+    dc.SetPen(wxPen(line));
+    dc.SetBrush(wxBrush(on ? page : face));
+    dc.DrawRoundedRectangle(r.x, r.y, r.width, r.height + 3, 3);
+    if (on) {  // open towards the page below it
+      dc.SetPen(wxPen(page));
+      dc.DrawLine(r.x + 1, header - 1, r.x + r.width - 1, header - 1);
+    }
+    dc.SetTextForeground(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNTEXT));
+    const wxSize ext = dc.GetTextExtent(tabs[i].text);
+    dc.DrawText(tabs[i].text, r.x + (r.width - ext.x) / 2, r.y + (r.height - ext.y) / 2);
+  }
+}
+
+void TabStrip::OnLeftDown(wxMouseEvent& e) {
+  if (model_ == nullptr) return;
+  wxClientDC dc(this);
+  dc.SetFont(GetFont());
+  const std::vector<Tab> tabs = Layout(dc);
+  for (size_t i = 0; i < tabs.size(); ++i) {
+    if (!tabs[i].rect.Contains(e.GetPosition())) continue;
+    CTabCtrl* model = model_;
+    const int index = static_cast<int>(i);
+    // Like the native control: only a change of tab is announced.
+    if (index != model->GetCurSel())
+      ui::detail::CallReporting([&] { model->UserSelect(index); });
+    Refresh();
+    return;
+  }
+}
+
+// ---- SpinArrows -------------------------------------------------------------
+
+SpinArrows::SpinArrows(wxWindow* parent, const wxPoint& pos, const wxSize& size)
+    : wxWindow(parent, wxID_ANY, pos, size, wxFULL_REPAINT_ON_RESIZE) {
+  SetBackgroundStyle(wxBG_STYLE_PAINT);
+  Bind(wxEVT_PAINT, &SpinArrows::OnPaint, this);
+  Bind(wxEVT_LEFT_DOWN, &SpinArrows::OnMouse, this);
+  Bind(wxEVT_LEFT_UP, &SpinArrows::OnMouse, this);
+  Bind(wxEVT_LEAVE_WINDOW, &SpinArrows::OnMouse, this);
+}
+
+void SpinArrows::OnPaint(wxPaintEvent&) {
+  wxAutoBufferedPaintDC dc(this);
+  dc.SetBackground(wxBrush(GetParent()->GetBackgroundColour()));
+  dc.Clear();
+  const wxSize size = GetClientSize();
+  const int half = size.y / 2;
+  wxRendererNative& r = wxRendererNative::Get();
+  for (int i = 0; i < 2; ++i) {
+    const wxRect box(0, i * half, size.x, i == 0 ? half : size.y - half);
+    r.DrawPushButton(this, dc, box, pressed_ == i ? static_cast<int>(wxCONTROL_PRESSED) : 0);
+    const int cx = box.x + box.width / 2, cy = box.y + box.height / 2;
+    const int a = std::max(2, std::min(box.width, box.height) / 4);
+    wxPoint tri[3];
+    if (i == 0) {
+      tri[0] = wxPoint(cx - a, cy + a / 2);
+      tri[1] = wxPoint(cx + a, cy + a / 2);
+      tri[2] = wxPoint(cx, cy - a / 2 - 1);
+    } else {
+      tri[0] = wxPoint(cx - a, cy - a / 2);
+      tri[1] = wxPoint(cx + a, cy - a / 2);
+      tri[2] = wxPoint(cx, cy + a / 2 + 1);
+    }
+    dc.SetPen(*wxTRANSPARENT_PEN);
+    dc.SetBrush(wxBrush(wxSystemSettings::GetColour(
+        IsEnabled() ? wxSYS_COLOUR_BTNTEXT : wxSYS_COLOUR_GRAYTEXT)));
+    dc.DrawPolygon(3, tri);
+  }
+}
+
+void SpinArrows::OnMouse(wxMouseEvent& e) {
+  const int was = pressed_;
+  pressed_ = e.LeftDown() ? (e.GetY() < GetClientSize().y / 2 ? 0 : 1) : -1;
+  if (pressed_ != was) Refresh();
+}
+
+// ---- Label ------------------------------------------------------------------
+
+Label::Label(wxWindow* parent, CWnd* model, const wxPoint& pos, const wxSize& size)
+    : wxWindow(parent, wxID_ANY, pos, size, wxFULL_REPAINT_ON_RESIZE), model_(model) {
+  SetBackgroundStyle(wxBG_STYLE_PAINT);
+  centred_ = (model->GetStyle() & kStyleCenter) != 0;
+  Bind(wxEVT_PAINT, &Label::OnPaint, this);
+  if (model->GetStyle() & kStyleNotify) {
+    Bind(wxEVT_LEFT_DOWN, &Label::OnLeftDown, this);
+    SetCursor(wxCursor(wxCURSOR_HAND));
+  }
+  Sync();
+}
+
+void Label::Sync() {
+  if (model_ == nullptr) return;
+  text_ = wxControl::RemoveMnemonics(ToWx(model_->GetWindowText()));
+  has_back_ = has_fore_ = false;
+  // Ask the parent for the colours, as the native control does before it
+  // paints: the handler may set a text colour and return a brush.
+  if (CWnd* parent = model_->GetParent()) {
+    CDC dc;
+    CtlColorQuery query{&dc, model_, CTLCOLOR_STATIC, nullptr};
+    LRESULT result = 0;
+    ui::detail::CallReporting([&] {
+      parent->Dispatch(WM_CTLCOLOR, 0, reinterpret_cast<LPARAM>(&query), &result);
+    });
+    if (query.brush != nullptr) {
+      has_back_ = true;
+      back_ = FromColorRef(CBrush::FromHandle(query.brush)->Color());
+    } else if (dc.back_set && dc.bk_mode == OPAQUE) {
+      has_back_ = true;
+      back_ = FromColorRef(dc.back);
+    }
+    if (dc.text_set) {
+      has_fore_ = true;
+      fore_ = FromColorRef(dc.text);
+    }
+  }
+  Refresh();
+}
+
+namespace {
+
+// Breaks `text` into lines no wider than `width`: at line breaks, else at
+// the last blank that fits, else at any character (Chinese has no blanks).
+std::vector<wxString> WrapLines(wxDC& dc, const wxString& text, int width) {
+  std::vector<wxString> lines;
+  wxString line;
+  int last_blank = -1;
+  for (wxString::const_iterator it = text.begin(); it != text.end(); ++it) {
+    const wxUniChar c = *it;
+    if (c == '\r') continue;
+    if (c == '\n') {
+      lines.push_back(line);
+      line.clear();
+      last_blank = -1;
+      continue;
+    }
+    line += c;
+    if (c == ' ') last_blank = static_cast<int>(line.length()) - 1;
+    if (width > 0 && line.length() > 1 && dc.GetTextExtent(line).x > width) {
+      if (last_blank > 0) {
+        lines.push_back(line.Left(static_cast<size_t>(last_blank)));
+        line = line.Mid(static_cast<size_t>(last_blank) + 1);
+      } else {
+        lines.push_back(line.Left(line.length() - 1));
+        line = line.Right(1);
+      }
+      last_blank = -1;
+    }
+  }
+  if (!line.empty() || lines.empty()) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace
+
+void Label::OnPaint(wxPaintEvent&) {
+  wxAutoBufferedPaintDC dc(this);
+  dc.SetBackground(wxBrush(has_back_ ? back_ : GetParent()->GetBackgroundColour()));
+  dc.Clear();
+  dc.SetFont(GetFont());
+  dc.SetTextForeground(has_fore_ ? fore_
+                                 : (IsEnabled() ? wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOWTEXT)
+                                                : wxSystemSettings::GetColour(wxSYS_COLOUR_GRAYTEXT)));
+  const wxSize size = GetClientSize();
+  const std::vector<wxString> lines = WrapLines(dc, text_, size.x);
+  const int line_height = dc.GetCharHeight();
+  // Lines that do not fit below are dropped whole, as the native control
+  // does; a one-line label taller than its box is centred on it.
+  const int shown = std::max(1, std::min<int>(static_cast<int>(lines.size()),
+                                              size.y / std::max(1, line_height)));
+  int y = shown == 1 ? (size.y - line_height) / 2 : 0;
+  for (int i = 0; i < shown; ++i, y += line_height) {
+    int x = 0;
+    if (centred_) x = (size.x - dc.GetTextExtent(lines[static_cast<size_t>(i)]).x) / 2;
+    dc.DrawText(lines[static_cast<size_t>(i)], x, y);
+  }
+}
+
+void Label::OnLeftDown(wxMouseEvent&) {
+  if (model_ == nullptr || !model_->IsWindowEnabled()) return;
+  CWnd* model = model_;
+  ui::detail::CallReporting([&] {
+    if (auto* s = dynamic_cast<CStatic*>(model))
+      s->UserClick();
+    else
+      model->NotifyParentCommand(STN_CLICKED);
+  });
+}
+
+}  // namespace wxui

@@ -1,0 +1,120 @@
+#pragma once
+// wx widgets drawn over our own control objects. Each keeps a pointer to its
+// control object and reads the state through the object's getters (which
+// lock); Detach() forgets the object when the window goes away before the
+// widget does (a top-level window is deleted later by wx). UI thread only.
+#include <wx/listctrl.h>
+#include <wx/window.h>
+
+#include <functional>
+
+#include "platform/ui/controls.h"
+
+namespace wxui {
+
+// A report list as a virtual view over CListCtrl's rows: no row costs a
+// widget, the rows' texts are asked for as they are painted. The selection
+// shown is the control object's: wx's own selection store stays empty.
+class VirtualList : public wxListCtrl {
+ public:
+  VirtualList(wxWindow* parent, CListCtrl* model, const wxPoint& pos, const wxSize& size,
+              long style);
+  void Detach() { model_ = nullptr; }
+  // Brings the view in line with the object after a change (`bits`: what).
+  void Sync(unsigned bits);
+
+ protected:
+  wxString OnGetItemText(long item, long column) const override;
+  bool OnGetItemIsChecked(long item) const override;
+  wxItemAttr* OnGetItemAttr(long item) const override;
+
+ private:
+  const CListCtrl::RowView* Row(long item) const;
+  wxWindow* RowsWindow() const;
+  void SyncColumns();
+  void SyncExtendedStyle();
+  wxPoint ClientPoint(const wxPoint& main_window_point) const;
+  long HitItem(const wxPoint& main_window_point, bool* on_check_box) const;
+  void OnLeftDown(wxMouseEvent& e);
+  void OnLeftDouble(wxMouseEvent& e);
+  void OnRightDown(wxMouseEvent& e);
+  void OnKeySelected(wxListEvent& e);
+  void OnChecked(wxListEvent& e);
+  void OnPaintRows(wxPaintEvent& e);
+
+  CListCtrl* model_;
+  DWORD ex_style_ = 0xFFFFFFFF;
+  int ensure_visible_seen_ = -1;
+  bool syncing_ = false;
+  // The row last read, for the cells of one row painted one after another;
+  // dropped at every Sync.
+  mutable long cached_item_ = -1;
+  mutable CListCtrl::RowView cached_row_;
+  mutable wxItemAttr selected_attr_;
+};
+
+// A tab control: a header strip of tabs, kHeaderHeight pixels high, over the
+// area where the program places its pages (children of this window).
+class TabStrip : public wxWindow {
+ public:
+  TabStrip(wxWindow* parent, CTabCtrl* model, const wxPoint& pos, const wxSize& size);
+  void Detach() { model_ = nullptr; }
+  void Sync() { Refresh(); }
+
+ private:
+  struct Tab {
+    wxString text;
+    wxRect rect;
+  };
+  std::vector<Tab> Layout(wxDC& dc) const;
+  void OnPaint(wxPaintEvent& e);
+  void OnLeftDown(wxMouseEvent& e);
+  CTabCtrl* model_;
+};
+
+// A static text: wraps Chinese text by character, takes the colours the
+// parent's control-colour handler gives, and reports clicks when it has the
+// notify style.
+class Label : public wxWindow {
+ public:
+  Label(wxWindow* parent, CWnd* model, const wxPoint& pos, const wxSize& size);
+  void Detach() { model_ = nullptr; }
+  // Reads the text and asks the parent for colours again.
+  void Sync();
+  const wxString& ShownText() const { return text_; }
+  const wxColour* ShownBackground() const { return has_back_ ? &back_ : nullptr; }
+  const wxColour* ShownForeground() const { return has_fore_ ? &fore_ : nullptr; }
+
+ private:
+  void OnPaint(wxPaintEvent& e);
+  void OnLeftDown(wxMouseEvent& e);
+  CWnd* model_;
+  wxString text_;
+  bool has_back_ = false;
+  wxColour back_;
+  bool has_fore_ = false;
+  wxColour fore_;
+  bool centred_ = false;
+};
+
+// Called as a list starts painting its rows (tests measure with it).
+std::function<void(CWnd* list, long rows)>& ListPaintObserver();
+
+// An up-down control: two arrow buttons. The program reads nothing from
+// them (no buddy), so they only draw and press.
+class SpinArrows : public wxWindow {
+ public:
+  SpinArrows(wxWindow* parent, const wxPoint& pos, const wxSize& size);
+
+ private:
+  void OnPaint(wxPaintEvent& e);
+  void OnMouse(wxMouseEvent& e);
+  int pressed_ = -1;  // 0: up, 1: down
+};
+
+wxString ToWx(const CString& gbk);
+wxString ToWx(const char* gbk);
+CString FromWx(const wxString& text);
+wxColour FromColorRef(COLORREF c);
+
+}  // namespace wxui

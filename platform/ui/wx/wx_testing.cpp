@@ -1,0 +1,107 @@
+#include "platform/ui/wx/wx_testing.h"
+
+#include <wx/app.h>
+#include <wx/checkbox.h>
+#include <wx/combobox.h>
+#include <wx/evtloop.h>
+#include <wx/listctrl.h>
+#include <wx/textctrl.h>
+#include <wx/treectrl.h>
+
+#include "platform/ui/wx/custom_widgets.h"
+#include "platform/ui/wx/window_tree.h"
+
+namespace wxui::testing {
+namespace {
+
+Node* NodeOf(CWnd* w) {
+  WindowTree* tree = WindowTree::Current();
+  return tree != nullptr ? tree->Find(w) : nullptr;
+}
+
+void TreeText(wxTreeCtrl* tree, const wxTreeItemId& parent, int depth, std::string& out) {
+  wxTreeItemIdValue cookie;
+  for (wxTreeItemId id = tree->GetFirstChild(parent, cookie); id.IsOk();
+       id = tree->GetNextChild(parent, cookie)) {
+    out += std::string(static_cast<size_t>(depth) * 2, ' ');
+    out += tree->GetItemText(id).utf8_str().data();
+    out += '\n';
+    TreeText(tree, id, depth + 1, out);
+  }
+}
+
+}  // namespace
+
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + timeout;
+  wxGUIEventLoop loop;
+  wxEventLoopActivator active(&loop);
+  while (!done()) {
+    if (Clock::now() >= deadline) return done();
+    loop.DispatchTimeout(5);
+    if (wxTheApp != nullptr) {
+      wxTheApp->ProcessPendingEvents();
+      wxTheApp->ProcessIdle();
+    }
+  }
+  return true;
+}
+
+std::string ShownText(CWnd* w) {
+  Node* n = NodeOf(w);
+  if (n == nullptr || n->widget == nullptr) return {};
+  wxString text;
+  if (n->top != nullptr) {
+    text = n->top->GetTitle();
+  } else if (auto* e = dynamic_cast<wxTextCtrl*>(n->widget)) {
+    text = e->GetValue();
+  } else if (auto* c = dynamic_cast<wxComboBox*>(n->widget)) {
+    text = c->GetValue();
+  } else if (auto* ch = dynamic_cast<wxChoice*>(n->widget)) {
+    text = ch->GetStringSelection();
+  } else if (n->label != nullptr) {
+    text = n->label->ShownText();
+  } else {
+    text = n->widget->GetLabel();
+  }
+  return std::string(text.utf8_str().data());
+}
+
+bool ShownVisible(CWnd* w) {
+  Node* n = NodeOf(w);
+  if (n == nullptr) return false;
+  wxWindow* win = n->top != nullptr ? n->top : n->widget;
+  return win != nullptr && win->IsShownOnScreen();
+}
+
+RECT ScreenRect(CWnd* w) {
+  Node* n = NodeOf(w);
+  RECT r;
+  if (n == nullptr || n->widget == nullptr) return r;
+  const wxRect s = n->widget->GetScreenRect();
+  r.left = s.x;
+  r.top = s.y;
+  r.right = s.x + s.width;
+  r.bottom = s.y + s.height;
+  return r;
+}
+
+long ShownRowCount(CWnd* w) {
+  Node* n = NodeOf(w);
+  return n != nullptr && n->list != nullptr ? n->list->GetItemCount() : -1;
+}
+
+void SetListPaintObserver(std::function<void(CWnd*, long)> observer) {
+  ListPaintObserver() = std::move(observer);
+}
+
+std::string ShownTree(CWnd* w) {
+  Node* n = NodeOf(w);
+  std::string out;
+  if (n == nullptr || n->tree == nullptr || !n->tree->GetRootItem().IsOk()) return out;
+  TreeText(n->tree, n->tree->GetRootItem(), 0, out);
+  return out;
+}
+
+}  // namespace wxui::testing

@@ -1,0 +1,33 @@
+#pragma once
+// For the backend's own tests: run the wx event loop on the test's thread
+// and look at what the widgets show, without the tests including wx.
+// UI thread only.
+#include <chrono>
+#include <functional>
+#include <string>
+
+#include "platform/ui/wnd.h"
+
+namespace wxui::testing {
+
+// Runs the event loop until `done()` holds or `timeout` passes; returns
+// whether `done()` held.
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+
+// What the widget of `w` shows, as UTF-8: a button's or static's caption,
+// an edit's or combo's text, a top-level window's title. Empty when `w` has
+// no widget.
+std::string ShownText(CWnd* w);
+// Whether the widget of `w` exists and is shown.
+bool ShownVisible(CWnd* w);
+// The widget's rectangle in screen pixels (all zero when it has none).
+RECT ScreenRect(CWnd* w);
+// Rows the list widget of `w` believes it has.
+long ShownRowCount(CWnd* w);
+// Called at the start of every paint of a list's rows, with the row count
+// the list paints (null: none).
+void SetListPaintObserver(std::function<void(CWnd* list, long rows)> observer);
+// The tree widget's items, depth-first, each "  " per level then the text.
+std::string ShownTree(CWnd* w);
+
+}  // namespace wxui::testing

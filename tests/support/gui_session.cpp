@@ -1,0 +1,389 @@
+#include "tests/support/gui_session.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+namespace gui {
+namespace fs = std::filesystem;
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The main window's bars around its template area, in pixels: fixed by the
+// window backend so that tests can place clicks.
+constexpr int kMainMenuBarHeight = 28;
+constexpr int kMainStatusBarHeight = 24;
+constexpr int kMainTemplateCx = 573;
+constexpr int kMainTemplateCy = 466;
+
+std::vector<std::string> Environment(const std::vector<std::pair<std::string, std::string>>& set) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    bool replaced = false;
+    for (const auto& [key, value] : set) replaced |= entry.rfind(key + "=", 0) == 0;
+    if (!replaced) env.push_back(entry);
+  }
+  for (const auto& [key, value] : set) env.push_back(key + "=" + value);
+  return env;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& strings) {
+  std::vector<char*> out;
+  for (std::string& s : strings) out.push_back(s.data());
+  out.push_back(nullptr);
+  return out;
+}
+
+// Ends a process group: politely, then for good.
+void EndGroup(pid_t pid) {
+  if (pid <= 0) return;
+  ::kill(-pid, SIGTERM);
+  const Clock::time_point deadline = Clock::now() + 3s;
+  int status = 0;
+  while (Clock::now() < deadline) {
+    if (::waitpid(pid, &status, WNOHANG) == pid) {
+      ::kill(-pid, SIGKILL);  // children of the group that outlived it
+      return;
+    }
+    std::this_thread::sleep_for(20ms);
+  }
+  ::kill(-pid, SIGKILL);
+  ::waitpid(pid, &status, 0);
+}
+
+std::string EscapeRegex(const std::string& text) {
+  std::string out = "^";
+  for (char c : text) {
+    if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos) out += '\\';
+    out += c;
+  }
+  return out + "$";
+}
+
+}  // namespace
+
+std::string BuildDir() {
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) return fs::current_path().string();
+  return exe.parent_path().parent_path().string();
+}
+
+CommandResult RunCommand(const std::vector<std::string>& argv, const std::string& display,
+                         std::chrono::milliseconds timeout) {
+  CommandResult result;
+  if (argv.empty()) return result;
+  int out[2];
+  if (::pipe2(out, O_CLOEXEC) != 0) return result;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attr, 0);
+  std::vector<std::string> args = argv;
+  std::vector<std::string> env =
+      display.empty() ? Environment({}) : Environment({{"DISPLAY", display}});
+  std::vector<char*> arg_ptrs = Pointers(args);
+  std::vector<char*> env_ptrs = Pointers(env);
+  pid_t pid = -1;
+  const int rc = ::posix_spawnp(&pid, args[0].c_str(), &actions, &attr, arg_ptrs.data(), env_ptrs.data());
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  ::close(out[1]);
+  if (rc != 0) {
+    ::close(out[0]);
+    return result;
+  }
+  const Clock::time_point deadline = Clock::now() + timeout;
+  char buffer[4096];
+  bool timed_out = false;
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0) {
+      timed_out = true;
+      break;
+    }
+    pollfd p{out[0], POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+    const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    result.out.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(out[0]);
+  if (timed_out) {
+    ::kill(-pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return result;
+  }
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+std::string Screenshot(const std::string& display, const std::string& name) {
+  const fs::path dir = fs::path(BuildDir()) / "screenshots";
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  const fs::path file = dir / (name + ".png");
+  const CommandResult r =
+      RunCommand({"import", "-display", display, "-window", "root", file.string()}, display);
+  return r.code == 0 && fs::exists(file) ? file.string() : std::string();
+}
+
+// ---- XServer ----------------------------------------------------------------
+
+XServer::XServer(int width, int height) {
+  // Xvfb chooses a free display and writes its number to the descriptor.
+  int fds[2];
+  if (::pipe(fds) != 0) return;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  // Close the read end first: it may be descriptor 3 itself.
+  posix_spawn_file_actions_addclose(&actions, fds[0]);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attr, 0);
+  std::vector<std::string> args = {"Xvfb", "-displayfd", "3", "-screen", "0",
+                                   std::to_string(width) + "x" + std::to_string(height) + "x24",
+                                   "-nolisten", "tcp", "-ac", "-dpi", "96"};
+  std::vector<char*> ptrs = Pointers(args);
+  const int rc = ::posix_spawnp(&pid_, "Xvfb", &actions, &attr, ptrs.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  ::close(fds[1]);
+  if (rc != 0) {
+    pid_ = -1;
+    ::close(fds[0]);
+    return;
+  }
+  std::string number;
+  char c = 0;
+  pollfd p{fds[0], POLLIN, 0};
+  const Clock::time_point deadline = Clock::now() + 15s;
+  while (Clock::now() < deadline && ::poll(&p, 1, 500) >= 0) {
+    if (!(p.revents & (POLLIN | POLLHUP))) continue;
+    if (::read(fds[0], &c, 1) != 1 || c == '\n') break;
+    number += c;
+  }
+  ::close(fds[0]);
+  if (number.empty()) {
+    EndGroup(pid_);
+    pid_ = -1;
+    return;
+  }
+  display_ = ":" + number;
+}
+
+XServer::~XServer() { EndGroup(pid_); }
+
+// ---- Session ----------------------------------------------------------------
+
+Session::Session() {
+  if (!x_.Ok()) return;
+  char pattern[] = "/tmp/tovrane-gui-XXXXXX";
+  if (::mkdtemp(pattern) == nullptr) return;
+  root_ = pattern;
+  const fs::path program = fs::path(root_) / "program";
+  const fs::path bin = fs::path(BuildDir()) / "bin";
+  std::error_code ec;
+  fs::create_directories(program / "Log", ec);
+  fs::create_directories(program / "Data", ec);
+  fs::create_directories(fs::path(root_) / "home", ec);
+  if (fs::exists(bin / "Data"))
+    fs::copy(bin / "Data", program / "Data",
+             fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
+  fs::copy_file(bin / "Tovrane", program / "Tovrane", fs::copy_options::overwrite_existing, ec);
+  if (ec) return;
+  folder_ = program.string();
+}
+
+Session::~Session() {
+  Stop();
+  if (!root_.empty()) {
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+  }
+}
+
+bool Session::WriteDataFile(const std::string& name, const std::string& bytes) {
+  if (folder_.empty()) return false;
+  std::ofstream out(fs::path(folder_) / "Data" / name, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out);
+}
+
+bool Session::Start() {
+  if (!Ok() || pid_ > 0) return false;
+  const std::string home = (fs::path(root_) / "home").string();
+  std::vector<std::string> env = Environment({{"DISPLAY", Display()},
+                                              {"HOME", home},
+                                              {"XDG_DATA_HOME", home + "/.local/share"},
+                                              {"XDG_CACHE_HOME", home + "/.cache"},
+                                              {"XDG_CONFIG_HOME", home + "/.config"},
+                                              {"NO_AT_BRIDGE", "1"}});
+  std::vector<std::string> args = {(fs::path(folder_) / "Tovrane").string()};
+  std::vector<char*> arg_ptrs = Pointers(args);
+  std::vector<char*> env_ptrs = Pointers(env);
+  const std::string log = (fs::path(root_) / "program.log").string();
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  posix_spawn_file_actions_addchdir_np(&actions, folder_.c_str());
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  // Its own process group: Stop() ends WebKit's helper processes with it.
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attr, 0);
+  const int rc = ::posix_spawn(&pid_, args[0].c_str(), &actions, &attr, arg_ptrs.data(), env_ptrs.data());
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  if (rc != 0) pid_ = -1;
+  return pid_ > 0;
+}
+
+bool Session::Running() {
+  if (pid_ <= 0) return false;
+  int status = 0;
+  if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+    ::kill(-pid_, SIGKILL);
+    pid_ = -1;
+    return false;
+  }
+  return true;
+}
+
+void Session::Stop() {
+  EndGroup(pid_);
+  pid_ = -1;
+}
+
+namespace {
+
+Window Geometry(const std::string& display, const std::string& id) {
+  Window w;
+  const CommandResult r = RunCommand({"xdotool", "getwindowgeometry", "--shell", id}, display, 5s);
+  if (r.code != 0) return w;
+  std::istringstream lines(r.out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string key = line.substr(0, eq);
+    const int value = std::atoi(line.c_str() + eq + 1);
+    if (key == "X") w.x = value;
+    if (key == "Y") w.y = value;
+    if (key == "WIDTH") w.width = value;
+    if (key == "HEIGHT") w.height = value;
+  }
+  w.id = id;
+  return w;
+}
+
+}  // namespace
+
+bool Session::HasWindow(const std::string& title) {
+  const CommandResult r =
+      RunCommand({"xdotool", "search", "--onlyvisible", "--name", EscapeRegex(title)}, Display(), 5s);
+  return r.code == 0 && !r.out.empty();
+}
+
+Window Session::WaitForWindow(const std::string& title, std::chrono::milliseconds timeout) {
+  const Clock::time_point deadline = Clock::now() + timeout;
+  while (Clock::now() < deadline) {
+    const CommandResult r = RunCommand(
+        {"xdotool", "search", "--onlyvisible", "--name", EscapeRegex(title)}, Display(), 5s);
+    if (r.code == 0 && !r.out.empty()) {
+      std::istringstream ids(r.out);
+      std::string id;
+      std::getline(ids, id);
+      Window w = Geometry(Display(), id);
+      if (w) return w;
+    }
+    if (pid_ > 0 && !Running()) break;
+    std::this_thread::sleep_for(200ms);
+  }
+  return Window{};
+}
+
+Window Session::Refresh(const Window& w) { return Geometry(Display(), w.id); }
+
+bool Session::Click(const Window& w, int x, int y, int button) {
+  const CommandResult r = RunCommand({"xdotool", "mousemove", "--window", w.id, std::to_string(x),
+                                      std::to_string(y), "click", std::to_string(button)},
+                                     Display(), 5s);
+  return r.code == 0;
+}
+
+bool Session::DoubleClick(const Window& w, int x, int y) {
+  const CommandResult r =
+      RunCommand({"xdotool", "mousemove", "--window", w.id, std::to_string(x), std::to_string(y),
+                  "click", "--repeat", "2", "--delay", "80", "1"},
+                 Display(), 5s);
+  return r.code == 0;
+}
+
+bool Session::Type(const Window& w, const std::string& text) {
+  const CommandResult r =
+      RunCommand({"xdotool", "type", "--window", w.id, "--delay", "30", text}, Display(), 30s);
+  return r.code == 0;
+}
+
+bool Session::Keys(const Window& w, const std::vector<std::string>& keys) {
+  std::vector<std::string> args = {"xdotool", "key", "--window", w.id, "--delay", "60"};
+  args.insert(args.end(), keys.begin(), keys.end());
+  return RunCommand(args, Display(), 10s).code == 0;
+}
+
+bool Session::MenuBarItem(const Window& w, int index) {
+  std::vector<std::string> keys = {"F10"};
+  for (int i = 0; i < index; ++i) keys.push_back("Right");
+  keys.push_back("Return");
+  return Keys(w, keys);
+}
+
+Layout Session::DialogLayout(const Window& w, int template_cx, int template_cy) const {
+  Layout l;
+  // The window is cx * base_x / 4 wide, rounded down: the nearest whole
+  // base unit is the one.
+  l.base_x = static_cast<int>(std::lround(4.0 * w.width / template_cx));
+  l.base_y = static_cast<int>(std::lround(8.0 * w.height / template_cy));
+  return l;
+}
+
+Layout Session::MainLayout(const Window& w) const {
+  Layout l;
+  l.base_x = static_cast<int>(std::lround(4.0 * w.width / kMainTemplateCx));
+  l.base_y = static_cast<int>(std::lround(
+      8.0 * (w.height - kMainMenuBarHeight - kMainStatusBarHeight) / kMainTemplateCy));
+  l.top = kMainMenuBarHeight;
+  return l;
+}
+
+}  // namespace gui

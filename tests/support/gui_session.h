@@ -1,0 +1,123 @@
+#pragma once
+// Helpers for `gui` tests: an X server of the test's own (Xvfb), a program
+// folder in a temporary place holding a copy of the built program with its
+// Data/ and Log/, the program started there as a user starts it, and
+// xdotool / ImageMagick to act on it and photograph it. Everything started
+// here is ended by the destructors: no process stays behind.
+//
+// The program is black-box: windows are found by title, controls by their
+// place. The layouts are fixed by the templates; `Layout` turns a
+// template's dialog units into window pixels.
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace gui {
+
+using namespace std::chrono_literals;
+
+// The build folder: the parent of the test program's folder.
+std::string BuildDir();
+// Writes a screenshot of the whole screen of `display` to
+// <build>/screenshots/<name>.png; returns its path ("" on failure).
+std::string Screenshot(const std::string& display, const std::string& name);
+
+// Runs a program (looked up in PATH) with `args`, waits at most `timeout`,
+// returns its exit code (-1: not started or killed at the time-out) and
+// what it wrote to its standard output. `display` sets DISPLAY when given.
+struct CommandResult {
+  int code = -1;
+  std::string out;
+};
+CommandResult RunCommand(const std::vector<std::string>& argv, const std::string& display = "",
+                         std::chrono::milliseconds timeout = 20s);
+
+// An Xvfb server on a display number nobody uses (Xvfb picks it).
+class XServer {
+ public:
+  explicit XServer(int width = 1280, int height = 1024);
+  ~XServer();
+  XServer(const XServer&) = delete;
+  XServer& operator=(const XServer&) = delete;
+  bool Ok() const { return pid_ > 0 && !display_.empty(); }
+  const std::string& Display() const { return display_; }  // ":N"
+
+ private:
+  pid_t pid_ = -1;
+  std::string display_;
+};
+
+// A window on the X server.
+struct Window {
+  std::string id;  // xdotool's window id; empty: none
+  int x = 0, y = 0, width = 0, height = 0;
+  explicit operator bool() const { return !id.empty(); }
+};
+
+// The template-to-pixel mapping of a window that shows a template of
+// `template_cx` x `template_cy` dialog units, found from its size:
+//   pixel x = dlu x * base_x / 4,  pixel y = top + dlu y * base_y / 8
+// `top` is the menu bar's height for the main window, 0 for a dialog.
+struct Layout {
+  int base_x = 0, base_y = 0, top = 0;
+  int X(int dlu_x) const { return dlu_x * base_x / 4; }
+  int Y(int dlu_y) const { return top + dlu_y * base_y / 8; }
+};
+
+// The program in a temporary program folder under an X server of its own.
+class Session {
+ public:
+  Session();
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  bool Ok() const { return x_.Ok() && !folder_.empty(); }
+  const std::string& Display() const { return x_.Display(); }
+  // The program folder (holds Tovrane, Data/, Log/).
+  const std::string& Folder() const { return folder_; }
+  // Writes `bytes` (as they are: GBK for the program's own files) into
+  // Data/<name>, e.g. "system.ini".
+  bool WriteDataFile(const std::string& name, const std::string& bytes);
+
+  // Starts the program; false when it cannot be started.
+  bool Start();
+  bool Running();
+  // Waits for a shown window whose title matches `title` exactly (UTF-8).
+  Window WaitForWindow(const std::string& title, std::chrono::milliseconds timeout = 30s);
+  // Whether a shown window with this exact title exists now.
+  bool HasWindow(const std::string& title);
+  // Fresh geometry of a window (it may have moved).
+  Window Refresh(const Window& w);
+
+  // Pointer and keys. Points are in the window's pixels.
+  bool Click(const Window& w, int x, int y, int button = 1);
+  bool DoubleClick(const Window& w, int x, int y);
+  // Types UTF-8 text into the focused control of `w`.
+  bool Type(const Window& w, const std::string& text);
+  // xdotool key names, e.g. "Return", "F10", "ctrl+a".
+  bool Keys(const Window& w, const std::vector<std::string>& keys);
+  // Activates the `index`th item of the main window's menu bar (0: first),
+  // by keyboard: F10, then Right `index` times, then Return.
+  bool MenuBarItem(const Window& w, int index);
+
+  // The layout of the main window (template 573 x 466 with its menu bar)
+  // or of a dialog (no menu bar), from the window's size.
+  Layout MainLayout(const Window& w) const;
+  Layout DialogLayout(const Window& w, int template_cx, int template_cy) const;
+
+  std::string Screenshot(const std::string& name) { return gui::Screenshot(Display(), name); }
+
+  // Ends the program (its whole process group, browser processes too).
+  void Stop();
+
+ private:
+  XServer x_;
+  std::string root_;    // temporary folder holding everything
+  std::string folder_;  // program folder
+  pid_t pid_ = -1;
+};
+
+}  // namespace gui
