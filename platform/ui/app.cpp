@@ -51,7 +51,7 @@ CWinApp::CWinApp(const char* app_name) {
 
 CWinApp::~CWinApp() {
   CWinApp* self = this;
-  g_app.compare_exchange_strong(self, nullptr);
+  if (g_app.compare_exchange_strong(self, nullptr)) AppNameSlot().Empty();
 }
 
 BOOL CWinApp::InitInstance() { return TRUE; }
@@ -107,9 +107,14 @@ void ReportUnknownException() { AfxMessageBox("未知错误。", MB_ICONSTOP); }
 }  // namespace ui::detail
 
 int AfxMessageBox(const char* text, UINT type, UINT) {
-  CWinApp* app = AfxGetApp();
-  HWND owner = app != nullptr && app->m_pMainWnd != nullptr ? app->m_pMainWnd->m_hWnd : nullptr;
-  return ui::detail::ShowMessageBox(owner, text, AfxGetAppName(), type);
+  const CString body = text;
+  const CString caption = AfxGetAppName();
+  // The main window is looked at on the UI thread, which sets it.
+  return ui::detail::RunOnUiThread([&] {
+    CWinApp* app = AfxGetApp();
+    CWnd* owner = app != nullptr ? app->m_pMainWnd : nullptr;
+    return ui::GetBackend().MessageBox(owner, body, caption, type);
+  });
 }
 
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
