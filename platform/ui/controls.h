@@ -130,6 +130,9 @@ class CListCtrl : public CWnd {
   void UserRightClick(int item, POINT client_point);
   void UserClick(int item, POINT client_point);
   void UserDoubleClick(int item, POINT client_point);
+  // A double click on the header of `column`: HDN_ITEMDBLCLICK (NMHEADER),
+  // sent with the list's own id.
+  void UserHeaderDoubleClick(int column);
 
   // For the backend: a copy of one row's cells and flags, under the lock.
   struct RowView {

@@ -286,3 +286,11 @@ void CListCtrl::UserDoubleClick(int item, POINT client_point) {
   UserSelect(item);
   SendItemNotification(*this, NM_DBLCLK, item, client_point);
 }
+
+void CListCtrl::UserHeaderDoubleClick(int column) {
+  if (!IsWindowEnabled() || column < 0 || column >= GetColumnCount()) return;
+  NMHEADER n;
+  n.hdr.code = HDN_ITEMDBLCLICK;
+  n.iItem = column;
+  NotifyParent(n.hdr);
+}

@@ -34,6 +34,7 @@ constexpr UINT NM_RCLICK = static_cast<UINT>(-5);
 constexpr UINT LVN_ITEMCHANGED = static_cast<UINT>(-101);
 constexpr UINT TVN_SELCHANGED = static_cast<UINT>(-402);
 constexpr UINT TCN_SELCHANGE = static_cast<UINT>(-551);
+constexpr UINT HDN_ITEMDBLCLICK = static_cast<UINT>(-303);
 
 // Dialog results and command ids.
 constexpr int IDOK = 1;
@@ -159,6 +160,13 @@ struct NMITEMACTIVATE {
   int iItem = -1;
   int iSubItem = 0;
   POINT ptAction;
+};
+
+// A list's column header: the column hit.
+struct NMHEADER {
+  NMHDR hdr;
+  int iItem = -1;
+  int iButton = 0;
 };
 
 // Tree-view selection change.

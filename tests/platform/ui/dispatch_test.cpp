@@ -71,6 +71,9 @@ class DerivedDlg : public BaseDlg {
     *result = 5;
   }
   void OnTreeRClick(NMHDR*, LRESULT*) { log.push_back("tree-rclick"); }
+  void OnHeaderDblClk(NMHDR* header, LRESULT*) {
+    log.push_back("header:" + std::to_string(reinterpret_cast<NMHEADER*>(header)->iItem));
+  }
   LRESULT OnThrowCException(WPARAM, LPARAM) { throw new TestException("数据库打不开"); }
   LRESULT OnThrowStd(WPARAM, LPARAM) { throw std::runtime_error("regex gave up"); }
   LRESULT OnCount(WPARAM thread, LPARAM n) {
@@ -86,6 +89,7 @@ BEGIN_MESSAGE_MAP(DerivedDlg, BaseDlg)
   ON_STN_CLICKED(kBanner, &DerivedDlg::OnBanner)
   ON_NOTIFY(NM_RCLICK, kList, &DerivedDlg::OnListRClick)
   ON_NOTIFY(NM_RCLICK, kTree, &DerivedDlg::OnTreeRClick)
+  ON_NOTIFY(HDN_ITEMDBLCLICK, kList, &DerivedDlg::OnHeaderDblClk)
   ON_MESSAGE(kThrowCException, &DerivedDlg::OnThrowCException)
   ON_MESSAGE(kThrowStd, &DerivedDlg::OnThrowStd)
   ON_MESSAGE(kCount, &DerivedDlg::OnCount)
@@ -160,7 +164,11 @@ TEST_F(DispatchTest, NotifyMatchesCodeAndId) {
 
   tree->UserRightClick(POINT{});
   list->UserDoubleClick(0, POINT{});  // no handler for NM_DBLCLK
-  EXPECT_EQ(dlg.log, (std::vector<std::string>{"list-rclick", "list-rclick", "tree-rclick"}));
+  list->UserHeaderDoubleClick(0);     // no column yet: nothing
+  list->InsertColumn(0, "编号");
+  list->UserHeaderDoubleClick(0);
+  EXPECT_EQ(dlg.log, (std::vector<std::string>{"list-rclick", "list-rclick", "tree-rclick",
+                                               "header:0"}));
 }
 
 TEST_F(DispatchTest, UnhandledOkAndCancelEndAModelessDialogByHidingIt) {
