@@ -20,3 +20,9 @@ CString HttpGetQuiet(CString url);
 // status, or "dwError = <n>" after a network error. `reserved` and `unused`
 // are carried for callers that fill them; they are never read.
 int HttpPostForm(int reserved, CString url, CString form, CString& reply, CString unused);
+
+// The cookie domain under which the session's cookie text is set before a
+// request: ".taobao.com" for the www host "www.taobao.com", so that every host
+// of the marketplace receives it; the host itself for an address or a single
+// name ("127.0.0.1:8080" gives "127.0.0.1", which serves every port).
+std::string MarketplaceCookieDomain(const CString& www_host);

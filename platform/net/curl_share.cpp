@@ -1,13 +1,13 @@
 #include "platform/net/curl_share.h"
 
+#include <openssl/err.h>
+#include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 
 #include "platform/net/internet.h"
 
@@ -29,34 +29,56 @@ void UnlockShare(CURL*, curl_lock_data data, void*) {
   ShareMutexes()[static_cast<size_t>(data)].unlock();
 }
 
-std::mutex& CaMutex() {
+std::mutex& TrustMutex() {
   static auto* mutex = new std::mutex();
   return *mutex;
 }
-// Guarded by CaMutex(); a request copies the pointer and uses the blob
-// without the lock (the blob itself never changes).
-std::shared_ptr<const std::string>& CaBlobSlot() {
-  static auto* slot = new std::shared_ptr<const std::string>();
+// Guarded by TrustMutex(); a request copies the pointer and uses the store
+// without the lock (OpenSSL locks a store inside while it verifies).
+std::shared_ptr<X509_STORE>& TrustSlot() {
+  static auto* slot = new std::shared_ptr<X509_STORE>();
   return *slot;
 }
 
-std::atomic<long long> g_connect_ms{15000};
-std::atomic<long long> g_idle_s{30};
-
-bool ReadWholeFile(const std::string& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream text;
-  text << in.rdbuf();
-  out = text.str();
-  return true;
+// The system's store, as curl would load it for each handshake (its bundle
+// file and its folder), plus `extra_file` when given. `extra_loaded` tells
+// whether that file gave certificates.
+std::shared_ptr<X509_STORE> BuildTrustStore(const std::string& extra_file, bool& extra_loaded) {
+  Share();  // curl's global initialisation comes first
+  char* bundle = nullptr;
+  char* folder = nullptr;
+  CURL* probe = curl_easy_init();
+  if (probe) {
+    curl_easy_getinfo(probe, CURLINFO_CAINFO, &bundle);
+    curl_easy_getinfo(probe, CURLINFO_CAPATH, &folder);
+  }
+  X509_STORE* store = X509_STORE_new();
+  // The flags curl sets on a store of its own.
+  X509_STORE_set_flags(store, X509_V_FLAG_PARTIAL_CHAIN | X509_V_FLAG_TRUSTED_FIRST);
+  if (bundle) X509_STORE_load_file(store, bundle);
+  if (folder) X509_STORE_load_path(store, folder);
+  if (probe) curl_easy_cleanup(probe);
+  extra_loaded = !extra_file.empty() && X509_STORE_load_file(store, extra_file.c_str()) == 1;
+  ERR_clear_error();
+  return std::shared_ptr<X509_STORE>(store, X509_STORE_free);
 }
+
+CURLcode OnSslContext(CURL*, void* ssl_context, void* store) {
+  SSL_CTX_set1_cert_store(static_cast<SSL_CTX*>(ssl_context), static_cast<X509_STORE*>(store));
+  return CURLE_OK;
+}
+
+std::atomic<long long> g_connect_ms{15000};
+std::atomic<long long> g_idle_ms{30000};
+
 
 }  // namespace
 
 CURLSH* Share() {
   // Connections are not shared: curl does not support one connection cache
   // used by several threads at once, and each request opens its own anyway.
+  // Nor are TLS sessions: a resumed session skips the certificate check, and
+  // the trusted CAs may change between two requests to one host.
   static CURLSH* share = [] {
     curl_global_init(CURL_GLOBAL_DEFAULT);
     CURLSH* s = curl_share_init();
@@ -64,7 +86,6 @@ CURLSH* Share() {
     curl_share_setopt(s, CURLSHOPT_UNLOCKFUNC, UnlockShare);
     curl_share_setopt(s, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
     curl_share_setopt(s, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS);
-    curl_share_setopt(s, CURLSHOPT_SHARE, CURL_LOCK_DATA_SSL_SESSION);
     return s;
   }();
   return share;
@@ -81,9 +102,22 @@ CURL* NewSharedHandle() {
   return handle;
 }
 
-std::shared_ptr<const std::string> ExtraCaBlob() {
-  std::lock_guard<std::mutex> lock(CaMutex());
-  return CaBlobSlot();
+std::shared_ptr<void> UseTrustStore(CURL* handle) {
+  std::shared_ptr<X509_STORE> store;
+  {
+    std::lock_guard<std::mutex> lock(TrustMutex());
+    if (!TrustSlot()) {
+      bool ignored = false;
+      TrustSlot() = BuildTrustStore(std::string(), ignored);
+    }
+    store = TrustSlot();
+  }
+  // Nothing for curl to load: the context callback puts the ready store in.
+  curl_easy_setopt(handle, CURLOPT_CAINFO, nullptr);
+  curl_easy_setopt(handle, CURLOPT_CAPATH, nullptr);
+  curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, OnSslContext);
+  curl_easy_setopt(handle, CURLOPT_SSL_CTX_DATA, store.get());
+  return store;
 }
 
 DWORD MapCurlError(CURLcode code, CURL* handle) {
@@ -169,40 +203,20 @@ void SetLastError(DWORD error) { t_last_error = error; }
 
 void SetInternetTimeouts(const InternetTimeouts& timeouts) {
   g_connect_ms = timeouts.connect.count();
-  g_idle_s = timeouts.idle.count();
+  g_idle_ms = timeouts.idle.count();
 }
 
 InternetTimeouts GetInternetTimeouts() {
   InternetTimeouts t;
   t.connect = std::chrono::milliseconds(g_connect_ms.load());
-  t.idle = std::chrono::seconds(g_idle_s.load());
+  t.idle = std::chrono::milliseconds(g_idle_ms.load());
   return t;
 }
 
 bool SetExtraCaFile(const std::string& native_path) {
-  std::shared_ptr<const std::string> blob;
-  bool ok = true;
-  if (!native_path.empty()) {
-    std::string extra;
-    ok = ReadWholeFile(native_path, extra);
-    if (ok) {
-      Share();  // curl's global initialisation comes first
-      // curl reads a CA blob instead of its default bundle file, so the blob
-      // carries the system bundle too: the extra file adds trust, it never
-      // replaces the system's.
-      std::string bundle;
-      CURL* probe = curl_easy_init();
-      char* default_bundle = nullptr;
-      if (probe) curl_easy_getinfo(probe, CURLINFO_CAINFO, &default_bundle);
-      std::string system_path = default_bundle ? default_bundle : "/etc/ssl/certs/ca-certificates.crt";
-      if (probe) curl_easy_cleanup(probe);
-      ReadWholeFile(system_path, bundle);
-      if (!bundle.empty() && bundle.back() != '\n') bundle += '\n';
-      bundle += extra;
-      blob = std::make_shared<const std::string>(std::move(bundle));
-    }
-  }
-  std::lock_guard<std::mutex> lock(CaMutex());
-  CaBlobSlot() = std::move(blob);
-  return ok;
+  bool loaded = false;
+  std::shared_ptr<X509_STORE> store = BuildTrustStore(native_path, loaded);
+  std::lock_guard<std::mutex> lock(TrustMutex());
+  TrustSlot() = std::move(store);
+  return native_path.empty() || loaded;
 }

@@ -20,9 +20,11 @@ CURLSH* Share();
 // Null when curl cannot make one.
 CURL* NewSharedHandle();
 
-// The trusted CA certificates as one PEM blob (system bundle plus the extra
-// file), or null when only the system's store is trusted.
-std::shared_ptr<const std::string> ExtraCaBlob();
+// Makes `handle` verify peers against the process's trust store (the
+// system's CA bundle and folder, plus the extra CA file) instead of loading
+// the bundle anew for every handshake. The returned reference keeps the store
+// alive: hold it until the transfer ends.
+std::shared_ptr<void> UseTrustStore(CURL* handle);
 
 // The Windows error number for a curl failure of `handle`.
 DWORD MapCurlError(CURLcode code, CURL* handle);

@@ -32,6 +32,8 @@ bool SameName(const std::string& a, const std::string& b) {
 
 bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
 
+using Clock = std::chrono::steady_clock;
+
 // State of one transfer that curl's callbacks fill.
 struct Transfer {
   std::string* body;
@@ -40,16 +42,41 @@ struct Transfer {
   // The final reply's header block has ended: what fails after this is a cut
   // body, not a missing reply.
   bool reply_begun = false;
+  // The idle limit: no byte up or down (headers included) for this long.
+  std::chrono::milliseconds idle{0};
+  Clock::time_point last_move = Clock::now();
+  curl_off_t last_down = 0;
+  curl_off_t last_up = 0;
+  bool timed_out = false;
 };
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto* transfer = static_cast<Transfer*>(user);
   transfer->body->append(data, size * count);
+  transfer->last_move = Clock::now();
   return size * count;
+}
+
+// curl calls this at least once a second while a transfer waits.
+int OnProgress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up) {
+  auto* transfer = static_cast<Transfer*>(user);
+  Clock::time_point now = Clock::now();
+  if (down != transfer->last_down || up != transfer->last_up) {
+    transfer->last_down = down;
+    transfer->last_up = up;
+    transfer->last_move = now;
+    return 0;
+  }
+  if (now - transfer->last_move >= transfer->idle) {
+    transfer->timed_out = true;
+    return 1;  // ends the transfer with CURLE_ABORTED_BY_CALLBACK
+  }
+  return 0;
 }
 
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
   auto* transfer = static_cast<Transfer*>(user);
+  transfer->last_move = Clock::now();
   std::string_view line(data, size * count);
   if (StartsWithNoCase(line, "HTTP/")) {
     // A new reply (after a redirect or an interim 1xx): start over.
@@ -208,7 +235,6 @@ void CHttpFile::Perform() {
   }
 
   InternetTimeouts timeouts = GetInternetTimeouts();
-  std::shared_ptr<const std::string> ca_blob = ExtraCaBlob();
   Transfer transfer;
   transfer.body = &body_;
 
@@ -220,8 +246,10 @@ void CHttpFile::Perform() {
   curl_easy_setopt(handle, CURLOPT_HTTP_VERSION,
                    http10_ ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connect.count()));
-  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, static_cast<long>(timeouts.idle.count()));
+  transfer.idle = timeouts.idle;
+  curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, OnProgress);
+  curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &transfer);
   if (!agent_.empty()) curl_easy_setopt(handle, CURLOPT_USERAGENT, agent_.c_str());
   curl_easy_setopt(handle, CURLOPT_HTTPHEADER, list);
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, OnBody);
@@ -231,13 +259,7 @@ void CHttpFile::Perform() {
   curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST,
                    (flags_ & INTERNET_FLAG_IGNORE_CERT_CN_INVALID) ? 0L : 2L);
-  curl_blob blob{};
-  if (ca_blob) {
-    blob.data = const_cast<char*>(ca_blob->data());
-    blob.len = ca_blob->size();
-    blob.flags = CURL_BLOB_NOCOPY;  // ca_blob outlives the transfer
-    curl_easy_setopt(handle, CURLOPT_CAINFO_BLOB, &blob);
-  }
+  std::shared_ptr<void> trust = UseTrustStore(handle);
   if (is_post) {
     curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
                      static_cast<curl_off_t>(request_body_.size()));
@@ -251,7 +273,7 @@ void CHttpFile::Perform() {
   CURLcode result = curl_easy_perform(handle);
   long code = 0;
   curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &code);
-  DWORD error = MapCurlError(result, handle);
+  DWORD error = transfer.timed_out ? ERROR_INTERNET_TIMEOUT : MapCurlError(result, handle);
   curl_easy_cleanup(handle);
   curl_slist_free_all(list);
 

@@ -222,7 +222,7 @@ struct InternetTimeouts {
   // Longest wait for the connection (TLS handshake included).
   std::chrono::milliseconds connect{15000};
   // A transfer that moves no byte for this long has timed out.
-  std::chrono::seconds idle{30};
+  std::chrono::milliseconds idle{30000};
 };
 void SetInternetTimeouts(const InternetTimeouts& timeouts);
 InternetTimeouts GetInternetTimeouts();

@@ -61,6 +61,12 @@ void AddBasicRoutes(SiteServer& server) {
   server.Route("ANY", "/basic/zero", [](const SiteRequest&, httplib::Response& response) {
     response.set_content(std::string("before\0after", 12), "text/plain");
   });
+  server.Route("ANY", "/basic/hex", [](const SiteRequest& request, httplib::Response& response) {
+    std::string hex = request.http.get_param_value("b"), bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+      bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    response.set_content(bytes, "application/octet-stream");
+  });
   server.Route("ANY", "/basic/big", [](const SiteRequest& request, httplib::Response& response) {
     response.set_content(BigBody(SizeParam(request.http, "n", 5000)), "text/plain");
   });

@@ -8,6 +8,7 @@
 //   /basic/utf8           kBasicChineseText in UTF-8, charset=utf-8
 //   /basic/empty          an empty 200 reply
 //   /basic/zero           "before" NUL "after"
+//   /basic/hex?b=HEX      the bytes that HEX spells ("41ff" gives "A\xff")
 //   /basic/big?n=N        N bytes (default 5000) of a repeating pattern, see BigBody
 //   /basic/status/NNN     that status with kBasicErrorPage
 //   /basic/redirect?to=P  302 to P (a path or a full address)

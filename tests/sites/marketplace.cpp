@@ -18,6 +18,7 @@ struct Marketplace::State {
   };
   std::map<std::string, Session> sessions;  // by the cookie2 value
   int login_visits = 0;
+  std::vector<Marketplace::Visit> visits;
   std::mt19937_64 random{std::random_device{}()};
 
   std::string NewId() {
@@ -150,6 +151,7 @@ Marketplace::Marketplace(SiteServer& server)
                  {
                    std::lock_guard<std::mutex> lock(state->mutex);
                    live = state->Find(request) != nullptr;
+                   state->visits.push_back({request.http.path, live});
                  }
                  if (live) {
                    response.set_content(
@@ -171,6 +173,7 @@ Marketplace::Marketplace(SiteServer& server)
                    const State::Session* session = state->Find(request);
                    body = session ? CategoryJson(session->account.categories)
                                   : "{\"success\":false,\"msg\":\"login\"}";
+                   state->visits.push_back({request.http.path, session != nullptr});
                  }
                  response.set_content(body, "application/json; charset=gbk");
                });
@@ -210,6 +213,11 @@ int Marketplace::LoginVisits() const {
 bool Marketplace::IsSignedIn(const SiteRequest& request) const {
   std::lock_guard<std::mutex> lock(state_->mutex);
   return state_->Find(request) != nullptr;
+}
+
+std::vector<Marketplace::Visit> Marketplace::Visits() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->visits;
 }
 
 std::optional<std::string> Marketplace::SessionNick(const SiteRequest& request) const {

@@ -77,6 +77,15 @@ class Marketplace {
   bool IsSignedIn(const SiteRequest& request) const;
   std::optional<std::string> SessionNick(const SiteRequest& request) const;
 
+  // The seller page and category requests answered so far, oldest first,
+  // and whether each carried a live session (tests of the whole program
+  // see the sign-in from here).
+  struct Visit {
+    std::string path;
+    bool signed_in = false;
+  };
+  std::vector<Visit> Visits() const;
+
   struct State;
 
  private:

@@ -148,8 +148,18 @@ SiteServer::SiteServer(CertKind cert) {
   inner_.Delete(".*", dispatch);
   inner_.Options(".*", dispatch);
   inner_.Patch(".*", dispatch);
+  // The inner server listens with a backlog of 5, compiled into the library:
+  // fifty connections at once would see dropped SYNs and one-second resends.
+  // Its listening socket passes through the socket options callback before
+  // listen(); a second listen() afterwards raises the backlog.
+  int inner_listener = -1;
+  inner_.set_socket_options([&inner_listener](socket_t sock) {
+    httplib::default_socket_options(sock);
+    inner_listener = sock;
+  });
   inner_port_ = inner_.bind_to_any_port("127.0.0.1");
   if (inner_port_ <= 0) throw std::runtime_error("site server: no inner port");
+  if (inner_listener >= 0) listen(inner_listener, 1024);
   inner_thread_ = std::thread([this] { inner_.listen_after_bind(); });
   while (!inner_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 

@@ -23,7 +23,7 @@ class Requests : public ::testing::TestWithParam<std::string> {
     SetExtraCaFile(sites::TestCaFile());
     InternetTimeouts timeouts;
     timeouts.connect = std::chrono::milliseconds(3000);
-    timeouts.idle = std::chrono::seconds(1);
+    timeouts.idle = std::chrono::milliseconds(1500);
     SetInternetTimeouts(timeouts);
     ClearCookieStore();
   }

@@ -1,0 +1,223 @@
+#include "services/http.h"
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "platform/net/cookies.h"
+#include "platform/net/internet.h"
+#include "platform/text/codepage.h"
+#include "services/hosts.h"
+
+char g_CookieBuffer[kCookieBufferSize] = {0};
+
+namespace {
+
+constexpr DWORD kGetFlags = INTERNET_FLAG_TRANSFER_ASCII;
+constexpr DWORD kReloadGetFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_TRANSFER_ASCII;
+constexpr DWORD kHttpConnectionFlags = INTERNET_FLAG_KEEP_CONNECTION;
+constexpr DWORD kHttpsConnectionFlags = INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_SECURE;
+constexpr DWORD kHttpPostFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+constexpr DWORD kHttpsPostFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                                  INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_CERT_CN_INVALID;
+
+std::string Lower(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+std::string Trim(std::string_view text) {
+  size_t first = 0, last = text.size();
+  while (first < last && (text[first] == ' ' || text[first] == '\t')) ++first;
+  while (last > first && (text[last - 1] == ' ' || text[last - 1] == '\t')) --last;
+  return std::string(text.substr(first, last - first));
+}
+
+}  // namespace
+
+// The cookie domain of the marketplace, from its www host: every host of the
+// marketplace must receive the session, so "www.taobao.com" gives the domain
+// cookie ".taobao.com". An address or a single name ("127.0.0.1:8080",
+// "localhost") cannot carry a domain cookie; a cookie for that host reaches it
+// on every port.
+std::string MarketplaceCookieDomain(const CString& www_host) {
+  std::string host = Lower(www_host.str());
+  if (!host.empty() && host.front() == '[') {
+    size_t close = host.find(']');
+    return host.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+  }
+  size_t colon = host.rfind(':');
+  if (colon != std::string::npos) host.resize(colon);
+  if (host.find_first_not_of("0123456789.") == std::string::npos) return host;
+  size_t dot = host.find('.');
+  if (dot == std::string::npos) return host;
+  if (host.find('.', dot + 1) == std::string::npos) return "." + host;
+  return host.substr(dot);
+}
+
+namespace {
+
+// Hands g_CookieBuffer to the cookie store as the cookies of the marketplace's
+// home address, one cookie per name=value pair.
+void SetSessionCookieText() {
+  std::string text(g_CookieBuffer, strnlen(g_CookieBuffer, kCookieBufferSize));
+  if (text.empty()) return;
+  std::string domain = MarketplaceCookieDomain(Hosts().www);
+  std::string_view rest = text;
+  while (!rest.empty()) {
+    size_t semicolon = rest.find(';');
+    std::string pair = Trim(rest.substr(0, semicolon));
+    rest = semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
+    size_t equals = pair.find('=');
+    if (equals == std::string::npos || equals == 0) continue;
+    CookieRecord cookie;
+    cookie.name = Trim(std::string_view(pair).substr(0, equals));
+    cookie.value = Trim(std::string_view(pair).substr(equals + 1));
+    cookie.domain = domain;
+    AddCookieToStore(cookie);
+  }
+}
+
+// Through UTF-16 and back in the ANSI code page: valid GBK stays as it is,
+// bytes that are not GBK come back as the conversion's replacement.
+CString AnsiRoundTrip(const CString& text) {
+  return CString(Utf16ToCodePage(CP_ACP, CodePageToUtf16(CP_ACP, text.str())));
+}
+
+// Reads every line of `file`, each followed by CR LF.
+void ReadLines(CHttpFile* file, CString& result) {
+  CString line;
+  while (file->ReadString(line)) {
+    result += line;
+    result += "\r\n";
+  }
+}
+
+// GET of `url` into lines; throws CInternetException*. A scheme the library
+// cannot open gives no text.
+CString GetLines(const CString& url, DWORD flags, bool with_session) {
+  CString result;
+  CInternetSession session;
+  if (with_session) SetSessionCookieText();
+  std::unique_ptr<CHttpFile> file(session.OpenURL(url, 1, flags));
+  if (file) {
+    ReadLines(file.get(), result);
+    file->Close();
+  }
+  session.Close();
+  return result;
+}
+
+}  // namespace
+
+CString HttpGetWithCookie(CString url) {
+  Hosts();  // the trusted CAs are in place before the first request
+  return AnsiRoundTrip(GetLines(url, kGetFlags, true));
+}
+
+CString HttpGetUtf8(CString url) {
+  Hosts();
+  CString result = GetLines(url, kReloadGetFlags, false);
+  return CString(Utf16ToCodePage(CP_ACP, CodePageToUtf16(CP_UTF8, result.str())));
+}
+
+CString HttpGetQuiet(CString url) {
+  Hosts();
+  CString result;
+  CInternetSession session;
+  CHttpFile* file = nullptr;
+  try {
+    file = session.OpenURL(url, 1, kReloadGetFlags);
+    if (file) {
+      ReadLines(file, result);
+      file->Close();
+      delete file;
+    }
+  } catch (CInternetException* error) {
+    // What was read before the failure is the answer.
+    if (file) {
+      file->Close();
+      delete file;
+    }
+    error->Delete();
+  }
+  session.Close();
+  return result;
+}
+
+int HttpPostForm(int reserved, CString url, CString form, CString& reply, CString unused) {
+  (void)reserved;
+  (void)unused;
+  const HostSettings& hosts = Hosts();
+  reply.Empty();
+  CInternetSession session(nullptr, 1);
+
+  DWORD service = 0;
+  CString server, object;
+  INTERNET_PORT port = 0;
+  AfxParseURL(url, service, server, object, port);
+  if (service != AFX_INET_SERVICE_HTTP && service != AFX_INET_SERVICE_HTTPS) return 1;
+  const bool https = service == AFX_INET_SERVICE_HTTPS;
+
+  CHttpConnection* connection = nullptr;
+  CHttpFile* file = nullptr;
+  try {
+    SetSessionCookieText();
+    connection = session.GetHttpConnection(
+        server, https ? kHttpsConnectionFlags : kHttpConnectionFlags, port);
+    file = connection->OpenRequest("POST", object, nullptr, 1, nullptr, nullptr,
+                                   https ? kHttpsPostFlags : kHttpPostFlags);
+    CString referer = "Referer:\thttps://" + hosts.seller +
+                      "/auction/merchandise/auction_list.htm?spm=0.0.0.0.CLyroS";
+    const char* headers[] = {
+        "User-Agent: Mozilla/5.0 (Windows NT 6.1; rv:2.0) Gecko/20100101 Firefox/4.0",
+        "Accept:\ttext/html, application/xhtml+xml, */*",
+        "Accept-Language:\tzh-CN",
+        "Accept-Charset: GBK",
+        "Keep-Alive: 115",
+        "DNT: 1",
+        "Connection:Keep-Alive",
+        referer,
+        "Content-Type:\tapplication/x-www-form-urlencoded",
+    };
+    for (const char* header : headers) file->AddRequestHeaders(header, HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+    file->SendRequest(nullptr, 0, const_cast<char*>(form.GetString()),
+                      static_cast<DWORD>(form.GetLength()));
+
+    DWORD status = 0;
+    file->QueryInfoStatusCode(status);
+    CString text;
+    if (status == 200) {
+      char buffer[1025];
+      while (true) {
+        std::memset(buffer, 0, sizeof(buffer));
+        UINT count = file->Read(buffer, 1024);
+        if (count == 0) break;
+        buffer[count] = '\0';
+        text += buffer;  // up to the first zero byte of the chunk
+      }
+      text = AnsiRoundTrip(text);
+    }
+    reply = text;
+    file->Close();
+    delete file;
+    connection->Close();
+    delete connection;
+    return 0;
+  } catch (CInternetException* error) {
+    if (file) {
+      file->Close();
+      delete file;
+    }
+    if (connection) {
+      connection->Close();
+      delete connection;
+    }
+    reply.Format("dwError = %d", static_cast<int>(GetLastError()));
+    int code = error->m_dwError == ERROR_INTERNET_TIMEOUT ? 2 : 1;
+    error->Delete();
+    return code;
+  }
+}
