@@ -237,6 +237,39 @@ TEST_F(MainWindowTest, BannerIsRedOnLightGreyAndOtherControlsKeepTheirColours) {
   });
 }
 
+// The pages' OK and Cancel buttons ("停止同步", "确定", "取消") must not end a
+// page: it would vanish from its tab for good.
+TEST_F(MainWindowTest, PageButtonsWithTheOkAndCancelIdsNeverClosePages) {
+  RunMainWindow([&](MainDlg& dlg) {
+    struct Press {
+      CDialog* page;
+      int tab;
+      int id;
+    };
+    for (const Press& p : {Press{&dlg.m_TongBu, 1, IDCANCEL}, Press{&dlg.m_DangDangTongBu, 2, IDOK},
+                           Press{&dlg.m_QuChongFu, 3, IDOK}, Press{&dlg.m_QuChongFu, 3, IDCANCEL}}) {
+      dlg.m_Tab.UserSelect(p.tab);
+      dynamic_cast<CButton&>(*p.page->GetDlgItem(p.id)).UserClick();
+      EXPECT_TRUE(p.page->IsWindow()) << p.tab << "/" << p.id;
+      EXPECT_TRUE(p.page->IsWindowVisible()) << p.tab << "/" << p.id;
+    }
+    EXPECT_TRUE(dlg.IsModalRunning());
+
+    // The option groups start at their first choice.
+    const int radios[] = {IDC_SYNC_NO_ACTION, IDC_SYNC_DELIST, IDC_SYNC_DELETE};
+    for (int i = 0; i < 3; ++i) {
+      auto& radio = dynamic_cast<CButton&>(*dlg.m_TongBu.GetDlgItem(radios[i]));
+      EXPECT_EQ(radio.GetCheck(), i == 0 ? BST_CHECKED : BST_UNCHECKED) << radios[i];
+    }
+    EXPECT_EQ(dynamic_cast<CButton&>(*dlg.m_DangDangTongBu.GetDlgItem(IDC_DD_REGION_OUT_IF_ANY))
+                  .GetCheck(),
+              BST_CHECKED);
+    EXPECT_EQ(dynamic_cast<CButton&>(*dlg.m_DangDangTongBu.GetDlgItem(IDC_DD_REGION_IN_IF_ANY))
+                  .GetCheck(),
+              BST_UNCHECKED);
+  });
+}
+
 // ---- tabs and the page rectangle ---------------------------------------------
 
 TEST_F(MainWindowTest, SelectingTabTwoShowsThePricingPageOnThePageRectangle) {

@@ -1,0 +1,94 @@
+// The program as a user starts it, under an X server of its own: the main
+// window with its title, menu bar and four tabs, each page photographed into
+// build/screenshots/. The sites it reaches at start (the seller page, the
+// notice page) are a local stand-in, so nothing leaves the machine.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+#include "platform/text/codepage.h"
+#include "tests/sites/site_server.h"
+#include "tests/support/gui_session.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// UTF-8 text as the program's files hold it (GBK).
+std::string Gbk(const char8_t* utf8) { return Utf8ToGbk(reinterpret_cast<const char*>(utf8)); }
+
+// The options file of the program folder: every site the local server.
+std::string HostsIni(const sites::SiteServer& server) {
+  std::string ini = "[HOSTS]\r\n";
+  for (const char* key : {"Www", "Login", "Upload", "Seller", "Item", "DangDang", "DangDangStock",
+                          "JD"}) {
+    ini += std::string(key) + "=" + server.HostPort() + "\r\n";
+  }
+  ini += "NoticeUrl=" + server.Url("http", "/notice") + "\r\n";
+  ini += "HomeUrl=" + server.Url("http", "/home") + "\r\n";
+  ini += "CaFile=" + sites::TestCaFile() + "\r\n";
+  return ini;
+}
+
+TEST(MainWindowGui, StartsWithTitleMenuAndFourTabsEachPageReadable) {
+  sites::SiteServer server;
+  server.Route("GET", "/notice", [](const sites::SiteRequest&, httplib::Response& res) {
+    res.set_content("<P><SoftName>VorlupTovrane</SoftName><a href=\"http://maker/v\">" +
+                        Gbk(u8"VorlupTovrane V1.1.6 新版发布，欢迎使用！") + "</a></P>\r\n",
+                    "text/html");
+  });
+  server.Route("GET", "/auction/sell.jhtml", [](const sites::SiteRequest&, httplib::Response& res) {
+    res.set_content(Gbk(u8"<html>卖家中心</html>"), "text/html");
+  });
+
+  gui::Session session;
+  if (!session.Ok()) GTEST_SKIP() << "no X server (Xvfb) or no built program";
+  ASSERT_TRUE(session.WriteDataFile("system.ini", HostsIni(server)));
+  ASSERT_TRUE(session.Start());
+
+  gui::Window main = session.WaitForWindow("VorlupTovrane:V1.1.6");
+  ASSERT_TRUE(main) << "the main window did not appear";
+  EXPECT_FALSE(session.HasWindow("Tovrane"));  // the template caption was replaced
+  std::this_thread::sleep_for(1s);
+  main = session.Refresh(main);
+  const gui::Layout layout = session.MainLayout(main);
+
+  // The tab headers sit on the tab control's top edge (template 7, 12); the
+  // x values are the middles of the four headers (four, four, four and two
+  // characters wide) from the tab control's left edge.
+  const int header_y = layout.Y(12) + 12;
+  struct Tab {
+    const char* shot;
+    int x;
+  };
+  const Tab tabs[] = {{"main_tab0_baobei_chaxun", 37},
+                      {"main_tab1_baobei_tongbu", 99},
+                      {"main_tab2_dangdang_tongbu", 162},
+                      {"main_tab3_chachong", 214}};
+  std::string previous;
+  for (const Tab& tab : tabs) {
+    ASSERT_TRUE(session.Click(main, layout.X(7) + tab.x, header_y));
+    std::this_thread::sleep_for(700ms);
+    ASSERT_TRUE(session.Running());
+    const std::string shot = session.Screenshot(tab.shot);
+    ASSERT_FALSE(shot.empty()) << tab.shot;
+    // Each click showed another page: the picture changed.
+    if (!previous.empty()) {
+      const gui::CommandResult diff = gui::RunCommand(
+          {"convert", previous, shot, "-compose", "difference", "-composite", "-format",
+           "%[fx:mean>0]", "info:"},
+          session.Display());
+      EXPECT_EQ(diff.out, "1") << tab.shot << " looks like the page before it";
+    }
+    previous = shot;
+  }
+  // The program asked the local notice page, not the real one.
+  size_t notice_requests = 0;
+  for (const sites::RequestRecord& r : server.Requests())
+    if (r.path == "/notice") ++notice_requests;
+  EXPECT_EQ(notice_requests, 1u);
+  session.Stop();
+}
+
+}  // namespace
