@@ -221,7 +221,8 @@ class CInternetSession {
 struct InternetTimeouts {
   // Longest wait for the connection (TLS handshake included).
   std::chrono::milliseconds connect{15000};
-  // A transfer that moves no byte for this long has timed out.
+  // A transfer that moves no byte (up or down, headers included) for this
+  // long has timed out; checked about once a second.
   std::chrono::milliseconds idle{30000};
 };
 void SetInternetTimeouts(const InternetTimeouts& timeouts);

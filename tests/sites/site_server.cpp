@@ -29,11 +29,11 @@ struct SiteServer::Connection {
 
 namespace {
 
-int NewLoopbackSocket(int port, bool listening) {
+int NewLoopbackSocket(int port, bool listening, bool reuse = true) {
   int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return -1;
   int one = 1;
-  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
+  if (reuse) setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -501,10 +501,10 @@ done:
 }
 
 int ClosedPort() {
-  int fd = NewLoopbackSocket(0, false);
-  int port = LocalPort(fd);
-  close(fd);
-  return port;
+  // Bound but never listening: connections are refused, and no other test
+  // running beside this one can take the port while the process lives.
+  int fd = NewLoopbackSocket(0, false, false);
+  return fd < 0 ? 0 : LocalPort(fd);
 }
 
 }  // namespace sites

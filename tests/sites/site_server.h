@@ -144,7 +144,8 @@ class SiteServer {
   int serving_ = 0;  // connection threads still running
 };
 
-// A loopback port on which nothing listens: connecting to it is refused.
+// A loopback port on which nothing listens: connecting to it is refused. The
+// port stays reserved (bound, not listening) until the process ends.
 int ClosedPort();
 
 }  // namespace sites

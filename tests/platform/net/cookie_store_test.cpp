@@ -2,7 +2,9 @@
 // address would carry, as the sign-in reads it into an 8192-byte buffer.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <ctime>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -183,6 +185,41 @@ TEST_F(CookieStore, ListGivesBackWhatWasPut) {
   EXPECT_TRUE(all[0].secure);
   EXPECT_TRUE(all[0].http_only);
   EXPECT_EQ(all[0].expires, cookie.expires);
+}
+
+// Cookie texts come from the browser and from the options of whoever signed
+// in: mangled ones must neither break the store nor leave it unreadable.
+TEST_F(CookieStore, MutatedCookieTextsNeverBreakTheStore) {
+  const std::string seeds[] = {
+      "cookie2=1c5e; t=8f2a; _tb_token_=e3b5; tracknick=%5Cu5f20%5Cu4e09",
+      "a=1;b=2;;c=;=d; e", "uc1=\"cookie14=UoYcCo\"; l=AAA; isg=BB-CC",
+  };
+  const char alphabet[] = "=; \t\r\n\"\\%\x81\xfe\x7f,abc";
+  std::mt19937 random(7);
+  for (const std::string& seed : seeds) {
+    for (int round = 0; round < 300; ++round) {
+      std::string text = seed;
+      for (int e = 0; e < 1 + static_cast<int>(random() % 5); ++e) {
+        size_t at = random() % (text.size() + 1);
+        if (random() % 2)
+          text.insert(text.begin() + static_cast<long>(at), alphabet[random() % (sizeof(alphabet) - 1)]);
+        else if (at < text.size())
+          text[at] = static_cast<char>(1 + random() % 255);
+      }
+      InternetSetCookieA("http://m.example/", nullptr, text.c_str());
+    }
+  }
+  char buffer[8192] = {0};
+  DWORD size = sizeof(buffer);
+  ASSERT_TRUE(InternetGetCookieExA("http://m.example/", nullptr, buffer, &size,
+                                   INTERNET_COOKIE_HTTPONLY, nullptr));
+  // Every pair read back is name=value without a separator or a line break.
+  for (const std::string& pair : Pairs(buffer)) {
+    size_t equals = pair.find('=');
+    ASSERT_NE(equals, std::string::npos) << pair;
+    ASSERT_GT(equals, 0u) << pair;
+    ASSERT_EQ(pair.find_first_of(";\r\n\t"), std::string::npos) << pair;
+  }
 }
 
 }  // namespace
