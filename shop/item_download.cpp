@@ -220,6 +220,7 @@ CString BuildPageBody(int page, CString start_price, CString end_price) {
 
 UINT DownloadItemPagesThread(LPVOID param) {
   const auto generation = static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(param));
+  PinRowListForThisThread();
   for (;;) {
     PassEnd end = PassEnd::kNext;
     try {

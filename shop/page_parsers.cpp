@@ -18,8 +18,16 @@ namespace {
 int g_RowListEpoch = 0;
 // The epoch of the page this thread is splitting; -1 outside a splitter.
 thread_local int t_PageEpoch = -1;
+// The epoch a download worker took when it started; -1: none.
+thread_local int t_PinnedEpoch = -1;
 
 }  // namespace
+
+void PinRowListForThisThread() {
+  LockWaitingAgain(g_ParseRowMutex, 50);
+  t_PinnedEpoch = g_RowListEpoch;
+  g_ParseRowMutex.Unlock();
+}
 
 void ResetParsedRowCount() {
   LockWaitingAgain(g_ParseRowMutex, 50);
@@ -78,9 +86,13 @@ void ParseRow(CString& row, const char* id_pattern) {
 // Hands every non-empty capture of the row pattern to `parse_row`, in page
 // order; each search starts behind the end of the previous whole match.
 void SplitPage(const CString& page, const char* row_pattern, void (*parse_row)(CString)) {
-  LockWaitingAgain(g_ParseRowMutex, 50);
-  t_PageEpoch = g_RowListEpoch;
-  g_ParseRowMutex.Unlock();
+  if (t_PinnedEpoch >= 0) {
+    t_PageEpoch = t_PinnedEpoch;
+  } else {
+    LockWaitingAgain(g_ParseRowMutex, 50);
+    t_PageEpoch = g_RowListEpoch;
+    g_ParseRowMutex.Unlock();
+  }
   struct EndOfPage {
     ~EndOfPage() { t_PageEpoch = -1; }
   } end_of_page;

@@ -24,6 +24,12 @@ extern std::atomic<DWORD> g_RowPauseMs;
 // reset are no longer added.
 void ResetParsedRowCount();
 
+// Ties the rows the calling thread will parse to the current list: once the
+// next ResetParsedRowCount has run, they are no longer added. A download
+// worker calls it when it starts (after its search's reset), so that pages
+// it brings in after a newer search has begun land nowhere.
+void PinRowListForThisThread();
+
 // Page splitters: every row block of the page, in page order, to the row
 // parser of the layout. Items on sale ("<tr class=\"goods-sid \">") and items
 // in the warehouse ("<tr class=\"goods-sid\">").

@@ -64,10 +64,9 @@ void ShopFixture::TearDown() {
 }
 
 void ShopFixture::SignIn() {
+  // The dialog's browser has loaded the login page, which signs the account
+  // in; the user then presses "确定".
   ui::headless::ScriptModal([](CDialog& dialog) {
-    // The user signs in on the login page; the page sets the session's
-    // cookies in the process-wide store, as the browser does.
-    HttpGetQuiet(CString("https://") + Hosts().login + "/");
     static_cast<Q_Web&>(dialog).OnConfirmLogin();
   });
   Q_Web dialog;

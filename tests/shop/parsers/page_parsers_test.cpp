@@ -195,6 +195,21 @@ TEST_F(PageParsersTest, NumberPastTheEndOfTheListGoesToTheEnd) {
   EXPECT_EQ(list_.GetItemText(1, 1).str(), "1");
 }
 
+// A worker of an earlier search brings its page in after the next search
+// has reset the list: none of its rows may land in the new list.
+TEST_F(PageParsersTest, RowsOfAPinnedThreadStopAfterTheNextReset) {
+  std::thread worker([] {
+    PinRowListForThisThread();
+    ParseInStockPage(Page(InStockRow("1", "11111", "1")));
+    ResetParsedRowCount();  // the next search (on any thread)
+    ParseInStockPage(Page(InStockRow("2", "22222", "2")));
+  });
+  worker.join();
+  EXPECT_EQ(Show(Rows()), Show({{"0", "1", "11111", "1"}}));
+  ParseInStockPage(Page(InStockRow("3", "33333", "3")));  // an unpinned thread
+  EXPECT_EQ(Show(Rows()), Show({{"0", "3", "33333", "3"}, {"0", "1", "11111", "1"}}));
+}
+
 TEST_F(PageParsersTest, EachAcceptedRowPausesItsThread) {
   g_RowPauseMs = 100;
   const auto start = std::chrono::steady_clock::now();
