@@ -71,9 +71,18 @@ CString SelectedText(const CComboBox& combo) {
 // A value put into the form body keeps its bytes (GBK, no general escaping,
 // as the seller centre reads them), except those that would end the field,
 // start another one, turn into a blank, or be taken for a placeholder.
+// The walk goes by characters: a GBK trail byte may be "[" or "]" and
+// belongs to its character.
 CString FormValue(const CString& value) {
   CString out;
-  for (char c : value.str()) {
+  const std::string& bytes = value.str();
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    if (IsGbkLeadByte(static_cast<unsigned char>(c)) && i + 1 < bytes.size()) {
+      out += c;
+      out += bytes[++i];
+      continue;
+    }
     switch (c) {
       case '%': out += "%25"; break;
       case '&': out += "%26"; break;

@@ -266,6 +266,37 @@ TEST_F(DownloadTest, KeywordGoesOutOnlyWhileTicked) {
   EXPECT_EQ(ListIdCounts().size(), items.size());
 }
 
+// A category name or keyword holding "&", "+", "=", "%" or brackets, and a
+// character whose second byte is "[": each reaches the seller centre as one
+// field with its own text, and the search finds the items that carry it.
+TEST_F(DownloadTest, CategoryAndKeywordArriveAsTheyAre) {
+  const std::string category = "文学&艺术+瞇[x]=100%";
+  ASSERT_NE(category.find("\xB2\x5B"), std::string::npos);  // 瞇: its second byte is "["
+  centre_->SetItems(Shop(30).Category(category).Items());
+  centre_->AddItems(Shop(30).FirstId(900000000000).Category("历史").Items());
+  HTREEITEM item = page_->m_CategoryTree.InsertItem(category.c_str());
+  page_->m_CategoryTree.SelectItem(item);
+  page_->m_KeywordEdit.SetWindowText("图书第1");
+  page_->m_UseKeyword.SetCheck(BST_CHECKED);
+  ChooseItemSet(0, "全部");
+  ASSERT_TRUE(SearchAndWait());
+
+  const auto pages = PageRequests(*centre_);
+  ASSERT_FALSE(pages.empty());
+  for (const ListRequest& request : pages) {
+    EXPECT_EQ(request.Field("shopCatName"), category) << Utf8(request.body);
+    EXPECT_EQ(request.Field("searchKeyword"), "图书第1");
+    EXPECT_EQ(request.Field("endPrice").find('['), std::string::npos);
+  }
+  // The trail byte stays with its character; the field's own marks are escaped.
+  EXPECT_NE(pages[0].body.find("&shopCatName=文学%26艺术%2B瞇%5Bx%5D%3D100%25&searchKeyword="),
+            std::string::npos)
+      << Utf8(pages[0].body);
+  const auto counts = ListIdCounts();
+  EXPECT_EQ(counts.size(), 11u);  // 图书第1号 and 图书第10号 ... 图书第19号
+  for (const auto& [id, count] : counts) EXPECT_LT(id, "900000000000");
+}
+
 TEST_F(DownloadTest, OnSaleSearchSendsNeitherXIdNorStatus) {
   centre_->SetItems(Shop(100).OnSale().Items());
   centre_->AddItems(Shop(50).FirstId(900000000000).Items());

@@ -73,6 +73,7 @@ class Shop {
   Shop& Status(const char* status) { options_.status = status; return *this; }
   Shop& OnBoundEvery(int n) { options_.on_bound_every = n; return *this; }
   Shop& MalformedEvery(int n) { options_.malformed_every = n; return *this; }
+  Shop& Category(const std::string& name) { options_.category = name; return *this; }
   std::vector<sites::ShopItem> Items() const { return sites::GenerateShop(options_); }
 
  private:
