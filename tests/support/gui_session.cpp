@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -63,15 +64,6 @@ void EndGroup(pid_t pid) {
   }
   ::kill(-pid, SIGKILL);
   ::waitpid(pid, &status, 0);
-}
-
-std::string EscapeRegex(const std::string& text) {
-  std::string out = "^";
-  for (char c : text) {
-    if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos) out += '\\';
-    out += c;
-  }
-  return out + "$";
 }
 
 }  // namespace
@@ -150,37 +142,54 @@ std::string Screenshot(const std::string& display, const std::string& name) {
   return r.code == 0 && fs::exists(file) ? file.string() : std::string();
 }
 
+std::vector<std::string> FindWindows(const std::string& display, const std::string& title) {
+  std::vector<std::string> found;
+  const CommandResult all =
+      RunCommand({"xdotool", "search", "--onlyvisible", "--classname", "."}, display, 5s);
+  std::istringstream ids(all.out);
+  std::string id;
+  while (std::getline(ids, id)) {
+    if (id.empty()) continue;
+    CommandResult name = RunCommand({"xdotool", "getwindowname", id}, display, 5s);
+    if (name.code != 0) continue;  // gone meanwhile
+    while (!name.out.empty() && name.out.back() == '\n') name.out.pop_back();
+    if (name.out == title) found.push_back(id);
+  }
+  return found;
+}
+
 // ---- XServer ----------------------------------------------------------------
 
 XServer::XServer(int width, int height) {
-  // Xvfb chooses a free display and writes its number to the descriptor.
+  // Xvfb chooses a free display and writes its number to descriptor 3.
   int fds[2];
-  if (::pipe(fds) != 0) return;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  // Close the read end first: it may be descriptor 3 itself.
-  posix_spawn_file_actions_addclose(&actions, fds[0]);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 3);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attr, 0);
+  if (::pipe2(fds, O_CLOEXEC) != 0) return;
   std::vector<std::string> args = {"Xvfb", "-displayfd", "3", "-screen", "0",
                                    std::to_string(width) + "x" + std::to_string(height) + "x24",
                                    "-nolisten", "tcp", "-ac", "-dpi", "96"};
   std::vector<char*> ptrs = Pointers(args);
-  const int rc = ::posix_spawnp(&pid_, "Xvfb", &actions, &attr, ptrs.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
+  const pid_t parent = ::getpid();
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    // Only async-signal-safe calls until exec. The server must not outlive
+    // a test program that is killed (a time-out, a crash).
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(127);
+    ::setpgid(0, 0);
+    ::dup2(fds[1], 3);  // clears close-on-exec on the copy
+    const int null = ::open("/dev/null", O_RDWR);
+    ::dup2(null, 0);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    ::execvp("Xvfb", ptrs.data());
+    ::_exit(127);
+  }
   ::close(fds[1]);
-  if (rc != 0) {
-    pid_ = -1;
+  if (pid < 0) {
     ::close(fds[0]);
     return;
   }
+  pid_ = pid;
   std::string number;
   char c = 0;
   pollfd p{fds[0], POLLIN, 0};
@@ -308,21 +317,12 @@ Window Geometry(const std::string& display, const std::string& id) {
 
 }  // namespace
 
-bool Session::HasWindow(const std::string& title) {
-  const CommandResult r =
-      RunCommand({"xdotool", "search", "--onlyvisible", "--name", EscapeRegex(title)}, Display(), 5s);
-  return r.code == 0 && !r.out.empty();
-}
+bool Session::HasWindow(const std::string& title) { return !FindWindows(Display(), title).empty(); }
 
 Window Session::WaitForWindow(const std::string& title, std::chrono::milliseconds timeout) {
   const Clock::time_point deadline = Clock::now() + timeout;
   while (Clock::now() < deadline) {
-    const CommandResult r = RunCommand(
-        {"xdotool", "search", "--onlyvisible", "--name", EscapeRegex(title)}, Display(), 5s);
-    if (r.code == 0 && !r.out.empty()) {
-      std::istringstream ids(r.out);
-      std::string id;
-      std::getline(ids, id);
+    for (const std::string& id : FindWindows(Display(), title)) {
       Window w = Geometry(Display(), id);
       if (w) return w;
     }
@@ -349,14 +349,17 @@ bool Session::DoubleClick(const Window& w, int x, int y) {
   return r.code == 0;
 }
 
+// Without a window manager nothing gives a new window the keyboard: focus
+// it first (GTK ignores keys sent to a window that has no focus).
 bool Session::Type(const Window& w, const std::string& text) {
-  const CommandResult r =
-      RunCommand({"xdotool", "type", "--window", w.id, "--delay", "30", text}, Display(), 30s);
+  const CommandResult r = RunCommand(
+      {"xdotool", "windowfocus", w.id, "sleep", "0.2", "type", "--delay", "30", text}, Display(), 30s);
   return r.code == 0;
 }
 
 bool Session::Keys(const Window& w, const std::vector<std::string>& keys) {
-  std::vector<std::string> args = {"xdotool", "key", "--window", w.id, "--delay", "60"};
+  std::vector<std::string> args = {"xdotool", "windowfocus", w.id, "sleep", "0.2",
+                                   "key",     "--delay",   "60"};
   args.insert(args.end(), keys.begin(), keys.end());
   return RunCommand(args, Display(), 10s).code == 0;
 }

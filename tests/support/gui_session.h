@@ -34,7 +34,13 @@ struct CommandResult {
 CommandResult RunCommand(const std::vector<std::string>& argv, const std::string& display = "",
                          std::chrono::milliseconds timeout = 20s);
 
-// An Xvfb server on a display number nobody uses (Xvfb picks it).
+// The shown top-level windows of `display` whose title is exactly `title`
+// (UTF-8), by xdotool id. (xdotool's own --name search misses titles that
+// GTK gives only as _NET_WM_NAME, as it does for Chinese ones.)
+std::vector<std::string> FindWindows(const std::string& display, const std::string& title);
+
+// An Xvfb server on a display number nobody uses (Xvfb picks it). It ends
+// with the object, and with the test program should that die first.
 class XServer {
  public:
   explicit XServer(int width = 1280, int height = 1024);
@@ -95,9 +101,10 @@ class Session {
   // Pointer and keys. Points are in the window's pixels.
   bool Click(const Window& w, int x, int y, int button = 1);
   bool DoubleClick(const Window& w, int x, int y);
-  // Types UTF-8 text into the focused control of `w`.
+  // Gives `w` the keyboard, then types UTF-8 text into its focused control.
   bool Type(const Window& w, const std::string& text);
-  // xdotool key names, e.g. "Return", "F10", "ctrl+a".
+  // Gives `w` the keyboard, then presses xdotool key names, e.g. "Return",
+  // "F10", "ctrl+a".
   bool Keys(const Window& w, const std::vector<std::string>& keys);
   // Activates the `index`th item of the main window's menu bar (0: first),
   // by keyboard: F10, then Right `index` times, then Return.

@@ -234,6 +234,14 @@ std::vector<TabStrip::Tab> TabStrip::Layout(wxDC& dc) const {
   return tabs;
 }
 
+wxRect TabStrip::HeaderRect(int index) {
+  wxClientDC dc(this);
+  dc.SetFont(GetFont());
+  const std::vector<Tab> tabs = Layout(dc);
+  return index >= 0 && index < static_cast<int>(tabs.size()) ? tabs[static_cast<size_t>(index)].rect
+                                                             : wxRect();
+}
+
 void TabStrip::OnPaint(wxPaintEvent&) {
   wxAutoBufferedPaintDC dc(this);
   dc.SetFont(GetFont());

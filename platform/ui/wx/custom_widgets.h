@@ -60,6 +60,8 @@ class TabStrip : public wxWindow {
   TabStrip(wxWindow* parent, CTabCtrl* model, const wxPoint& pos, const wxSize& size);
   void Detach() { model_ = nullptr; }
   void Sync() { Refresh(); }
+  // The header of tab `index` in this window's pixels (empty when none).
+  wxRect HeaderRect(int index);
 
  private:
   struct Tab {

@@ -8,6 +8,7 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <string>
 
 #include "platform/text/codepage.h"
 #include "platform/ui/templates.h"
@@ -128,6 +129,9 @@ void InstallCompactStyle() {
                                             GTK_STYLE_PROVIDER(provider),
                                             GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
   g_object_unref(provider);
+  // Menus, the status bar and the boxes the toolkit makes: the same face.
+  const std::string face = std::string(kDialogFace) + " 9";
+  g_object_set(gtk_settings_get_default(), "gtk-font-name", face.c_str(), nullptr);
 }
 
 }  // namespace wxui

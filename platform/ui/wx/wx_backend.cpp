@@ -7,7 +7,6 @@
 #include <wx/frame.h>
 #include <wx/log.h>
 #include <wx/menu.h>
-#include <wx/msgdlg.h>
 #include <wx/utils.h>
 
 #include <atomic>
@@ -22,6 +21,7 @@
 #include "platform/ui/internal.h"
 #include "platform/ui/wx/custom_widgets.h"
 #include "platform/ui/wx/fonts.h"
+#include "platform/ui/wx/message_box.h"
 #include "platform/ui/wx/window_tree.h"
 
 namespace {
@@ -142,58 +142,7 @@ class WxBackend : public ui::Backend {
   int MessageBox(CWnd* owner, const CString& text, const CString& caption, UINT type) override {
     wxWindow* parent = owner != nullptr ? tree_->TopLevelOf(owner) : nullptr;
     if (parent == nullptr) parent = ActiveTopLevel();
-    long style = wxCENTRE;
-    const UINT buttons = type & MB_TYPEMASK;
-    switch (buttons) {
-      case MB_OKCANCEL:
-        style |= wxOK | wxCANCEL;
-        break;
-      case MB_YESNO:
-        style |= wxYES_NO;
-        break;
-      case MB_YESNOCANCEL:
-        style |= wxYES_NO | wxCANCEL;
-        break;
-      default:
-        style |= wxOK;
-        break;
-    }
-    switch (type & MB_ICONMASK) {
-      case MB_ICONERROR:
-        style |= wxICON_ERROR;
-        break;
-      case MB_ICONQUESTION:
-        style |= wxICON_QUESTION;
-        break;
-      case MB_ICONWARNING:
-        style |= wxICON_WARNING;
-        break;
-      case MB_ICONINFORMATION:
-        style |= wxICON_INFORMATION;
-        break;
-      default:
-        style |= wxICON_NONE;
-        break;
-    }
-    wxMessageDialog box(parent, ToWx(text), ToWx(caption), style);
-    // The buttons read as the system's own do in the Chinese locale.
-    box.SetYesNoCancelLabels(L"是(&Y)", L"否(&N)", L"取消");
-    box.SetOKCancelLabels(L"确定", L"取消");
-    const int answer = box.ShowModal();
-    switch (answer) {
-      case wxID_YES:
-        return IDYES;
-      case wxID_NO:
-        return IDNO;
-      case wxID_CANCEL:
-        // A yes/no box closed by its title bar answers no, as it cannot be
-        // cancelled; a plain OK box answers OK.
-        if (buttons == MB_YESNO) return IDNO;
-        if (buttons == MB_OK || buttons > MB_YESNO) return IDOK;
-        return IDCANCEL;
-      default:
-        return IDOK;
-    }
+    return wxui::ShowMessageBox(parent, ToWx(text), ToWx(caption), type);
   }
 
   UINT TrackPopupMenu(const std::vector<MenuItemTemplate>& items, int x, int y,
@@ -205,9 +154,11 @@ class WxBackend : public ui::Backend {
     if (win == nullptr) win = ActiveTopLevel();
     if (win == nullptr) return 0;
     wxMenu menu;
-    BuildMenu(menu, items);
+    std::vector<UINT> commands;
+    BuildMenu(menu, items, commands);
     const int chosen = win->GetPopupMenuSelectionFromUser(menu, win->ScreenToClient(wxPoint(x, y)));
-    return chosen == wxID_NONE || chosen < 0 ? 0 : static_cast<UINT>(chosen);
+    if (chosen < 1 || static_cast<size_t>(chosen) > commands.size()) return 0;
+    return commands[static_cast<size_t>(chosen) - 1];
   }
 
   POINT CursorPos() override {
@@ -256,16 +207,20 @@ class WxBackend : public ui::Backend {
     return nullptr;
   }
 
-  static void BuildMenu(wxMenu& menu, const std::vector<MenuItemTemplate>& items) {
+  // wx takes item ids below 0x7FFF only; the program's commands go above
+  // (32771 ...): the items get ids of their own and `commands` maps back.
+  static void BuildMenu(wxMenu& menu, const std::vector<MenuItemTemplate>& items,
+                        std::vector<UINT>& commands) {
     for (const MenuItemTemplate& item : items) {
       if (!item.popup.empty()) {
         auto* sub = new wxMenu;
-        BuildMenu(*sub, item.popup);
+        BuildMenu(*sub, item.popup, commands);
         menu.AppendSubMenu(sub, ToWx(item.text));
       } else if (item.id == 0) {
         menu.AppendSeparator();
       } else {
-        menu.Append(item.id, ToWx(item.text));
+        commands.push_back(static_cast<UINT>(item.id));
+        menu.Append(static_cast<int>(commands.size()), ToWx(item.text));
       }
     }
   }

@@ -3,6 +3,7 @@
 #include <wx/app.h>
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
+#include <wx/dialog.h>
 #include <wx/evtloop.h>
 #include <wx/listctrl.h>
 #include <wx/textctrl.h>
@@ -102,6 +103,47 @@ std::string ShownTree(CWnd* w) {
   if (n == nullptr || n->tree == nullptr || !n->tree->GetRootItem().IsOk()) return out;
   TreeText(n->tree, n->tree->GetRootItem(), 0, out);
   return out;
+}
+
+RECT TabHeaderRect(CWnd* tab, int index) {
+  Node* n = NodeOf(tab);
+  RECT r;
+  if (n == nullptr || n->tab == nullptr) return r;
+  const wxRect h = n->tab->HeaderRect(index);
+  const wxPoint origin = n->tab->GetScreenPosition();
+  r.left = origin.x + h.x;
+  r.top = origin.y + h.y;
+  r.right = r.left + h.width;
+  r.bottom = r.top + h.height;
+  return r;
+}
+
+namespace {
+long Packed(const wxColour* c) {
+  return c == nullptr ? -1 : static_cast<long>(c->Red() | (c->Green() << 8) | (c->Blue() << 16));
+}
+}  // namespace
+
+long ShownBackground(CWnd* w) {
+  Node* n = NodeOf(w);
+  return n != nullptr && n->label != nullptr ? Packed(n->label->ShownBackground()) : -1;
+}
+
+long ShownForeground(CWnd* w) {
+  Node* n = NodeOf(w);
+  return n != nullptr && n->label != nullptr ? Packed(n->label->ShownForeground()) : -1;
+}
+
+void EndModalBoxes() {
+  for (wxWindow* w : wxTopLevelWindows) {
+    if (auto* d = dynamic_cast<wxDialog*>(w); d != nullptr && d->IsModal()) d->EndModal(wxID_CANCEL);
+  }
+}
+
+void RequestClose(CWnd* w) {
+  WindowTree* tree = WindowTree::Current();
+  if (tree == nullptr) return;
+  if (wxTopLevelWindow* top = tree->TopLevelOf(w)) top->Close();
 }
 
 }  // namespace wxui::testing

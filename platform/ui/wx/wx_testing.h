@@ -30,4 +30,15 @@ void SetListPaintObserver(std::function<void(CWnd* list, long rows)> observer);
 // The tree widget's items, depth-first, each "  " per level then the text.
 std::string ShownTree(CWnd* w);
 
+// The screen rectangle of tab `index`'s header of a tab control.
+RECT TabHeaderRect(CWnd* tab, int index);
+// The colours a static shows: 0x00BBGGRR, or -1 for the default.
+long ShownBackground(CWnd* w);
+long ShownForeground(CWnd* w);
+// Ends every modal box and dialog on the screen with Cancel (a test whose
+// helper failed to answer one must not hang).
+void EndModalBoxes();
+// Closes `w`'s top-level window as its title bar's close button does.
+void RequestClose(CWnd* w);
+
 }  // namespace wxui::testing

@@ -41,6 +41,7 @@ class WxEnvironment : public ::testing::Environment {
     // wx ends while its display is still there; the X server goes with the
     // environment object.
     ui::SetBackend(nullptr);
+    server_.reset();
   }
 
  private:

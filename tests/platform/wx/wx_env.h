@@ -23,6 +23,7 @@ void PumpFor(std::chrono::milliseconds d);
 
 // GBK (the program's) text to UTF-8 (what the widgets show).
 std::string Utf8(const CString& gbk);
+inline std::string Utf8(const char* gbk) { return Utf8(CString(gbk)); }
 
 #define WX_REQUIRE_DISPLAY() \
   if (wxtest::Display() == nullptr) GTEST_SKIP() << "no X server / wx backend"
