@@ -293,6 +293,69 @@ void TabStrip::OnLeftDown(wxMouseEvent& e) {
   }
 }
 
+// ---- RadioBox ---------------------------------------------------------------
+
+RadioBox::RadioBox(wxWindow* parent, CWnd* model, const wxPoint& pos, const wxSize& size)
+    : wxWindow(parent, wxID_ANY, pos, size, wxFULL_REPAINT_ON_RESIZE | wxWANTS_CHARS),
+      model_(model) {
+  SetBackgroundStyle(wxBG_STYLE_PAINT);
+  Bind(wxEVT_PAINT, &RadioBox::OnPaint, this);
+  Bind(wxEVT_LEFT_DOWN, &RadioBox::OnLeftDown, this);
+  Bind(wxEVT_CHAR, &RadioBox::OnKey, this);
+  Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& e) { Refresh(); e.Skip(); });
+  Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& e) { Refresh(); e.Skip(); });
+  Sync();
+}
+
+void RadioBox::Sync() {
+  if (model_ == nullptr) return;
+  text_ = ToWx(model_->GetWindowText());
+  auto* b = dynamic_cast<CButton*>(model_);
+  checked_ = b != nullptr && b->GetCheck() == BST_CHECKED;
+  Refresh();
+}
+
+void RadioBox::OnPaint(wxPaintEvent&) {
+  wxAutoBufferedPaintDC dc(this);
+  dc.SetBackground(wxBrush(GetParent()->GetBackgroundColour()));
+  dc.Clear();
+  dc.SetFont(GetFont());
+  const wxSize size = GetClientSize();
+  const wxSize mark = wxRendererNative::Get().GetCheckBoxSize(this);
+  int flags = checked_ ? static_cast<int>(wxCONTROL_CHECKED) : 0;
+  if (!IsEnabled()) flags |= wxCONTROL_DISABLED;
+  wxRendererNative::Get().DrawRadioBitmap(this, dc, wxRect(wxPoint(0, (size.y - mark.y) / 2), mark),
+                                         flags);
+  dc.SetTextForeground(wxSystemSettings::GetColour(IsEnabled() ? wxSYS_COLOUR_WINDOWTEXT
+                                                               : wxSYS_COLOUR_GRAYTEXT));
+  const wxString label = wxControl::RemoveMnemonics(text_);
+  const wxSize ext = dc.GetTextExtent(label);
+  const int x = mark.x + 4;
+  dc.DrawText(label, x, (size.y - ext.y) / 2);
+  if (HasFocus())
+    wxRendererNative::Get().DrawFocusRect(this, dc, wxRect(x - 1, (size.y - ext.y) / 2, ext.x + 2, ext.y));
+}
+
+void RadioBox::OnLeftDown(wxMouseEvent&) {
+  SetFocus();
+  if (model_ == nullptr) return;
+  CWnd* model = model_;
+  ui::detail::CallReporting([&] {
+    if (auto* b = dynamic_cast<CButton*>(model)) b->UserClick();
+    else model->NotifyParentCommand(BN_CLICKED);
+  });
+  Sync();
+}
+
+void RadioBox::OnKey(wxKeyEvent& e) {
+  if (e.GetKeyCode() == WXK_SPACE) {
+    wxMouseEvent click(wxEVT_LEFT_DOWN);
+    OnLeftDown(click);
+    return;
+  }
+  e.Skip();
+}
+
 // ---- SpinArrows -------------------------------------------------------------
 
 SpinArrows::SpinArrows(wxWindow* parent, const wxPoint& pos, const wxSize& size)

@@ -102,6 +102,25 @@ class Label : public wxWindow {
 // Called as a list starts painting its rows (tests measure with it).
 std::function<void(CWnd* list, long rows)>& ListPaintObserver();
 
+// A radio button drawn by us: GTK cannot show a group in which no button is
+// checked, and the control objects keep the group. A click goes to the
+// object (UserClick), which checks it and unchecks the rest of its group.
+class RadioBox : public wxWindow {
+ public:
+  RadioBox(wxWindow* parent, CWnd* model, const wxPoint& pos, const wxSize& size);
+  void Detach() { model_ = nullptr; }
+  void Sync();
+  bool Checked() const { return checked_; }
+
+ private:
+  void OnPaint(wxPaintEvent& e);
+  void OnLeftDown(wxMouseEvent& e);
+  void OnKey(wxKeyEvent& e);
+  CWnd* model_;
+  wxString text_;
+  bool checked_ = false;
+};
+
 // An up-down control: two arrow buttons. The program reads nothing from
 // them (no buddy), so they only draw and press.
 class SpinArrows : public wxWindow {

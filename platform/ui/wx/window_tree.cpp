@@ -13,7 +13,6 @@
 #include <wx/statusbr.h>
 #include <wx/nativewin.h>
 #include <wx/panel.h>
-#include <wx/radiobut.h>
 #include <wx/statbox.h>
 #include <wx/textctrl.h>
 #include <wx/treectrl.h>
@@ -139,6 +138,7 @@ WindowTree::~WindowTree() {
     if (node->list) node->list->Detach();
     if (node->tab) node->tab->Detach();
     if (node->label) node->label->Detach();
+    if (node->radio) node->radio->Detach();
     wnd->native = nullptr;
   }
 }
@@ -317,9 +317,8 @@ wxWindow* WindowTree::MakeControl(Node* n, wxWindow* parent, const wxPoint& pos,
     case ControlKind::CheckBox:
       return new wxCheckBox(parent, wxID_ANY, text, pos, size);
     case ControlKind::RadioButton:
-      // Grouping is the control objects' business: GTK could not show a
-      // group with no button checked.
-      return new wxRadioButton(parent, wxID_ANY, text, pos, size, wxRB_SINGLE);
+      n->radio = new RadioBox(parent, w, pos, size);
+      return n->radio;
     case ControlKind::GroupBox:
       return new wxStaticBox(parent, wxID_ANY, text, pos, size);
     case ControlKind::Static:
@@ -402,8 +401,7 @@ void WindowTree::BindControlEvents(Node* n) {
         });
       });
       break;
-    case ControlKind::CheckBox:
-    case ControlKind::RadioButton: {
+    case ControlKind::CheckBox: {
       auto clicked = [this, live, w](wxCommandEvent&) {
         if (!live()) return;
         ui::detail::CallReporting([&] {
@@ -413,8 +411,7 @@ void WindowTree::BindControlEvents(Node* n) {
         // The object decides the check (a disabled one ignores the click).
         if (Node* node = Find(w)) Apply(node, kChangeSelection);
       };
-      if (n->kind == ControlKind::CheckBox) n->widget->Bind(wxEVT_CHECKBOX, clicked);
-      else n->widget->Bind(wxEVT_RADIOBUTTON, clicked);
+      n->widget->Bind(wxEVT_CHECKBOX, clicked);
       break;
     }
     case ControlKind::Edit:
@@ -501,7 +498,6 @@ void WindowTree::Apply(Node* n, unsigned bits) {
         case ControlKind::PushButton:
         case ControlKind::DefPushButton:
         case ControlKind::CheckBox:
-        case ControlKind::RadioButton:
         case ControlKind::GroupBox:
           if (n->shape == Node::Shape::Control) n->widget->SetLabel(ToWx(w->GetWindowText()));
           break;
@@ -545,13 +541,13 @@ void WindowTree::ApplyKind(Node* n, unsigned bits) {
   CWnd* w = n->wnd;
   switch (n->kind) {
     case ControlKind::CheckBox:
-    case ControlKind::RadioButton:
       if (bits & kChangeSelection) {
         auto* b = dynamic_cast<CButton*>(w);
-        const bool on = b != nullptr && b->GetCheck() == BST_CHECKED;
-        if (n->kind == ControlKind::CheckBox) static_cast<wxCheckBox*>(n->widget)->SetValue(on);
-        else static_cast<wxRadioButton*>(n->widget)->SetValue(on);
+        static_cast<wxCheckBox*>(n->widget)->SetValue(b != nullptr && b->GetCheck() == BST_CHECKED);
       }
+      break;
+    case ControlKind::RadioButton:
+      if (bits & (kChangeSelection | kChangeText | kChangeEnabled)) n->radio->Sync();
       break;
     case ControlKind::Edit:
       if (bits & kChangeStyle)
@@ -683,6 +679,7 @@ void WindowTree::Unrealize(CWnd* w) {
     if (d->list) d->list->Detach();
     if (d->tab) d->tab->Detach();
     if (d->label) d->label->Detach();
+    if (d->radio) d->radio->Detach();
     d->wnd->native = nullptr;
   }
   if (n->parent != nullptr) {

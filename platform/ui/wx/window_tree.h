@@ -24,6 +24,7 @@ namespace wxui {
 class VirtualList;
 class TabStrip;
 class Label;
+class RadioBox;
 
 struct Node {
   enum class Shape { Control, Page, Dialog, Frame };
@@ -40,6 +41,7 @@ struct Node {
   VirtualList* list = nullptr;
   TabStrip* tab = nullptr;
   Label* label = nullptr;
+  RadioBox* radio = nullptr;
   wxTreeCtrl* tree = nullptr;
   std::uint64_t tree_generation = ~std::uint64_t{0};
   std::unordered_map<const TreeItem*, wxTreeItemId> tree_ids;

@@ -63,6 +63,8 @@ std::string ShownText(CWnd* w) {
     text = ch->GetStringSelection();
   } else if (n->label != nullptr) {
     text = n->label->ShownText();
+  } else if (n->radio != nullptr) {
+    text = n->radio->GetLabel();
   } else {
     text = n->widget->GetLabel();
   }
@@ -86,6 +88,14 @@ RECT ScreenRect(CWnd* w) {
   r.right = s.x + s.width;
   r.bottom = s.y + s.height;
   return r;
+}
+
+bool ShownChecked(CWnd* w) {
+  Node* n = NodeOf(w);
+  if (n == nullptr) return false;
+  if (n->radio != nullptr) return n->radio->Checked();
+  if (auto* c = dynamic_cast<wxCheckBox*>(n->widget)) return c->GetValue();
+  return false;
 }
 
 long ShownRowCount(CWnd* w) {

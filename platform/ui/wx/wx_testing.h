@@ -22,6 +22,8 @@ std::string ShownText(CWnd* w);
 bool ShownVisible(CWnd* w);
 // The widget's rectangle in screen pixels (all zero when it has none).
 RECT ScreenRect(CWnd* w);
+// Whether a check box or radio button shows its check.
+bool ShownChecked(CWnd* w);
 // Rows the list widget of `w` believes it has.
 long ShownRowCount(CWnd* w);
 // Called at the start of every paint of a list's rows, with the row count

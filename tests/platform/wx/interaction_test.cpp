@@ -183,6 +183,13 @@ TEST_F(WxInteraction, ClicksReachButtonsCheckBoxesNotifyingStaticsAndTabs) {
   r1->SetCheck(BST_CHECKED);
   EXPECT_TRUE(Act(ClickAt(wxui::testing::ScreenRect(r2)), [&] { return r2->GetCheck() == BST_CHECKED; }));
   EXPECT_EQ(r1->GetCheck(), BST_UNCHECKED);
+  EXPECT_TRUE(Pump([&] {
+    return wxui::testing::ShownChecked(r2) && !wxui::testing::ShownChecked(r1);
+  }));
+  // A group with none checked shows none.
+  r2->SetCheck(BST_UNCHECKED);
+  EXPECT_TRUE(Pump([&] { return !wxui::testing::ShownChecked(r2) && !wxui::testing::ShownChecked(r1); }));
+  EXPECT_TRUE(wxui::testing::ShownChecked(check));
 
   // A disabled button ignores the click.
   Item(dlg, kButton)->EnableWindow(FALSE);
