@@ -11,6 +11,16 @@
 
 char g_CookieBuffer[kCookieBufferSize] = {0};
 
+std::mutex& CookieBufferLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+CString CookieBufferText() {
+  std::lock_guard<std::mutex> lock(CookieBufferLock());
+  return CString(std::string(g_CookieBuffer, strnlen(g_CookieBuffer, kCookieBufferSize)));
+}
+
 namespace {
 
 constexpr DWORD kGetFlags = INTERNET_FLAG_TRANSFER_ASCII;
@@ -62,7 +72,7 @@ namespace {
 // Hands g_CookieBuffer to the cookie store as the cookies of the marketplace's
 // home address, one cookie per name=value pair.
 void SetSessionCookieText() {
-  std::string text(g_CookieBuffer, strnlen(g_CookieBuffer, kCookieBufferSize));
+  std::string text = CookieBufferText().str();
   if (text.empty()) return;
   std::string domain = MarketplaceCookieDomain(Hosts().www);
   std::string_view rest = text;

@@ -1,6 +1,8 @@
 #pragma once
 // The four blocking request functions. Each call opens its own internet
 // session; all share the process-wide cookie store. Callable from any thread.
+#include <mutex>
+
 #include "platform/text/CString.h"
 
 // The signed-in session's cookie text ("name=value; name=value"), zero-terminated.
@@ -8,6 +10,11 @@
 // to the marketplace.
 constexpr int kCookieBufferSize = 8192;
 extern char g_CookieBuffer[kCookieBufferSize];
+// Guards g_CookieBuffer: a sign-in may rewrite it while workers read it.
+// Hold it only to copy the text in or out, never across a request.
+std::mutex& CookieBufferLock();
+// A copy of the cookie text, taken under the lock.
+CString CookieBufferText();
 
 // GET with the shop session. Lines joined by "\r\n". Throws CInternetException*.
 CString HttpGetWithCookie(CString url);

@@ -40,9 +40,12 @@ void Q_Web::OnConfirmLogin() {
   // domain: the text then holds the domain-wide session cookies, HttpOnly
   // ones included. When they do not fit, the buffer keeps its old text.
   CString cookie_url = CString("http://") + Hosts().www;
-  DWORD size = kCookieBufferSize;
-  InternetGetCookieExA(cookie_url, nullptr, g_CookieBuffer, &size, INTERNET_COOKIE_HTTPONLY,
-                       nullptr);
+  {
+    std::lock_guard<std::mutex> lock(CookieBufferLock());
+    DWORD size = kCookieBufferSize;
+    InternetGetCookieExA(cookie_url, nullptr, g_CookieBuffer, &size, INTERNET_COOKIE_HTTPONLY,
+                         nullptr);
+  }
 
   // A network failure throws out of here: the dispatcher shows it and the
   // dialog stays open with the flag and the status as they were.

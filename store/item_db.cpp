@@ -63,7 +63,7 @@ CString SqlQuote(const CString& value) {
 }
 
 std::string ItemDbNickUtf8() {
-  CString cookies(g_CookieBuffer);
+  CString cookies = CookieBufferText();
   CString nick = RegexFirst(cookies, MakeRegex("tracknick=(.*?);"));
   nick.Replace("%5C", "\\");
   nick = UnescapeUnicode(nick);
