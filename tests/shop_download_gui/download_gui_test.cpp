@@ -1,0 +1,147 @@
+// The program under Xvfb against the local seller centre: press "搜索宝贝"
+// on the item page, close the total, wait for "全部下载完毕！" and photograph
+// the filled list; the save that follows stores every item. The seller
+// centre here takes every request as signed in, so the test does not depend
+// on the sign-in browser (the sign-in has its own gui test); without a
+// session cookie the account's database is Data/.db. Screenshots go to
+// <build>/screenshots/download_*.png.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <string>
+#include <thread>
+
+#include "platform/file/file.h"
+#include "platform/text/codepage.h"
+#include "tests/sites/marketplace.h"
+#include "tests/sites/seller_centre.h"
+#include "tests/sites/site_server.h"
+#include "tests/support/gui_session.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The item page sits in the tab's client area (tab control at 7, 12 of the
+// main window; 1 pixel in, 25 below the headers). Its template font is 9
+// points against the main window's 8: under Xvfb the window backend's
+// metrics of that face give it 8 x 17 pixels per 4 x 8 dialog units
+// (measured on the screenshot of the page: "搜索宝贝" at 25, 317).
+constexpr int kPageBaseX = 8;
+constexpr int kPageBaseY = 17;
+constexpr int kItemCount = 300;
+
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (done()) return true;
+    std::this_thread::sleep_for(100ms);
+  }
+  return done();
+}
+
+std::string HostsIni(const sites::SiteServer& server, const sites::Marketplace& market) {
+  std::string ini = "[HOSTS]\r\n";
+  auto key = [&ini](const std::string& name, const std::string& value) {
+    ini += name + "=" + value + "\r\n";
+  };
+  key("Www", market.WwwHost());
+  key("Login", market.LoginHost());
+  key("Upload", market.UploadHost());
+  key("Seller", market.SellerHost());
+  key("Item", market.ItemHost());
+  key("DangDang", server.HostPort());
+  key("DangDangStock", server.HostPort());
+  key("JD", server.HostPort());
+  key("CaFile", GbkPathFromNative(sites::TestCaFile()));
+  return ini;
+}
+
+// Distinct item ids in the database of the session's program folder (no
+// account nick: Data/.db); -1 when it cannot be read.
+int StoredRows(const gui::Session& session) {
+  const std::string path = session.Folder() + "/Data/.db";
+  if (!std::filesystem::exists(path)) return -1;
+  sqlite3* db = nullptr;
+  int rows = -1;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT COUNT(DISTINCT TbId) FROM DDItems", -1, &statement,
+                           nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW) {
+      rows = sqlite3_column_int(statement, 0);
+    }
+    sqlite3_finalize(statement);
+  }
+  sqlite3_close(db);
+  return rows;
+}
+
+TEST(DownloadGui, SearchFillsTheListAndTheSaveStoresIt) {
+  sites::SiteServer server;
+  sites::Marketplace market(server);
+  sites::SellerCentre centre(server, nullptr);
+  // "仓库中的宝贝" with "我下架的" is what the page selects at start.
+  sites::ShopOptions options;
+  options.count = kItemCount;
+  options.status = "myOff";
+  centre.SetItems(sites::GenerateShop(options));
+
+  gui::Session session;
+  ASSERT_TRUE(session.Ok()) << "Xvfb or the program folder is missing";
+  ASSERT_TRUE(session.WriteDataFile("system.ini", HostsIni(server, market)));
+  ASSERT_TRUE(session.Start());
+  gui::Window main = session.WaitForWindow("VorlupTovrane:V1.1.6", 90s);
+  ASSERT_TRUE(main) << "no main window";
+
+  std::this_thread::sleep_for(2s);
+
+  // "搜索宝贝": button 1 at (25, 317), 50 x 14 on the item page.
+  main = session.Refresh(main);
+  gui::Layout m = session.MainLayout(main);
+  const int page_x = m.X(7) + 1;
+  const int page_y = m.Y(12) + 25;
+  auto page_point = [&](int dlu_x, int dlu_y) {
+    return std::pair<int, int>{
+        page_x + dlu_x * kPageBaseX / 4, page_y + dlu_y * kPageBaseY / 8};
+  };
+  auto [search_x, search_y] = page_point(25 + 25, 317 + 7);
+  session.Screenshot("download_0_item_page");
+  ASSERT_TRUE(session.Click(main, search_x, search_y));
+
+  // The total, in a box captioned with the application name.
+  gui::Window total = session.WaitForWindow("Tovrane", 60s);
+  if (!total) session.Screenshot("download_1_total_missing");
+  ASSERT_TRUE(total) << "no box with the total";
+  session.Screenshot("download_1_total");
+  ASSERT_TRUE(session.Keys(total, {"Return"}));
+
+  // Narrow literals are GBK; window titles go to the X server in UTF-8.
+  const std::string notice_title = GbkToUtf8("提示");
+  gui::Window done = session.WaitForWindow(notice_title, 120s);
+  if (!done) session.Screenshot("download_2_done_missing");
+  ASSERT_TRUE(done) << "no \"全部下载完毕！\"";
+  session.Screenshot("download_2_done");
+  ASSERT_TRUE(session.Keys(done, {"Return"}));
+  ASSERT_TRUE(WaitFor([&] { return !session.HasWindow(notice_title); }, 20s));
+
+  // The save that follows the download stores every item once.
+  EXPECT_TRUE(WaitFor([&] { return StoredRows(session) == kItemCount; }, 60s))
+      << "stored: " << StoredRows(session);
+  std::this_thread::sleep_for(1s);
+  session.Screenshot("download_3_list");
+
+  std::set<std::string> blocks;
+  for (const sites::ListRequest& request : centre.ListRequests()) {
+    if (request.end_text) blocks.insert(request.Field("startPrice"));
+  }
+  EXPECT_EQ(blocks.size(), 20u);
+  EXPECT_TRUE(session.Running());
+  session.Stop();
+}
+
+}  // namespace
