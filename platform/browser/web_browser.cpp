@@ -22,6 +22,26 @@ namespace {
 // Every browser alive (UI thread).
 std::vector<wxWebView*> g_browsers;
 
+// What the tests look at (UI thread).
+int g_refused_certificates = 0;
+int g_page_crashes = 0;
+
+// A page process that crashes takes the page with it and WebKit shows
+// nothing in its place: the browser loads the page again, a few times at
+// most for one address, so a page that crashes it every time does not loop.
+constexpr int kMaxReloadsAfterCrash = 3;
+
+// Per browser, owned by its WebKit view (UI thread).
+struct PageState {
+  std::string address;      // the latest page asked for or started, UTF-8
+  bool navigating = false;  // `address` was asked for and its load has not begun
+  int reloads = 0;          // reloads of `address` after a crash
+};
+
+PageState* StateOf(WebKitWebView* view) {
+  return static_cast<PageState*>(g_object_get_data(G_OBJECT(view), "tovrane-page"));
+}
+
 WebKitWebView* NativeView(wxWebView* view) {
   return WEBKIT_WEB_VIEW(view->GetNativeBackend());
 }
@@ -146,27 +166,77 @@ bool TrustedByExtraCa(const std::string& ca_file, const char* uri, GTlsCertifica
   return trusted;
 }
 
-gboolean OnTlsErrors(WebKitWebView* view, gchar* failing_uri, GTlsCertificate* certificate,
-                     GTlsCertificateFlags, gpointer) {
+// Lets the load of `failing_uri` go on when the extra CA file vouches for
+// its certificate: WebKit is told to accept the certificate for that host
+// and the page is loaded again.
+bool AllowThroughExtraCa(WebKitWebView* view, const gchar* failing_uri,
+                         GTlsCertificate* certificate) {
   const std::string ca_file = ExtraCaFile();
-  if (ca_file.empty() || failing_uri == nullptr || certificate == nullptr) return FALSE;
+  if (ca_file.empty() || failing_uri == nullptr || certificate == nullptr) return false;
   GUri* parsed = g_uri_parse(failing_uri, G_URI_FLAGS_NONE, nullptr);
-  if (parsed == nullptr) return FALSE;
+  if (parsed == nullptr) return false;
   const std::string host = g_uri_get_host(parsed) ? g_uri_get_host(parsed) : "";
   g_uri_unref(parsed);
-  if (host.empty()) return FALSE;
+  if (host.empty()) return false;
   const auto key = std::make_pair(host, Fingerprint(certificate));
-  if (g_allowed.count(key) != 0) return FALSE;  // allowed once, failed again
-  if (!TrustedByExtraCa(ca_file, failing_uri, certificate)) return FALSE;
+  if (g_allowed.count(key) != 0) return false;  // allowed once, failed again
+  if (!TrustedByExtraCa(ca_file, failing_uri, certificate)) return false;
   g_allowed.insert(key);
   webkit_web_context_allow_tls_certificate_for_host(webkit_web_view_get_context(view), certificate,
                                                     host.c_str());
   webkit_web_view_load_uri(view, failing_uri);
-  return TRUE;
+  return true;
 }
 
-void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer) {
-  if (event == WEBKIT_LOAD_FINISHED) RequestCookies();
+gboolean OnTlsErrors(WebKitWebView* view, gchar* failing_uri, GTlsCertificate* certificate,
+                     GTlsCertificateFlags, gpointer) {
+  if (AllowThroughExtraCa(view, failing_uri, certificate)) return TRUE;
+  // Refused: WebKit ends the load and shows its error page.
+  ++g_refused_certificates;
+  return FALSE;
+}
+
+// Addresses as WebKit reports them may differ from the ones asked for by a
+// "/" for an empty path.
+bool SameAddress(std::string a, std::string b) {
+  if (!a.empty() && a.back() == '/') a.pop_back();
+  if (!b.empty() && b.back() == '/') b.pop_back();
+  return a == b;
+}
+
+// Records the address a load is on: the one to load again after a crash.
+// A new address starts a new count of reloads.
+void SetAddress(PageState* state, const std::string& address) {
+  if (state == nullptr || address.empty()) return;
+  if (!SameAddress(address, state->address)) state->reloads = 0;
+  state->address = address;
+}
+
+void OnLoadChanged(WebKitWebView* view, WebKitLoadEvent event, gpointer) {
+  if (event == WEBKIT_LOAD_FINISHED) {
+    RequestCookies();
+    return;
+  }
+  PageState* state = StateOf(view);
+  const gchar* uri = webkit_web_view_get_uri(view);
+  if (state == nullptr || uri == nullptr) return;
+  // Events of a load that began before the last Navigate (the blank page a
+  // view starts with) must not take the place of the page asked for.
+  if (state->navigating) {
+    if (!SameAddress(uri, state->address)) return;
+    state->navigating = false;
+  }
+  SetAddress(state, uri);
+}
+
+void OnPageProcessGone(WebKitWebView* view, WebKitWebProcessTerminationReason reason, gpointer) {
+  // Ended by the browser's own call is no crash.
+  if (reason == WEBKIT_WEB_PROCESS_TERMINATED_BY_API) return;
+  ++g_page_crashes;
+  PageState* state = StateOf(view);
+  if (state == nullptr || state->address.empty() || state->reloads >= kMaxReloadsAfterCrash) return;
+  ++state->reloads;
+  webkit_web_view_load_uri(view, state->address.c_str());
 }
 
 void Forget(wxWebView* view) {
@@ -180,15 +250,26 @@ wxWindow* CreateBrowser(wxWindow* parent, CWebBrowserCtrl* control, const wxPoin
                         const wxSize& size) {
   if (!wxWebView::IsBackendAvailable(wxWebViewBackendWebKit)) return nullptr;
   const CString start = control != nullptr ? control->LocationURL() : CString();
-  wxWebView* view = wxWebView::New(parent, wxID_ANY, wxString(wxWebViewDefaultURLStr), pos, size,
-                                   wxWebViewBackendWebKit);
+  const std::string start_utf8 = start.IsEmpty() ? std::string() : GbkToUtf8(start.str());
+  // The view starts its first load at once, so it is given the page itself
+  // rather than a blank page with the real one asked for behind it.
+  //
+  // WebKit's drawing is left as WebKit chooses: it draws in software by
+  // itself where there is no GPU (a virtual display, a remote desktop).
+  // Switching hardware acceleration off here, after the view has started
+  // that first load, crashes WebKitGTK 2.50's page process as soon as the
+  // view is shown, and the page never loads.
+  wxWebView* view = wxWebView::New(
+      parent, wxID_ANY,
+      start_utf8.empty() ? wxString(wxWebViewDefaultURLStr) : wxString::FromUTF8(start_utf8), pos,
+      size, wxWebViewBackendWebKit);
   if (view == nullptr) return nullptr;
   WebKitWebView* native = NativeView(view);
-  // No GPU under a virtual display or a remote desktop: draw in software.
-  webkit_settings_set_hardware_acceleration_policy(webkit_web_view_get_settings(native),
-                                                   WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+  g_object_set_data_full(G_OBJECT(native), "tovrane-page", new PageState{start_utf8, false, 0},
+                         [](gpointer p) { delete static_cast<PageState*>(p); });
   g_signal_connect(native, "load-failed-with-tls-errors", G_CALLBACK(OnTlsErrors), nullptr);
   g_signal_connect(native, "load-changed", G_CALLBACK(OnLoadChanged), nullptr);
+  g_signal_connect(native, "web-process-terminated", G_CALLBACK(OnPageProcessGone), nullptr);
   g_browsers.push_back(view);
   view->Bind(wxEVT_DESTROY, [view](wxWindowDestroyEvent& e) {
     if (e.GetEventObject() == view) Forget(view);
@@ -196,17 +277,25 @@ wxWindow* CreateBrowser(wxWindow* parent, CWebBrowserCtrl* control, const wxPoin
   });
   if (g_timer == nullptr) g_timer = new CookieTimer;
   if (!g_timer->IsRunning()) g_timer->Start(1000);
-  if (!start.IsEmpty()) Navigate(view, start);
   return view;
 }
 
 void Navigate(wxWindow* browser, const CString& url) {
   auto* view = dynamic_cast<wxWebView*>(browser);
   if (view == nullptr || url.IsEmpty()) return;
-  view->LoadURL(wxString::FromUTF8(GbkToUtf8(url.str())));
+  const std::string utf8 = GbkToUtf8(url.str());
+  if (PageState* state = StateOf(NativeView(view))) {
+    SetAddress(state, utf8);
+    state->navigating = true;
+  }
+  view->LoadURL(wxString::FromUTF8(utf8));
 }
 
 bool AnyBrowser() { return !g_browsers.empty(); }
+
+int RefusedCertificates() { return g_refused_certificates; }
+
+int PageCrashes() { return g_page_crashes; }
 
 void FlushCookies(int timeout_ms) {
   if (g_browsers.empty()) return;

@@ -11,6 +11,10 @@
 // extra CA file of the host settings (Hosts().caFile, set by tests) vouches
 // for, for the host in question, is accepted.
 //
+// A page process that crashes is started again with the page it was on (a
+// few times at most for one address): WebKit itself would leave the window
+// blank.
+//
 // WebKit keeps its data under the user's XDG data and cache folders, in a
 // folder named after the program. UI thread only.
 #include <wx/window.h>
@@ -30,5 +34,11 @@ bool AnyBrowser();
 // Copies every cookie of the browsers into the store and returns when done
 // (or after `timeout_ms`), running the event loop meanwhile.
 void FlushCookies(int timeout_ms = 2000);
+
+// Counts since the process began, for the tests: loads that ended on a
+// certificate refused (neither WebKit nor the extra CA file vouches for it),
+// and page processes that crashed.
+int RefusedCertificates();
+int PageCrashes();
 
 }  // namespace browser

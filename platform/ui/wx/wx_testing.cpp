@@ -9,6 +9,7 @@
 #include <wx/textctrl.h>
 #include <wx/treectrl.h>
 
+#include "platform/browser/web_browser.h"
 #include "platform/ui/wx/custom_widgets.h"
 #include "platform/ui/wx/window_tree.h"
 
@@ -155,5 +156,9 @@ void RequestClose(CWnd* w) {
   if (tree == nullptr) return;
   if (wxTopLevelWindow* top = tree->TopLevelOf(w)) top->Close();
 }
+
+int BrowserRefusedCertificates() { return browser::RefusedCertificates(); }
+
+int BrowserPageCrashes() { return browser::PageCrashes(); }
 
 }  // namespace wxui::testing

@@ -43,4 +43,9 @@ void EndModalBoxes();
 // Closes `w`'s top-level window as its title bar's close button does.
 void RequestClose(CWnd* w);
 
+// The embedded browsers' counts since the process began: loads refused for
+// their certificate, and WebKit page processes that crashed.
+int BrowserRefusedCertificates();
+int BrowserPageCrashes();
+
 }  // namespace wxui::testing

@@ -1,8 +1,19 @@
 // The embedded browser against the local marketplace over HTTPS with the
 // test CA: the page loads (the certificate is trusted only through the host
 // settings' CA file) and every cookie of the sign-in, HttpOnly included,
-// reaches the internet layer's store.
+// reaches the internet layer's store. A crashed page process loads its page
+// again.
+#include <dirent.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "platform/net/cookies.h"
 #include "platform/ui/templates.h"
@@ -31,6 +42,34 @@ bool HasCookie(const std::string& name, bool http_only) {
   return std::any_of(all.begin(), all.end(), [&](const CookieRecord& c) {
     return c.name == name && c.http_only == http_only;
   });
+}
+
+// The WebKit page processes this test program started.
+std::vector<pid_t> PageProcesses() {
+  std::vector<pid_t> found;
+  DIR* proc = opendir("/proc");
+  if (proc == nullptr) return found;
+  while (dirent* entry = readdir(proc)) {
+    const pid_t pid = static_cast<pid_t>(std::atoi(entry->d_name));
+    if (pid <= 0) continue;
+    const std::string folder = std::string("/proc/") + entry->d_name;
+    std::ifstream stat(folder + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // "pid (name) state ppid ...": the name may hold blanks, so read after
+    // the last ')'.
+    const size_t close = text.rfind(')');
+    if (close == std::string::npos) continue;
+    char state = 0;
+    int parent = 0;
+    if (std::sscanf(text.c_str() + close + 1, " %c %d", &state, &parent) != 2) continue;
+    if (parent != getpid() || state == 'Z') continue;
+    std::ifstream cmdline(folder + "/cmdline");
+    std::string program;
+    std::getline(cmdline, program, '\0');
+    if (program.find("WebKitWebProcess") != std::string::npos) found.push_back(pid);
+  }
+  closedir(proc);
+  return found;
 }
 
 class WxBrowser : public ::testing::Test {
@@ -63,17 +102,22 @@ TEST_F(WxBrowser, WithoutTheCaFileTheTestCertificateIsRefused) {
   ASSERT_NE(browser, nullptr);
   dlg.ShowWindow(SW_SHOW);
   const int visits = market_.LoginVisits();
+  const int refused = wxui::testing::BrowserRefusedCertificates();
+  const int crashes = wxui::testing::BrowserPageCrashes();
   browser->Navigate(CString(("https://" + market_.LoginHost() + "/").c_str()));
-  PumpFor(3s);
+  // The load got as far as the handshake and ended there: no visit because
+  // of the certificate, not because nothing loaded.
+  EXPECT_TRUE(Pump([&] { return wxui::testing::BrowserRefusedCertificates() > refused; }, 20s));
+  PumpFor(1s);
+  EXPECT_EQ(wxui::testing::BrowserPageCrashes(), crashes);
   EXPECT_EQ(market_.LoginVisits(), visits);
   EXPECT_FALSE(HasCookie("cookie2", true));
   dlg.DestroyWindow();
 }
 
-// Disabled for now: under the test's X server WebKit starts the load of the
-// named test host and then reports nothing more (no response, no failure);
-// the site server sees no visit. To be looked into with the sign-in tests.
-TEST_F(WxBrowser, DISABLED_TheLoginPageLoadsWithTheTestCaAndItsCookiesReachTheStore) {
+TEST_F(WxBrowser, TheLoginPageLoadsWithTheTestCaAndItsCookiesReachTheStore) {
+  const int refused = wxui::testing::BrowserRefusedCertificates();
+  const int crashes = wxui::testing::BrowserPageCrashes();
   CDialog dlg(kBrowserDlg);
   ASSERT_TRUE(dlg.Create(kBrowserDlg));
   auto* browser = dynamic_cast<CWebBrowserCtrl*>(dlg.GetDlgItem(kBrowser));
@@ -85,6 +129,8 @@ TEST_F(WxBrowser, DISABLED_TheLoginPageLoadsWithTheTestCaAndItsCookiesReachTheSt
   EXPECT_TRUE(Pump([&] { return HasCookie("cookie2", true) && HasCookie("lgc", false); }, 30s))
       << "login visits: " << market_.LoginVisits();
   EXPECT_GE(market_.LoginVisits(), 1);
+  EXPECT_EQ(wxui::testing::BrowserRefusedCertificates(), refused);
+  EXPECT_EQ(wxui::testing::BrowserPageCrashes(), crashes);
 
   // What the sign-in dialog's "确定" reads: the marketplace's cookies for
   // another host of the domain, HttpOnly ones included.
@@ -97,6 +143,84 @@ TEST_F(WxBrowser, DISABLED_TheLoginPageLoadsWithTheTestCaAndItsCookiesReachTheSt
   EXPECT_NE(text.find("tracknick="), std::string::npos) << text;
   EXPECT_EQ(text.find("lgc="), std::string::npos) << "host-only cookie of the login host: " << text;
   gui::Screenshot(Display()->Display(), "wx_browser_login");
+  dlg.DestroyWindow();
+}
+
+// A page that navigates while it initialises, before its window exists, as
+// the sign-in dialog does: the browser is made with that address and asks
+// for it once.
+class NavigatingDialog : public CDialog {
+ public:
+  explicit NavigatingDialog(std::string url) : CDialog(kBrowserDlg), url_(std::move(url)) {}
+  BOOL OnInitDialog() override {
+    CDialog::OnInitDialog();
+    if (auto* browser = dynamic_cast<CWebBrowserCtrl*>(GetDlgItem(kBrowser))) {
+      browser->Navigate(url_.c_str());
+    }
+    return TRUE;
+  }
+
+ private:
+  std::string url_;
+};
+
+TEST_F(WxBrowser, APageNavigatingBeforeItsWindowExistsLoadsThatPageOnce) {
+  const int crashes = wxui::testing::BrowserPageCrashes();
+  NavigatingDialog dlg("https://" + market_.LoginHost() + "/");
+  ASSERT_TRUE(dlg.Create(kBrowserDlg));
+  dlg.ShowWindow(SW_SHOW);
+  ASSERT_TRUE(Pump([&] { return HasCookie("cookie2", true); }, 30s))
+      << "login visits: " << market_.LoginVisits();
+  PumpFor(1s);
+  EXPECT_EQ(market_.LoginVisits(), 1);
+  EXPECT_EQ(wxui::testing::BrowserPageCrashes(), crashes);
+  dlg.DestroyWindow();
+}
+
+// A page process that dies leaves no blank window: the browser loads its
+// page again, and the sign-in's cookies come anew.
+TEST_F(WxBrowser, ACrashedPageProcessLoadsItsPageAgain) {
+  CDialog dlg(kBrowserDlg);
+  ASSERT_TRUE(dlg.Create(kBrowserDlg));
+  auto* browser = dynamic_cast<CWebBrowserCtrl*>(dlg.GetDlgItem(kBrowser));
+  ASSERT_NE(browser, nullptr);
+  dlg.ShowWindow(SW_SHOW);
+  browser->Navigate(CString(("https://" + market_.LoginHost() + "/").c_str()));
+  ASSERT_TRUE(Pump([&] { return HasCookie("cookie2", true); }, 30s));
+  PumpFor(500ms);
+  ASSERT_EQ(market_.LoginVisits(), 1);
+
+  const int crashes = wxui::testing::BrowserPageCrashes();
+  const std::vector<pid_t> pages = PageProcesses();
+  ASSERT_FALSE(pages.empty()) << "no WebKit page process among this program's children";
+  // SIGKILL: the page process's own SIGSEGV handler would let a sent
+  // SIGSEGV pass.
+  for (pid_t pid : pages) ::kill(pid, SIGKILL);
+  ClearCookieStore();
+  EXPECT_TRUE(Pump([&] { return market_.LoginVisits() >= 2 && HasCookie("cookie2", true); }, 30s))
+      << "login visits: " << market_.LoginVisits();
+  EXPECT_GT(wxui::testing::BrowserPageCrashes(), crashes);
+  dlg.DestroyWindow();
+}
+
+// A page whose process dies every time is loaded again a few times, not
+// forever.
+TEST_F(WxBrowser, APageThatKeepsCrashingIsLoadedAgainThreeTimesAtMost) {
+  CDialog dlg(kBrowserDlg);
+  ASSERT_TRUE(dlg.Create(kBrowserDlg));
+  auto* browser = dynamic_cast<CWebBrowserCtrl*>(dlg.GetDlgItem(kBrowser));
+  ASSERT_NE(browser, nullptr);
+  dlg.ShowWindow(SW_SHOW);
+  browser->Navigate(CString(("https://" + market_.LoginHost() + "/").c_str()));
+  ASSERT_TRUE(Pump([&] { return market_.LoginVisits() == 1; }, 30s));
+
+  for (int round = 0; round < 5; ++round) {
+    const int visits = market_.LoginVisits();
+    for (pid_t pid : PageProcesses()) ::kill(pid, SIGKILL);
+    Pump([&] { return market_.LoginVisits() > visits; }, 3s);
+  }
+  PumpFor(1s);
+  EXPECT_EQ(market_.LoginVisits(), 1 + 3);
   dlg.DestroyWindow();
 }
 
