@@ -16,6 +16,12 @@ constexpr const char* kCreateItemTable =
     "CREATE TABLE DDItems(ID INTEGER PRIMARY KEY,TbId VARCHAR(50),DDID VARCHAR(50),"
     "Price VARCHAR(30),IsUpdate VARCHAR(5));";
 
+// Every save looks each item id up before it inserts; without an index each
+// lookup reads the whole table and a save grows with the square of the shop.
+// The index changes nothing that is stored, so older files just gain it.
+constexpr const char* kCreateTbIdIndex =
+    "CREATE INDEX IF NOT EXISTS DDItemsTbId ON DDItems(TbId);";
+
 // A result table of sqlite3_get_table, freed with its owner.
 class ResultTable {
  public:
@@ -100,6 +106,7 @@ sqlite3* OpenItemDb() {
   } else {
     // Fails once the table exists; that is expected.
     sqlite3_exec(db, kCreateItemTable, nullptr, nullptr, nullptr);
+    sqlite3_exec(db, kCreateTbIdIndex, nullptr, nullptr, nullptr);
   }
   return db;
 }
