@@ -71,12 +71,7 @@ std::string HostsIni(const sites::SiteServer& server, const sites::Marketplace& 
   return ini;
 }
 
-// Disabled for now: the program's WebKit page process crashes as soon as the
-// sign-in page loads (the browser switches hardware acceleration off after
-// the view has started its first load), so the page never reaches the site.
-// With WEBKIT_DISABLE_COMPOSITING_MODE=1 in the environment the whole test
-// passes: run it with --gtest_also_run_disabled_tests.
-TEST(SignInGui, DISABLED_MenuSignsInThroughTheBrowserAndTheTreeLoadsTheCategories) {
+TEST(SignInGui, MenuSignsInThroughTheBrowserAndTheTreeLoadsTheCategories) {
   sites::SiteServer server;
   sites::Marketplace market(server);
   gui::Session session;
