@@ -6,6 +6,7 @@
 
 #include "platform/net/cookies.h"
 #include "platform/net/internet.h"
+#include "platform/text/ascii.h"
 #include "platform/text/codepage.h"
 #include "services/hosts.h"
 
@@ -31,20 +32,6 @@ constexpr DWORD kHttpPostFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_W
 constexpr DWORD kHttpsPostFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
                                   INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_CERT_CN_INVALID;
 
-std::string Lower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
-
-std::string Trim(std::string_view text) {
-  size_t first = 0, last = text.size();
-  while (first < last && (text[first] == ' ' || text[first] == '\t')) ++first;
-  while (last > first && (text[last - 1] == ' ' || text[last - 1] == '\t')) --last;
-  return std::string(text.substr(first, last - first));
-}
-
 }  // namespace
 
 // The cookie domain of the marketplace, from its www host: every host of the
@@ -53,7 +40,7 @@ std::string Trim(std::string_view text) {
 // "localhost") cannot carry a domain cookie; a cookie for that host reaches it
 // on every port.
 std::string MarketplaceCookieDomain(const CString& www_host) {
-  std::string host = Lower(www_host.str());
+  std::string host = AsciiLower(www_host.str());
   if (!host.empty() && host.front() == '[') {
     size_t close = host.find(']');
     return host.substr(1, close == std::string::npos ? std::string::npos : close - 1);
@@ -75,16 +62,7 @@ void SetSessionCookieText() {
   std::string text = CookieBufferText().str();
   if (text.empty()) return;
   std::string domain = MarketplaceCookieDomain(Hosts().www);
-  std::string_view rest = text;
-  while (!rest.empty()) {
-    size_t semicolon = rest.find(';');
-    std::string pair = Trim(rest.substr(0, semicolon));
-    rest = semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
-    size_t equals = pair.find('=');
-    if (equals == std::string::npos || equals == 0) continue;
-    CookieRecord cookie;
-    cookie.name = Trim(std::string_view(pair).substr(0, equals));
-    cookie.value = Trim(std::string_view(pair).substr(equals + 1));
+  for (CookieRecord& cookie : ParseCookieText(text)) {
     cookie.domain = domain;
     AddCookieToStore(cookie);
   }

@@ -1,7 +1,6 @@
 #include "platform/net/cookies.h"
 
 #include <curl/curl.h>
-#include <strings.h>
 
 #include <algorithm>
 #include <cstring>
@@ -9,17 +8,11 @@
 
 #include "platform/net/curl_share.h"
 #include "platform/net/internet.h"
+#include "platform/text/ascii.h"
 
 using namespace netlayer;
 
 namespace {
-
-std::string Lower(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 std::string Trim(std::string_view text) {
   size_t first = 0, last = text.size();
@@ -54,7 +47,7 @@ bool HostAndPath(LPCSTR url, std::string& host, std::string& path, bool& secure)
   CString server, object;
   INTERNET_PORT port = 0;
   if (!AfxParseURL(url, service, server, object, port) || server.IsEmpty()) return false;
-  host = Lower(server.str());
+  host = AsciiLower(server.str());
   path = object.str();
   size_t cut = path.find_first_of("?#");
   if (cut != std::string::npos) path.resize(cut);
@@ -64,7 +57,7 @@ bool HostAndPath(LPCSTR url, std::string& host, std::string& path, bool& secure)
 }
 
 bool DomainMatches(const CookieRecord& cookie, const std::string& host) {
-  std::string domain = Lower(cookie.domain);
+  std::string domain = AsciiLower(cookie.domain);
   if (!domain.empty() && domain.front() == '.') {
     domain.erase(0, 1);
     if (host == domain) return true;
@@ -84,8 +77,24 @@ bool PathMatches(const std::string& cookie_path, const std::string& path) {
 
 }  // namespace
 
+std::vector<CookieRecord> ParseCookieText(std::string_view text) {
+  std::vector<CookieRecord> cookies;
+  while (!text.empty()) {
+    size_t semicolon = text.find(';');
+    std::string pair = Trim(text.substr(0, semicolon));
+    text = semicolon == std::string_view::npos ? std::string_view() : text.substr(semicolon + 1);
+    size_t equals = pair.find('=');
+    if (equals == std::string::npos || equals == 0) continue;
+    CookieRecord cookie;
+    cookie.name = Trim(std::string_view(pair).substr(0, equals));
+    cookie.value = Trim(std::string_view(pair).substr(equals + 1));
+    cookies.push_back(std::move(cookie));
+  }
+  return cookies;
+}
+
 bool AddCookieToStore(const CookieRecord& cookie) {
-  std::string domain = Lower(cookie.domain);
+  std::string domain = AsciiLower(cookie.domain);
   if (cookie.name.empty() || domain.empty() || domain == "." || !FitsLine(cookie.name) ||
       !FitsLine(cookie.value) || !FitsLine(domain) || !FitsLine(cookie.path) ||
       cookie.name.find('=') != std::string::npos || cookie.name.find(';') != std::string::npos ||
@@ -165,18 +174,7 @@ BOOL InternetSetCookieA(LPCSTR url, LPCSTR name, LPCSTR data) {
     cookie.value = data ? data : "";
     cookies.push_back(cookie);
   } else {
-    std::string_view text = data ? data : "";
-    while (!text.empty()) {
-      size_t semicolon = text.find(';');
-      std::string pair = Trim(text.substr(0, semicolon));
-      text = semicolon == std::string_view::npos ? std::string_view() : text.substr(semicolon + 1);
-      size_t equals = pair.find('=');
-      if (equals == std::string::npos || equals == 0) continue;
-      CookieRecord cookie;
-      cookie.name = Trim(std::string_view(pair).substr(0, equals));
-      cookie.value = Trim(std::string_view(pair).substr(equals + 1));
-      cookies.push_back(cookie);
-    }
+    cookies = ParseCookieText(data ? data : "");
   }
   BOOL any = FALSE;
   for (CookieRecord& cookie : cookies) {

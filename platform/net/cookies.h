@@ -3,6 +3,7 @@
 // reads and fills, and that the sign-in browser hands its cookies to.
 // Thread-safe: the store is locked inside for each call.
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/types.h"
@@ -36,6 +37,11 @@ struct CookieRecord {
   bool http_only = false;
   long long expires = 0;  // seconds since 1970; 0 for a session cookie
 };
+
+// The name=value pairs of a cookie text "a=1; b=2" as records, blanks
+// around names and values dropped; a piece without "=" or without a name is
+// skipped. Domain and path are left for the caller to set.
+std::vector<CookieRecord> ParseCookieText(std::string_view text);
 
 // Puts one cookie into the store, replacing one of the same name, domain and
 // path. FALSE when the record cannot be a cookie (no name or domain, control

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "platform/net/internet.h"
+#include "platform/text/ascii.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ BOOL AfxParseURL(LPCSTR url, DWORD& service_type, CString& server, CString& obje
   if (separator == std::string_view::npos) return FALSE;
   std::string scheme(text.substr(0, separator));
   if (!ValidScheme(scheme)) return FALSE;
-  for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  scheme = AsciiLower(std::move(scheme));
 
   DWORD type = AFX_INET_SERVICE_UNK;
   INTERNET_PORT default_port = INTERNET_INVALID_PORT_NUMBER;

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/text/ascii.h"
 #include "tests/sites/test_pki.h"
 
 namespace sites {
@@ -74,15 +75,10 @@ bool TlsWriteAll(SSL* ssl, const char* data, size_t size) {
   return true;
 }
 
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 // Length of the body that follows a request head: its Content-Length, or the
 // chunked body's length when `rest` holds it whole.
 size_t BodyLength(const std::string& head, std::string_view rest) {
-  std::string lower = Lower(head);
+  std::string lower = AsciiLower(head);
   size_t at = lower.find("\r\ncontent-length:");
   if (at != std::string::npos) {
     return static_cast<size_t>(std::strtoull(head.c_str() + at + 17, nullptr, 10));
@@ -119,7 +115,7 @@ std::vector<std::string> SiteRequest::RawHeaderLines() const {
 std::string SiteRequest::RawHeader(const std::string& name) const {
   for (const std::string& line : RawHeaderLines()) {
     size_t colon = line.find(':');
-    if (colon == std::string::npos || Lower(line.substr(0, colon)) != Lower(name)) continue;
+    if (colon == std::string::npos || AsciiLower(line.substr(0, colon)) != AsciiLower(name)) continue;
     size_t value = colon + 1;
     while (value < line.size() && (line[value] == ' ' || line[value] == '\t')) ++value;
     return line.substr(value);
