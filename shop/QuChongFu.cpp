@@ -1,5 +1,7 @@
 #include "shop/QuChongFu.h"
 
+#include "services/page_lists.h"
+
 QuChongFu::QuChongFu() : CDialogEx(IDD, nullptr) {}
 QuChongFu::~QuChongFu() = default;
 
@@ -14,12 +16,7 @@ END_MESSAGE_MAP()
 
 BOOL QuChongFu::OnInitDialog() {
   CDialogEx::OnInitDialog();
-  m_ResultList.InsertColumn(0, "编号", LVCFMT_CENTER, 50);
-  m_ResultList.InsertColumn(1, " 淘宝商品ID", LVCFMT_CENTER, 100);
-  m_ResultList.InsertColumn(2, "商家编码", LVCFMT_CENTER, 100);
-  m_ResultList.InsertColumn(3, "操作动作", LVCFMT_CENTER, 100);
-  m_ResultList.InsertColumn(4, "日志", LVCFMT_CENTER, 200);
-  m_ResultList.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT |
-                                LVS_EX_REGIONAL);
+  SetUpPageList(m_ResultList, {{"编号", 50}, {" 淘宝商品ID", 100}, {"商家编码", 100},
+                               {"操作动作", 100}, {"日志", 200}});
   return TRUE;
 }

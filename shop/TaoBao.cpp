@@ -11,6 +11,7 @@
 #include "services/globals.h"
 #include "services/hosts.h"
 #include "services/http.h"
+#include "services/page_lists.h"
 #include "services/text_services.h"
 #include "shop/Q_Web.h"
 
@@ -111,11 +112,7 @@ END_MESSAGE_MAP()
 BOOL TaoBao::OnInitDialog() {
   CDialogEx::OnInitDialog();
 
-  m_ItemList.InsertColumn(0, "编号", LVCFMT_CENTER, 50);
-  m_ItemList.InsertColumn(1, "淘宝商品ID", LVCFMT_CENTER, 100);
-  m_ItemList.InsertColumn(2, "商家编码", LVCFMT_CENTER, 100);
-  m_ItemList.InsertColumn(3, "价格", LVCFMT_CENTER, 50);
-  m_ItemList.SetExtendedStyle(0x225);
+  SetUpPageList(m_ItemList, {{"编号", 50}, {"淘宝商品ID", 100}, {"商家编码", 100}, {"价格", 50}});
 
   // The list is sorted: "仓库中的宝贝" comes first.
   m_ItemSetCombo.AddString("出售中的宝贝");

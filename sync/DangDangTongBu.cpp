@@ -1,5 +1,7 @@
 #include "sync/DangDangTongBu.h"
 
+#include "services/page_lists.h"
+
 DangDangTongBu::DangDangTongBu() : CDialogEx(IDD, nullptr) {}
 DangDangTongBu::~DangDangTongBu() = default;
 
@@ -28,20 +30,10 @@ END_MESSAGE_MAP()
 BOOL DangDangTongBu::OnInitDialog() {
   CDialogEx::OnInitDialog();
 
-  const DWORD list_style =
-      LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_REGIONAL;
   // Column 0 of the province list only carries the tick.
-  m_RegionList.InsertColumn(0, "选择", LVCFMT_CENTER, 50);
-  m_RegionList.InsertColumn(1, "地区", LVCFMT_CENTER, 250);
-  m_RegionList.InsertColumn(2, "地区代码", LVCFMT_CENTER, 200);
-  m_RegionList.SetExtendedStyle(list_style);
-
-  m_RuleList.InsertColumn(0, "编号", LVCFMT_CENTER, 50);
-  m_RuleList.InsertColumn(1, "处理类型", LVCFMT_CENTER, 100);
-  m_RuleList.InsertColumn(2, "匹配条件", LVCFMT_CENTER, 100);
-  m_RuleList.InsertColumn(3, "折扣", LVCFMT_CENTER, 60);
-  m_RuleList.InsertColumn(4, "加价", LVCFMT_CENTER, 40);
-  m_RuleList.SetExtendedStyle(list_style);
+  SetUpPageList(m_RegionList, {{"选择", 50}, {"地区", 250}, {"地区代码", 200}});
+  SetUpPageList(m_RuleList,
+                {{"编号", 50}, {"处理类型", 100}, {"匹配条件", 100}, {"折扣", 60}, {"加价", 40}});
 
   // The combo is sorted: item 0 is "关键字" whatever the order of adding.
   m_TypeCombo.AddString("关键字");

@@ -1,6 +1,7 @@
 #include "sync/TongBu.h"
 
 #include "services/globals.h"
+#include "services/page_lists.h"
 
 TongBu::TongBu() : CDialogEx(IDD, nullptr) {}
 TongBu::~TongBu() = default;
@@ -30,17 +31,9 @@ END_MESSAGE_MAP()
 BOOL TongBu::OnInitDialog() {
   CDialogEx::OnInitDialog();
 
-  // The sync result row: every column centred.
-  m_SyncList.InsertColumn(0, "编号", LVCFMT_CENTER, 50);
-  m_SyncList.InsertColumn(1, " 淘宝商品ID", LVCFMT_CENTER, 100);
-  m_SyncList.InsertColumn(2, "商家编码", LVCFMT_CENTER, 100);
-  m_SyncList.InsertColumn(3, "原价", LVCFMT_CENTER, 100);
-  m_SyncList.InsertColumn(4, "新价", LVCFMT_CENTER, 100);
-  m_SyncList.InsertColumn(5, "货存状况", LVCFMT_CENTER, 50);
-  m_SyncList.InsertColumn(6, "操作动作", LVCFMT_CENTER, 100);
-  m_SyncList.InsertColumn(7, "日志", LVCFMT_CENTER, 200);
-  m_SyncList.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT |
-                              LVS_EX_REGIONAL);
+  SetUpPageList(m_SyncList, {{"编号", 50}, {" 淘宝商品ID", 100}, {"商家编码", 100},
+                             {"原价", 100}, {"新价", 100}, {"货存状况", 50},
+                             {"操作动作", 100}, {"日志", 200}});
 
   for (const char* type : {"更新价格", "更新库存", "更新库存和价格"}) m_ProcessTypeCombo.AddString(type);
   m_ProcessTypeCombo.SetCurSel(0);

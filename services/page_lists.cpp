@@ -1,0 +1,9 @@
+#include "services/page_lists.h"
+
+void SetUpPageList(CListCtrl& list, std::initializer_list<PageListColumn> columns) {
+  int index = list.GetColumnCount();
+  for (const PageListColumn& column : columns)
+    list.InsertColumn(index++, column.heading, LVCFMT_CENTER, column.width);
+  list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT |
+                        LVS_EX_REGIONAL);
+}

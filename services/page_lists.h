@@ -1,0 +1,16 @@
+#pragma once
+// The report lists of the pages (item list, sync results, provinces,
+// conditions, duplicates) share one look: centred columns, grid lines, a
+// tick box in front of each row and whole-row selection. A page's
+// OnInitDialog sets its lists up here, on the user-interface thread.
+#include <initializer_list>
+
+#include "platform/ui/afxwin.h"
+
+struct PageListColumn {
+  const char* heading;
+  int width;
+};
+
+// Appends `columns`, centred and in order, and gives `list` the pages' style.
+void SetUpPageList(CListCtrl& list, std::initializer_list<PageListColumn> columns);
