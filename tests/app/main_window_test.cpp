@@ -23,6 +23,7 @@
 #include "services/text_services.h"
 #include "store/item_db.h"
 #include "tests/sites/site_server.h"
+#include "tests/support/page_globals.h"
 
 namespace fs = std::filesystem;
 
@@ -64,10 +65,7 @@ class MainWindowTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    g_ItemList = nullptr;
-    g_TotalCountEdit = nullptr;
-    g_SyncList = nullptr;
-    g_SyncStartButton = nullptr;
+    support::ForgetPageGlobals();
     g_CookieBuffer[0] = '\0';
     SetModuleFileNameForTesting(nullptr);
     ReloadHosts();

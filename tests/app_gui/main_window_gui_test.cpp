@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "platform/text/codepage.h"
+#include "tests/sites/hosts_ini.h"
 #include "tests/sites/site_server.h"
 #include "tests/support/gui_session.h"
 
@@ -17,19 +18,6 @@ using namespace std::chrono_literals;
 
 // UTF-8 text as the program's files hold it (GBK).
 std::string Gbk(const char8_t* utf8) { return Utf8ToGbk(reinterpret_cast<const char*>(utf8)); }
-
-// The options file of the program folder: every site the local server.
-std::string HostsIni(const sites::SiteServer& server) {
-  std::string ini = "[HOSTS]\r\n";
-  for (const char* key : {"Www", "Login", "Upload", "Seller", "Item", "DangDang", "DangDangStock",
-                          "JD"}) {
-    ini += std::string(key) + "=" + server.HostPort() + "\r\n";
-  }
-  ini += "NoticeUrl=" + server.Url("http", "/notice") + "\r\n";
-  ini += "HomeUrl=" + server.Url("http", "/home") + "\r\n";
-  ini += "CaFile=" + sites::TestCaFile() + "\r\n";
-  return ini;
-}
 
 TEST(MainWindowGui, StartsWithTitleMenuAndFourTabsEachPageReadable) {
   sites::SiteServer server;
@@ -44,7 +32,8 @@ TEST(MainWindowGui, StartsWithTitleMenuAndFourTabsEachPageReadable) {
 
   gui::Session session;
   if (!session.Ok()) GTEST_SKIP() << "no X server (Xvfb) or no built program";
-  ASSERT_TRUE(session.WriteDataFile("system.ini", HostsIni(server)));
+  ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(server, {{"NoticeUrl", server.Url("http", "/notice")},
+                                                {"HomeUrl", server.Url("http", "/home")}})));
   ASSERT_TRUE(session.Start());
 
   gui::Window main = session.WaitForWindow("VorlupTovrane:V1.1.6");

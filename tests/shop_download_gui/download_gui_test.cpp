@@ -10,13 +10,12 @@
 
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <set>
 #include <string>
 #include <thread>
 
-#include "platform/file/file.h"
 #include "platform/text/codepage.h"
+#include "tests/sites/hosts_ini.h"
 #include "tests/sites/marketplace.h"
 #include "tests/sites/seller_centre.h"
 #include "tests/sites/site_server.h"
@@ -34,32 +33,6 @@ using namespace std::chrono_literals;
 constexpr int kPageBaseX = 8;
 constexpr int kPageBaseY = 17;
 constexpr int kItemCount = 300;
-
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-  auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (done()) return true;
-    std::this_thread::sleep_for(100ms);
-  }
-  return done();
-}
-
-std::string HostsIni(const sites::SiteServer& server, const sites::Marketplace& market) {
-  std::string ini = "[HOSTS]\r\n";
-  auto key = [&ini](const std::string& name, const std::string& value) {
-    ini += name + "=" + value + "\r\n";
-  };
-  key("Www", market.WwwHost());
-  key("Login", market.LoginHost());
-  key("Upload", market.UploadHost());
-  key("Seller", market.SellerHost());
-  key("Item", market.ItemHost());
-  key("DangDang", server.HostPort());
-  key("DangDangStock", server.HostPort());
-  key("JD", server.HostPort());
-  key("CaFile", GbkPathFromNative(sites::TestCaFile()));
-  return ini;
-}
 
 // Distinct item ids in the database of the session's program folder (no
 // account nick: Data/.db); -1 when it cannot be read.
@@ -93,7 +66,7 @@ TEST(DownloadGui, SearchFillsTheListAndTheSaveStoresIt) {
 
   gui::Session session;
   ASSERT_TRUE(session.Ok()) << "Xvfb or the program folder is missing";
-  ASSERT_TRUE(session.WriteDataFile("system.ini", HostsIni(server, market)));
+  ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(server, market.HostKeys())));
   ASSERT_TRUE(session.Start());
   gui::Window main = session.WaitForWindow("VorlupTovrane:V1.1.6", 90s);
   ASSERT_TRUE(main) << "no main window";
@@ -127,10 +100,10 @@ TEST(DownloadGui, SearchFillsTheListAndTheSaveStoresIt) {
   ASSERT_TRUE(done) << "no \"全部下载完毕！\"";
   session.Screenshot("download_2_done");
   ASSERT_TRUE(session.Keys(done, {"Return"}));
-  ASSERT_TRUE(WaitFor([&] { return !session.HasWindow(notice_title); }, 20s));
+  ASSERT_TRUE(gui::WaitFor([&] { return !session.HasWindow(notice_title); }, 20s));
 
   // The save that follows the download stores every item once.
-  EXPECT_TRUE(WaitFor([&] { return StoredRows(session) == kItemCount; }, 60s))
+  EXPECT_TRUE(gui::WaitFor([&] { return StoredRows(session) == kItemCount; }, 60s))
       << "stored: " << StoredRows(session);
   std::this_thread::sleep_for(1s);
   session.Screenshot("download_3_list");

@@ -7,13 +7,12 @@
 
 #include <chrono>
 #include <fstream>
-#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "platform/file/file.h"
+#include "tests/sites/hosts_ini.h"
 #include "tests/sites/marketplace.h"
 #include "tests/sites/site_server.h"
 #include "tests/support/gui_session.h"
@@ -30,15 +29,6 @@ constexpr int kSignInCx = 521;
 constexpr int kSignInCy = 343;
 constexpr double kPageUnitScale = 9.0 / 8.0;
 
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-  auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (std::chrono::steady_clock::now() < deadline) {
-    if (done()) return true;
-    std::this_thread::sleep_for(100ms);
-  }
-  return done();
-}
-
 bool Saw(const sites::Marketplace& market, const std::string& path, bool signed_in) {
   for (const auto& visit : market.Visits()) {
     if (visit.path == path && visit.signed_in == signed_in) return true;
@@ -54,41 +44,24 @@ std::string ProgramLog(const gui::Session& session) {
   return text.str();
 }
 
-std::string HostsIni(const sites::SiteServer& server, const sites::Marketplace& market) {
-  std::string ini = "[HOSTS]\r\n";
-  auto key = [&ini](const std::string& name, const std::string& value) {
-    ini += name + "=" + value + "\r\n";
-  };
-  key("Www", market.WwwHost());
-  key("Login", market.LoginHost());
-  key("Upload", market.UploadHost());
-  key("Seller", market.SellerHost());
-  key("Item", market.ItemHost());
-  key("DangDang", server.HostPort());
-  key("DangDangStock", server.HostPort());
-  key("JD", server.HostPort());
-  key("CaFile", GbkPathFromNative(sites::TestCaFile()));
-  return ini;
-}
-
 TEST(SignInGui, MenuSignsInThroughTheBrowserAndTheTreeLoadsTheCategories) {
   sites::SiteServer server;
   sites::Marketplace market(server);
   gui::Session session;
   ASSERT_TRUE(session.Ok()) << "Xvfb or the program folder is missing";
-  ASSERT_TRUE(session.WriteDataFile("system.ini", HostsIni(server, market)));
+  ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(server, market.HostKeys())));
   ASSERT_TRUE(session.Start());
 
   gui::Window main = session.WaitForWindow("VorlupTovrane:V1.1.6", 90s);
   ASSERT_TRUE(main) << "no main window";
   // The page's own start-up check ran before anyone signed in.
-  EXPECT_TRUE(WaitFor([&] { return Saw(market, "/auction/sell.jhtml", false); }, 20s));
+  EXPECT_TRUE(gui::WaitFor([&] { return Saw(market, "/auction/sell.jhtml", false); }, 20s));
   session.Screenshot("signin_0_main_window");
 
   ASSERT_TRUE(session.MenuBarItem(main, 0));  // "登录淘宝网"
   gui::Window dialog = session.WaitForWindow("VorlupTovrane", 60s);
   ASSERT_TRUE(dialog) << "no sign-in dialog";
-  bool loaded = WaitFor([&] { return market.LoginVisits() >= 1; }, 60s);
+  bool loaded = gui::WaitFor([&] { return market.LoginVisits() >= 1; }, 60s);
   if (!loaded) session.Screenshot("signin_1_login_page_missing");
   ASSERT_TRUE(loaded) << "the browser never asked for the login page\n" << ProgramLog(session);
   std::this_thread::sleep_for(3s);  // let WebKit paint the page
@@ -96,7 +69,7 @@ TEST(SignInGui, MenuSignsInThroughTheBrowserAndTheTreeLoadsTheCategories) {
 
   gui::Layout d = session.DialogLayout(dialog, kSignInCx, kSignInCy);
   ASSERT_TRUE(session.Click(dialog, d.X(198 + 25), d.Y(322 + 7)));  // "确定"
-  ASSERT_TRUE(WaitFor([&] { return !session.HasWindow("VorlupTovrane"); }, 30s))
+  ASSERT_TRUE(gui::WaitFor([&] { return !session.HasWindow("VorlupTovrane"); }, 30s))
       << "the dialog stayed open";
   // The check after "确定" carried the HttpOnly session cookie that only
   // WebKit had seen.
@@ -115,7 +88,7 @@ TEST(SignInGui, MenuSignsInThroughTheBrowserAndTheTreeLoadsTheCategories) {
   std::this_thread::sleep_for(1s);
   session.Screenshot("signin_3_tree_menu");
   ASSERT_TRUE(session.Click(main, tree_x + 25, tree_y + 12));
-  EXPECT_TRUE(WaitFor([&] { return Saw(market, "/auction/goods/get_shop_category.htm", true); },
+  EXPECT_TRUE(gui::WaitFor([&] { return Saw(market, "/auction/goods/get_shop_category.htm", true); },
                       30s))
       << "no signed-in category request";
   std::this_thread::sleep_for(1s);

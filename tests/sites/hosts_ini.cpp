@@ -26,8 +26,10 @@ TestProgramFolder::~TestProgramFolder() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-void WriteHostsIni(const TestProgramFolder& folder, const SiteServer& server,
-                   const std::map<std::string, std::string>& overrides) {
+namespace {
+
+std::map<std::string, std::string> HostKeys(const SiteServer& server,
+                                            const std::map<std::string, std::string>& overrides) {
   std::map<std::string, std::string> keys;
   for (const char* key : {"Www", "Login", "Upload", "Seller", "Item", "DangDang",
                           "DangDangStock", "JD"}) {
@@ -35,9 +37,22 @@ void WriteHostsIni(const TestProgramFolder& folder, const SiteServer& server,
   }
   keys["CaFile"] = GbkPathFromNative(TestCaFile());
   for (const auto& [key, value] : overrides) keys[key] = value;
+  return keys;
+}
 
+}  // namespace
+
+std::string HostsIniText(const SiteServer& server,
+                         const std::map<std::string, std::string>& overrides) {
+  std::string text = "[HOSTS]\r\n";
+  for (const auto& [key, value] : HostKeys(server, overrides)) text += key + "=" + value + "\r\n";
+  return text;
+}
+
+void WriteHostsIni(const TestProgramFolder& folder, const SiteServer& server,
+                   const std::map<std::string, std::string>& overrides) {
   std::string ini = GbkPathFromNative(folder.IniPath());
-  for (const auto& [key, value] : keys) {
+  for (const auto& [key, value] : HostKeys(server, overrides)) {
     WritePrivateProfileStringA("HOSTS", key.c_str(), value.c_str(), ini.c_str());
   }
   ReloadHosts();

@@ -34,4 +34,9 @@ class TestProgramFolder {
 void WriteHostsIni(const TestProgramFolder& folder, const SiteServer& server,
                    const std::map<std::string, std::string>& overrides = {});
 
+// The same keys as a whole options file (section HOSTS, CR LF lines), for a
+// program started in a folder of its own (the gui tests write it there).
+std::string HostsIniText(const SiteServer& server,
+                         const std::map<std::string, std::string>& overrides = {});
+
 }  // namespace sites

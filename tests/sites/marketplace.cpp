@@ -194,6 +194,13 @@ std::string Marketplace::SellerHost() const {
 std::string Marketplace::ItemHost() const {
   return std::string("item.") + kTestDomain + ":" + std::to_string(server_.port());
 }
+std::map<std::string, std::string> Marketplace::HostKeys() const {
+  return {{"Www", WwwHost()},
+          {"Login", LoginHost()},
+          {"Upload", UploadHost()},
+          {"Seller", SellerHost()},
+          {"Item", ItemHost()}};
+}
 
 void Marketplace::SetAccount(const MarketAccount& account) {
   std::lock_guard<std::mutex> lock(state_->mutex);

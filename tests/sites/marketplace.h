@@ -23,6 +23,7 @@
 // Threads: every member may be called from any thread while the server
 // runs; the state is locked inside. The routes hold the state, not this
 // object, so the object may go before the server stops.
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -63,6 +64,9 @@ class Marketplace {
   std::string UploadHost() const;
   std::string SellerHost() const;
   std::string ItemHost() const;
+  // Those five as the HOSTS keys "Www", "Login", "Upload", "Seller", "Item",
+  // for the overrides of WriteHostsIni / HostsIniText.
+  std::map<std::string, std::string> HostKeys() const;
 
   // The account that the next visit of the login page signs in.
   void SetAccount(const MarketAccount& account);

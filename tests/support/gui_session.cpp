@@ -317,6 +317,15 @@ Window Geometry(const std::string& display, const std::string& id) {
 
 }  // namespace
 
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+  const Clock::time_point deadline = Clock::now() + timeout;
+  while (Clock::now() < deadline) {
+    if (done()) return true;
+    std::this_thread::sleep_for(100ms);
+  }
+  return done();
+}
+
 bool Session::HasWindow(const std::string& title) { return !FindWindows(Display(), title).empty(); }
 
 Window Session::WaitForWindow(const std::string& title, std::chrono::milliseconds timeout) {

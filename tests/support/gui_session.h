@@ -11,12 +11,17 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace gui {
 
 using namespace std::chrono_literals;
+
+// Looks at `done` every 100 ms until it holds or `timeout` passes; whether
+// it held.
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 
 // The build folder: the parent of the test program's folder.
 std::string BuildDir();

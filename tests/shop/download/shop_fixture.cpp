@@ -11,6 +11,7 @@
 #include "services/hosts.h"
 #include "shop/Q_Web.h"
 #include "store/item_db.h"
+#include "tests/support/page_globals.h"
 
 namespace shoptest {
 
@@ -22,12 +23,7 @@ void ShopFixture::SetUp() {
   market_ = std::make_unique<sites::Marketplace>(*server_);
   centre_ = std::make_unique<sites::SellerCentre>(*server_, market_.get());
   folder_ = std::make_unique<sites::TestProgramFolder>();
-  sites::WriteHostsIni(*folder_, *server_,
-                       {{"Www", market_->WwwHost()},
-                        {"Login", market_->LoginHost()},
-                        {"Upload", market_->UploadHost()},
-                        {"Seller", market_->SellerHost()},
-                        {"Item", market_->ItemHost()}});
+  sites::WriteHostsIni(*folder_, *server_, market_->HostKeys());
   SignIn();
 
   sync_start_.EnableWindow(FALSE);
@@ -44,17 +40,7 @@ void ShopFixture::TearDown() {
   if (page_) page_->DestroyWindow();
   page_.reset();
   ui::RunPending();
-  g_ItemList = nullptr;
-  g_ItemSetCombo = nullptr;
-  g_CategoryTree = nullptr;
-  g_SearchButton = nullptr;
-  g_SaveStatusText = nullptr;
-  g_UpShelfStatusText = nullptr;
-  g_ItemCountEdit = nullptr;
-  g_UpShelfWaitEdit = nullptr;
-  g_TotalCountEdit = nullptr;
-  g_TaoBaoHwnd = nullptr;
-  g_SyncStartButton = nullptr;
+  support::ForgetPageGlobals();
   g_CookieBuffer[0] = '\0';
   centre_.reset();
   market_.reset();

@@ -26,6 +26,7 @@
 #include "tests/sites/hosts_ini.h"
 #include "tests/sites/marketplace.h"
 #include "tests/sites/site_server.h"
+#include "tests/support/page_globals.h"
 
 namespace {
 
@@ -68,12 +69,7 @@ class SignInTest : public ::testing::Test {
     server_ = std::make_unique<sites::SiteServer>();
     market_ = std::make_unique<sites::Marketplace>(*server_);
     folder_ = std::make_unique<sites::TestProgramFolder>();
-    sites::WriteHostsIni(*folder_, *server_,
-                         {{"Www", market_->WwwHost()},
-                          {"Login", market_->LoginHost()},
-                          {"Upload", market_->UploadHost()},
-                          {"Seller", market_->SellerHost()},
-                          {"Item", market_->ItemHost()}});
+    sites::WriteHostsIni(*folder_, *server_, market_->HostKeys());
   }
 
   void TearDown() override {
@@ -81,16 +77,7 @@ class SignInTest : public ::testing::Test {
     page_.reset();
     ui::RunPending();
     ui::headless::Reset();
-    g_ItemList = nullptr;
-    g_ItemSetCombo = nullptr;
-    g_CategoryTree = nullptr;
-    g_SearchButton = nullptr;
-    g_SaveStatusText = nullptr;
-    g_UpShelfStatusText = nullptr;
-    g_ItemCountEdit = nullptr;
-    g_UpShelfWaitEdit = nullptr;
-    g_TotalCountEdit = nullptr;
-    g_TaoBaoHwnd = nullptr;
+    support::ForgetPageGlobals();
     g_CookieBuffer[0] = '\0';
     ClearCookieStore();
     market_.reset();
