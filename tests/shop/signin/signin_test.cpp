@@ -108,6 +108,20 @@ class SignInTest : public ::testing::Test {
     ASSERT_TRUE(page_->Create(TaoBao::IDD, nullptr));
   }
 
+  // The page has published its controls for the workers and the other pages.
+  void ExpectPublishedControls() const {
+    EXPECT_EQ(g_ItemList, &page_->m_ItemList);
+    EXPECT_EQ(g_ItemSetCombo, &page_->m_ItemSetCombo);
+    EXPECT_EQ(g_CategoryTree, &page_->m_CategoryTree);
+    EXPECT_EQ(g_SearchButton, &page_->m_SearchButton);
+    EXPECT_EQ(g_SaveStatusText, &page_->m_SaveStatusText);
+    EXPECT_EQ(g_UpShelfStatusText, &page_->m_UpShelfStatusText);
+    EXPECT_EQ(g_ItemCountEdit, &page_->m_ItemCountEdit);
+    EXPECT_EQ(g_UpShelfWaitEdit, &page_->m_UpShelfWaitEdit);
+    EXPECT_EQ(g_TotalCountEdit, &page_->m_TotalCountEdit);
+    EXPECT_EQ(g_TaoBaoHwnd, page_->GetSafeHwnd());
+  }
+
   std::vector<std::string> TreeTexts(HTREEITEM parent) const {
     std::vector<std::string> texts;
     const CTreeCtrl& tree = page_->m_CategoryTree;
@@ -317,16 +331,7 @@ TEST_F(SignInTest, PageStartsWithItsListCombosGlobalsAndCategories) {
   EXPECT_EQ(status.GetCurSel(), 2);
   EXPECT_TRUE(status.IsWindowEnabled());
 
-  EXPECT_EQ(g_ItemList, &page_->m_ItemList);
-  EXPECT_EQ(g_ItemSetCombo, &page_->m_ItemSetCombo);
-  EXPECT_EQ(g_CategoryTree, &page_->m_CategoryTree);
-  EXPECT_EQ(g_SearchButton, &page_->m_SearchButton);
-  EXPECT_EQ(g_SaveStatusText, &page_->m_SaveStatusText);
-  EXPECT_EQ(g_UpShelfStatusText, &page_->m_UpShelfStatusText);
-  EXPECT_EQ(g_ItemCountEdit, &page_->m_ItemCountEdit);
-  EXPECT_EQ(g_UpShelfWaitEdit, &page_->m_UpShelfWaitEdit);
-  EXPECT_EQ(g_TotalCountEdit, &page_->m_TotalCountEdit);
-  EXPECT_EQ(g_TaoBaoHwnd, page_->GetSafeHwnd());
+  ExpectPublishedControls();
   EXPECT_NE(g_TaoBaoHwnd, nullptr);
 
   EXPECT_EQ(TreeTexts(TVI_ROOT), U({"全部类目", "文学", "历史", "少儿"}));
@@ -361,16 +366,7 @@ TEST_F(SignInTest, NetworkFailureAtStartIsShownOnceAndThePageIsStillSetUp) {
   server_->SetRefuse(false);
   EXPECT_EQ(MessageBoxes().size(), 1u);
   EXPECT_EQ(g_LoggedIn.load(), 1) << "the flag stays as it was";
-  EXPECT_EQ(g_ItemList, &page_->m_ItemList);
-  EXPECT_EQ(g_ItemSetCombo, &page_->m_ItemSetCombo);
-  EXPECT_EQ(g_CategoryTree, &page_->m_CategoryTree);
-  EXPECT_EQ(g_SearchButton, &page_->m_SearchButton);
-  EXPECT_EQ(g_SaveStatusText, &page_->m_SaveStatusText);
-  EXPECT_EQ(g_UpShelfStatusText, &page_->m_UpShelfStatusText);
-  EXPECT_EQ(g_ItemCountEdit, &page_->m_ItemCountEdit);
-  EXPECT_EQ(g_UpShelfWaitEdit, &page_->m_UpShelfWaitEdit);
-  EXPECT_EQ(g_TotalCountEdit, &page_->m_TotalCountEdit);
-  EXPECT_EQ(g_TaoBaoHwnd, page_->GetSafeHwnd());
+  ExpectPublishedControls();
   EXPECT_EQ(page_->m_StatusCombo.GetCurSel(), 2);
   EXPECT_TRUE(page_->m_StatusCombo.IsWindowEnabled());
   EXPECT_EQ(page_->m_CategoryTree.GetCount(), 0);
