@@ -1,12 +1,9 @@
 // The save of a filled item list into the account's database on 20 threads
 // (menu "保存数据"), headless: wall time until the run's last thread has
-// ended, into an empty database and again over the stored rows.
+// ended, into an empty database and again over the stored rows (each row
+// then costs one lookup of its item id, through the database's TbId index).
 //
-//   bench_save [--rows N] [--tbid-index]
-//
-// DDItems has no index besides its primary key, so every lookup of an item
-// id reads the whole table. --tbid-index adds an index on TbId to the
-// database before the runs, to show what the lookups would cost with one.
+//   bench_save [--rows N]
 #include <sqlite3.h>
 
 #include <cstdlib>
@@ -38,23 +35,15 @@ long StoredRows() {
 
 int main(int argc, char** argv) {
   int rows = 100000;
-  bool tbid_index = false;
   for (int i = 1; i < argc; ++i) {
     std::string name = argv[i];
     if (name == "--rows" && i + 1 < argc) rows = std::atoi(argv[++i]);
-    else if (name == "--tbid-index") tbid_index = true;
   }
 
   bench::ShopBench shop;
   if (!shop.Open()) {
     std::fprintf(stderr, "sign-in on the local sites failed\n");
     return 1;
-  }
-  if (tbid_index) {
-    sqlite3* db = OpenItemDb();
-    sqlite3_exec(db, "CREATE INDEX IF NOT EXISTS DDItemsTbId ON DDItems(TbId)", nullptr, nullptr,
-                 nullptr);
-    sqlite3_close(db);
   }
   CListCtrl& list = shop.page->m_ItemList;
   for (int i = 0; i < rows; ++i) {
@@ -71,7 +60,7 @@ int main(int argc, char** argv) {
   const double first = run();
   const long stored = StoredRows();
   const double second = run();
-  std::printf("rows %d%s\n", rows, tbid_index ? ", with an index on TbId" : "");
+  std::printf("rows %d\n", rows);
   std::printf("save into an empty database: %.1f s (%.0f rows/s), %ld rows stored\n", first,
               rows / first, stored);
   std::printf("save again, every row stored already: %.1f s (%.0f rows/s)\n", second,

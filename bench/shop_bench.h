@@ -33,12 +33,7 @@ struct ShopBench {
   // Signs in and creates the item page; false when the sign-in failed.
   bool Open() {
     ui::SetUiThread();
-    sites::WriteHostsIni(folder, server,
-                         {{"Www", market.WwwHost()},
-                          {"Login", market.LoginHost()},
-                          {"Upload", market.UploadHost()},
-                          {"Seller", market.SellerHost()},
-                          {"Item", market.ItemHost()}});
+    sites::WriteHostsIni(folder, server, market.HostKeys());
     ui::headless::ScriptModal(
         [](CDialog& dialog) { static_cast<Q_Web&>(dialog).OnConfirmLogin(); });
     Q_Web dialog;
