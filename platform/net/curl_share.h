@@ -9,8 +9,9 @@
 
 namespace netlayer {
 
-// The share handle that holds the cookie store, the DNS cache and the TLS
-// session cache for every easy handle of the process. Created on first use
+// The share handle that holds the cookie store and the DNS cache for every
+// easy handle of the process (not connections nor TLS sessions: see Share()
+// in the source). Created on first use
 // (after curl's global initialisation) and kept until the process ends, so a
 // worker still running at exit never meets a freed store. Its lock callbacks
 // take one mutex per kind of data.
