@@ -285,10 +285,8 @@ class WxBackend : public ui::Backend {
 std::unique_ptr<ui::Backend> MakeWxBackend(int argc, char** argv) {
   wxSetAssertHandler(AssertToStderr);
   wxApp::SetInstance(new TovraneWxApp);
-  if (!wxEntryStart(argc, argv)) {
-    std::fprintf(stderr, "Tovrane: cannot open the display\n");
-    return nullptr;
-  }
+  // No display: the caller reports it, once.
+  if (!wxEntryStart(argc, argv)) return nullptr;
   if (!wxTheApp->CallOnInit()) {
     wxEntryCleanup();
     return nullptr;
