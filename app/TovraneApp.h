@@ -1,6 +1,6 @@
 #pragma once
 // The application object: InitInstance runs the main window modally and the
-// program ends when it closes.
+// program ends when it closes. AfxWinMain calls it on the UI thread.
 #include "platform/ui/afxwin.h"
 
 class CTovraneApp : public CWinApp {

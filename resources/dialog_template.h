@@ -1,6 +1,7 @@
 #pragma once
 // Dialog templates and menus as data: what the window layer builds dialogs
-// and menus from. Positions and sizes are in dialog units.
+// and menus from. Positions and sizes are in dialog units. The program's
+// templates are constant once built: any thread may read them.
 #include <vector>
 
 #include "platform/types.h"

@@ -1,6 +1,8 @@
 #pragma once
 // The sign-in dialog: the marketplace's login page in an embedded browser;
 // "确定" takes the browser's cookies as the shop session and checks it.
+// The dialog, its handlers and ShowLoginStatus belong to the UI thread;
+// CheckSellerPage may be called from any thread.
 #include "platform/ui/afxwin.h"
 
 // Hosts the embedded web browser of the sign-in dialog.

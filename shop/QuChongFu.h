@@ -1,6 +1,6 @@
 #pragma once
 // The duplicate finder (tab "查重"): lists the items of the shop list whose
-// merchant code other items share.
+// merchant code other items share. Created and handled on the UI thread.
 #include "platform/ui/afxwin.h"
 #include "resources/resource_ids.h"
 

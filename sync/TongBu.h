@@ -1,7 +1,8 @@
 #pragma once
 // The sync page (tab "宝贝同步"): the run's options, the result list that the
 // sync workers fill, the progress counters and Start/Stop. The workers reach
-// its controls through the globals it publishes in OnInitDialog.
+// its controls through the globals it publishes in OnInitDialog; the page
+// itself is created and handled on the UI thread.
 #include "platform/ui/afxwin.h"
 #include "resources/resource_ids.h"
 

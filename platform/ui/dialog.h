@@ -1,6 +1,8 @@
 #pragma once
 // Dialogs built from the templates in resources/: modal (DoModal runs a loop
 // of its own until EndDialog) or modeless child pages (Create).
+// Creating, running, ending and destroying a dialog happen on the UI thread;
+// its controls' state members may be called from any thread (see wnd.h).
 #include "platform/ui/controls.h"
 
 class CDialog : public CWnd {
