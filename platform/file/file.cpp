@@ -261,6 +261,20 @@ std::string ModulePath() {
 
 }  // namespace
 
+const std::string& ExecutableTitle() {
+  static const std::string title = [] {
+    char path[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    std::string file = n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string();
+    size_t slash = file.rfind('/');
+    if (slash != std::string::npos) file.erase(0, slash + 1);
+    size_t dot = file.rfind('.');
+    if (dot != std::string::npos && dot > 0) file.erase(dot);
+    return file;
+  }();
+  return title;
+}
+
 DWORD GetModuleFileNameA(HMODULE, char* out, DWORD size) {
   if (!out || size == 0) return 0;
   std::string path = ModulePath();

@@ -115,6 +115,11 @@ std::string GbkPathFromNative(std::string_view native_path);
 // and a zero; returns the number copied, or `size` when the path was cut.
 DWORD GetModuleFileNameA(HMODULE module, char* out, DWORD size);
 
+// The executable's file name without its extension, as UTF-8: the
+// application name. Always the real executable (from /proc/self/exe), also
+// while tests set another path below. Any thread.
+const std::string& ExecutableTitle();
+
 // Tests point the program at another folder: `gbk_path` is taken as the
 // executable's path (for example "C:\Tools\Tovrane.exe"); null or "" goes
 // back to the real one. Thread-safe.

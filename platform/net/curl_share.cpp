@@ -3,7 +3,6 @@
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
-#include <unistd.h>
 
 #include <array>
 #include <atomic>
@@ -174,20 +173,6 @@ DWORD MapCurlError(CURLcode code, CURL* handle) {
     default:
       return ERROR_INTERNET_INTERNAL_ERROR;
   }
-}
-
-const std::string& ApplicationName() {
-  static const std::string name = [] {
-    char path[4096];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
-    std::string file = n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string();
-    size_t slash = file.rfind('/');
-    if (slash != std::string::npos) file = file.substr(slash + 1);
-    size_t dot = file.rfind('.');
-    if (dot != std::string::npos && dot > 0) file = file.substr(0, dot);
-    return file;
-  }();
-  return name;
 }
 
 }  // namespace netlayer

@@ -30,7 +30,4 @@ std::shared_ptr<void> UseTrustStore(CURL* handle);
 // The Windows error number for a curl failure of `handle`.
 DWORD MapCurlError(CURLcode code, CURL* handle);
 
-// The executable's file name without its extension.
-const std::string& ApplicationName();
-
 }  // namespace netlayer

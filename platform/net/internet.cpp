@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "platform/file/file.h"
 #include "platform/net/curl_share.h"
 
 using namespace netlayer;
@@ -382,7 +383,7 @@ CHttpFile* CHttpConnection::OpenRequest(LPCSTR verb, LPCSTR object, LPCSTR refer
 
 CInternetSession::CInternetSession(LPCSTR agent, DWORD_PTR context, DWORD access_type,
                                    LPCSTR proxy_name, LPCSTR proxy_bypass, DWORD flags)
-    : agent_(agent ? agent : ApplicationName()), context_(context) {
+    : agent_(agent ? agent : ExecutableTitle()), context_(context) {
   (void)access_type;
   (void)proxy_name;
   (void)proxy_bypass;

@@ -2,11 +2,9 @@
 // "open this address".
 #include "platform/ui/app.h"
 
-#include <unistd.h>
-
 #include <atomic>
-#include <climits>
 
+#include "platform/file/file.h"
 #include "platform/text/codepage.h"
 #include "platform/thread/thread.h"
 #include "platform/ui/backend.h"
@@ -15,22 +13,6 @@
 namespace {
 
 std::atomic<CWinApp*> g_app{nullptr};
-
-// The executable's file name without its extension, as GBK.
-CString ExecutableName() {
-  static const CString name = [] {
-    char path[PATH_MAX + 1];
-    ssize_t n = ::readlink("/proc/self/exe", path, PATH_MAX);
-    if (n <= 0) return CString();
-    std::string file(path, static_cast<size_t>(n));
-    size_t slash = file.rfind('/');
-    if (slash != std::string::npos) file.erase(0, slash + 1);
-    size_t dot = file.rfind('.');
-    if (dot != std::string::npos && dot > 0) file.erase(dot);
-    return CString(Utf8ToGbk(file));
-  }();
-  return name;
-}
 
 }  // namespace
 
@@ -66,7 +48,7 @@ CWinApp* AfxGetApp() { return g_app.load(); }
 
 CString AfxGetAppName() {
   const CString& given = AppNameSlot();
-  return given.IsEmpty() ? ExecutableName() : given;
+  return given.IsEmpty() ? CString(Utf8ToGbk(ExecutableTitle())) : given;
 }
 
 int AfxWinMain() {
