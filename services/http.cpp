@@ -115,23 +115,13 @@ CString HttpGetQuiet(CString url) {
   Hosts();
   CString result;
   CInternetSession session;
-  CHttpFile* file = nullptr;
   try {
-    file = session.OpenURL(url, 1, kReloadGetFlags);
-    if (file) {
-      ReadLines(file, result);
-      file->Close();
-      delete file;
-    }
+    std::unique_ptr<CHttpFile> file(session.OpenURL(url, 1, kReloadGetFlags));
+    if (file) ReadLines(file.get(), result);
   } catch (CInternetException* error) {
     // What was read before the failure is the answer.
-    if (file) {
-      file->Close();
-      delete file;
-    }
     error->Delete();
   }
-  session.Close();
   return result;
 }
 
@@ -149,14 +139,12 @@ int HttpPostForm(int reserved, CString url, CString form, CString& reply, CStrin
   if (service != AFX_INET_SERVICE_HTTP && service != AFX_INET_SERVICE_HTTPS) return 1;
   const bool https = service == AFX_INET_SERVICE_HTTPS;
 
-  CHttpConnection* connection = nullptr;
-  CHttpFile* file = nullptr;
   try {
     SetSessionCookieText();
-    connection = session.GetHttpConnection(
-        server, https ? kHttpsConnectionFlags : kHttpConnectionFlags, port);
-    file = connection->OpenRequest("POST", object, nullptr, 1, nullptr, nullptr,
-                                   https ? kHttpsPostFlags : kHttpPostFlags);
+    std::unique_ptr<CHttpConnection> connection(session.GetHttpConnection(
+        server, https ? kHttpsConnectionFlags : kHttpConnectionFlags, port));
+    std::unique_ptr<CHttpFile> file(connection->OpenRequest(
+        "POST", object, nullptr, 1, nullptr, nullptr, https ? kHttpsPostFlags : kHttpPostFlags));
     CString referer = "Referer:\thttps://" + hosts.seller +
                       "/auction/merchandise/auction_list.htm?spm=0.0.0.0.CLyroS";
     const char* headers[] = {
@@ -189,20 +177,8 @@ int HttpPostForm(int reserved, CString url, CString form, CString& reply, CStrin
       text = AnsiRoundTrip(text);
     }
     reply = text;
-    file->Close();
-    delete file;
-    connection->Close();
-    delete connection;
     return 0;
   } catch (CInternetException* error) {
-    if (file) {
-      file->Close();
-      delete file;
-    }
-    if (connection) {
-      connection->Close();
-      delete connection;
-    }
     reply.Format("dwError = %d", static_cast<int>(GetLastError()));
     int code = error->m_dwError == ERROR_INTERNET_TIMEOUT ? 2 : 1;
     error->Delete();
