@@ -7,6 +7,7 @@
 
 #include "platform/file/file.h"
 #include "platform/net/curl_share.h"
+#include "platform/thread/thread.h"
 
 using namespace netlayer;
 
@@ -60,6 +61,9 @@ size_t OnBody(char* data, size_t size, size_t count, void* user) {
 
 // curl calls this at least once a second while a transfer waits.
 int OnProgress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up) {
+  // The program is ending: a worker waiting here for a slow site would hold
+  // up the exit, which waits for every worker before the controls go away.
+  if (worker_registry::StopRequested()) return 1;  // ERROR_INTERNET_OPERATION_CANCELLED
   auto* transfer = static_cast<Transfer*>(user);
   Clock::time_point now = Clock::now();
   if (down != transfer->last_down || up != transfer->last_up) {

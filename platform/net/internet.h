@@ -12,7 +12,9 @@
 //
 // Failures are thrown as CInternetException* (new; the catcher calls Delete())
 // with the Windows internet library's error numbers; the number is also left
-// in the calling thread's GetLastError().
+// in the calling thread's GetLastError(). While the worker registry's stop
+// signal is raised (the program is ending), requests give up within a second
+// with ERROR_INTERNET_OPERATION_CANCELLED.
 //
 // Threads: any number of threads may each use their own session, connection
 // and file objects at once; one object belongs to one thread at a time.

@@ -1,5 +1,6 @@
 #include "platform/thread/thread.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <exception>
@@ -49,6 +50,9 @@ struct Registry {
   std::condition_variable ended;
   int live = 0;
   unsigned long next_id = 1;
+  // Read by every worker step and every request's progress callback: an
+  // atomic, so that none of them takes the registry's lock.
+  std::atomic<bool> stop{false};
 };
 
 Registry& TheRegistry() {
@@ -104,5 +108,9 @@ bool WaitAll(std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> lock(r.mutex);
   return r.ended.wait_for(lock, timeout, [&] { return r.live == 0; });
 }
+
+void SetStopRequested(bool stop) { TheRegistry().stop.store(stop); }
+
+bool StopRequested() { return TheRegistry().stop.load(); }
 
 }  // namespace worker_registry

@@ -8,7 +8,10 @@
 // unlock it (Unlock by another thread returns false and changes nothing).
 //
 // Every thread started with AfxBeginThread is counted in a registry, so that
-// tests and the program's exit can wait until every worker has ended.
+// tests and the program's exit can wait until every worker has ended. At the
+// program's end the registry also carries a stop signal: worker loops leave
+// at their next step and requests in flight give up, so that the wait is
+// short and no worker outlives the controls it reaches.
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -63,4 +66,8 @@ namespace worker_registry {
 int LiveCount();
 // Waits until no such thread is alive; false when `timeout` passed first.
 bool WaitAll(std::chrono::milliseconds timeout);
+// The stop signal. Raised and lowered by the UI thread around the wait at
+// the program's end (see ui::detail::StopWorkers); read by any thread.
+void SetStopRequested(bool stop);
+bool StopRequested();
 }  // namespace worker_registry

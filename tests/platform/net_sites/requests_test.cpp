@@ -3,12 +3,15 @@
 // failures with their error numbers.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/net/cookies.h"
 #include "platform/net/internet.h"
+#include "platform/thread/thread.h"
 #include "tests/sites/basic_routes.h"
 #include "tests/sites/site_server.h"
 
@@ -201,6 +204,35 @@ TEST_P(Requests, AReplyThatNeverComesTimesOut) {
   EXPECT_EQ(ErrorOf([&] { delete session.OpenURL(Url("/basic/lines-lf").c_str()); }),
             ERROR_INTERNET_TIMEOUT);
   server_.SetStall(false);
+}
+
+TEST_P(Requests, ARequestWaitingForItsReplyGivesUpWhenTheProgramEnds) {
+  InternetTimeouts timeouts;
+  timeouts.idle = std::chrono::seconds(20);
+  SetInternetTimeouts(timeouts);
+  server_.SetStall(true);
+  std::atomic<DWORD> error{0};
+  std::thread worker([&] {
+    CInternetSession session;
+    error = ErrorOf([&] { delete session.OpenURL(Url("/basic/lines-lf").c_str()); });
+  });
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (server_.RequestCount() == 0 && std::chrono::steady_clock::now() < limit) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_EQ(server_.RequestCount(), 1u);
+
+  const auto raised = std::chrono::steady_clock::now();
+  worker_registry::SetStopRequested(true);
+  worker.join();
+  const auto waited = std::chrono::steady_clock::now() - raised;
+  worker_registry::SetStopRequested(false);
+  EXPECT_EQ(error.load(), ERROR_INTERNET_OPERATION_CANCELLED);
+  EXPECT_LT(waited, std::chrono::seconds(3));
+
+  // Once the signal is down again, requests go through as before.
+  server_.SetStall(false);
+  EXPECT_EQ(Lines("/basic/lines-lf").size(), 3u);
 }
 
 TEST_P(Requests, ACutBodyGivesItsWholeLinesThenTheError) {
