@@ -69,14 +69,29 @@ int AfxWinMain() {
     }
     code = app->ExitInstance();
   });
-  // Workers may still post or wait for the UI thread on their way out.
-  ui::PumpUntil([] { return worker_registry::LiveCount() == 0; }, std::chrono::seconds(10));
+  // Workers that outlived the main window (or ran without one) are stopped
+  // and waited for, ten seconds at most, before main returns and the static
+  // objects they use go away.
+  ui::detail::StopWorkers(std::chrono::seconds(10));
   return code;
 }
 
 // ---- message boxes ------------------------------------------------------------------
 
 namespace ui::detail {
+
+bool StopWorkers(std::chrono::milliseconds limit) {
+  const bool for_ever = limit == std::chrono::milliseconds::max();
+  auto none_alive = [] { return worker_registry::LiveCount() == 0; };
+  worker_registry::SetStopRequested(true);
+  // A pump takes a finite time: waiting for ever is waiting again.
+  bool ended = PumpUntil(none_alive, for_ever ? std::chrono::seconds(1) : limit);
+  while (!ended && for_ever) ended = PumpUntil(none_alive, std::chrono::seconds(1));
+  // Their end messages and hand-overs (a save run's connection to close).
+  RunPending();
+  worker_registry::SetStopRequested(false);
+  return ended;
+}
 
 int ShowMessageBox(HWND owner, const CString& text, const CString& caption, UINT type) {
   return RunOnUiThread([owner, &text, &caption, type] {

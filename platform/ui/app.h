@@ -29,7 +29,8 @@ CWinApp* AfxGetApp();
 CString AfxGetAppName();
 // Runs the application: installs the backend given to ui::SetBackend (the
 // headless one when none), makes this thread the UI thread, calls
-// InitInstance, waits for the workers and returns the exit code.
+// InitInstance, stops the workers left and waits for them (at most ten
+// seconds) and returns the exit code.
 int AfxWinMain();
 
 // The framework's message box: captioned with the application name, owned

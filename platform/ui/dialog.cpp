@@ -96,6 +96,14 @@ std::intptr_t CDialog::DoModal() {
   modal_running_ = false;
   const int result = modal_result_;
   DestroyWindow();
+  // The application's main window ends the program. Its controls go away
+  // with the window object once this returns, while workers reach them
+  // through the pages' globals: stop the workers and wait for every one
+  // first. No time limit: a worker left running would touch freed controls.
+  // The stop makes requests in flight give up, so the wait is short.
+  if (CWinApp* app = AfxGetApp(); app != nullptr && app->m_pMainWnd == this) {
+    ui::detail::StopWorkers(std::chrono::milliseconds::max());
+  }
   return result;
 }
 

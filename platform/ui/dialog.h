@@ -13,7 +13,9 @@ class CDialog : public CWnd {
   // Creates the window, its controls and runs OnInitDialog; modeless.
   virtual BOOL Create(UINT template_id, CWnd* parent = nullptr);
   // Creates the window, runs OnInitDialog, shows it and runs until
-  // EndDialog; returns the value given to EndDialog.
+  // EndDialog; returns the value given to EndDialog. The application's main
+  // window (m_pMainWnd) ends the program: before it returns, every worker
+  // has been stopped and has ended, so that its controls can go.
   virtual std::intptr_t DoModal();
   void EndDialog(int result);
   bool IsModalRunning() const { return modal_running_; }

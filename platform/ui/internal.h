@@ -1,5 +1,6 @@
 #pragma once
 // Helpers shared by the window layer's own sources; not for pages.
+#include <chrono>
 #include <exception>
 #include <future>
 #include <type_traits>
@@ -52,6 +53,13 @@ bool CallReporting(F&& f) {
   }
   return false;
 }
+
+// The program's end (UI thread): raises the workers' stop signal and
+// delivers the queue until every worker has ended, since a worker may wait
+// for this thread on its way out; then runs what they left in the queue and
+// lowers the signal. False when `limit` passed first; milliseconds::max()
+// waits for as long as it takes.
+bool StopWorkers(std::chrono::milliseconds limit);
 
 // A message box through the backend, on the UI thread (marshalled there and
 // waited for when called elsewhere). `owner` may be null.

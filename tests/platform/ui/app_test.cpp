@@ -1,5 +1,8 @@
 // The application object and the program's entry: InitInstance on the UI
-// thread, the exit code, workers waited for, and the application name.
+// thread, the exit code, workers stopped and waited for, and the application
+// name.
+#include <atomic>
+
 #include "platform/thread/thread.h"
 #include "tests/platform/ui/ui_fixture.h"
 
@@ -49,6 +52,65 @@ TEST_F(AppTest, WinMainRunsInitInstanceAndWaitsForTheWorkers) {
   EXPECT_NE(boxes[0].owner, nullptr);  // the framework's box belongs to the main window
   EXPECT_EQ(Show(boxes[1].text), "worker done");
   EXPECT_EQ(boxes[1].owner, nullptr);  // no main window any more
+}
+
+// A main window with a member control that a worker writes on every step
+// until the program's stop signal: the worker's loop, as the pages' workers
+// run theirs.
+class MainWindowWithWorker : public CDialog {
+ public:
+  MainWindowWithWorker() : CDialog(kTestDlg) {}
+  CEdit m_Edit;
+  std::atomic<int> steps{0};
+
+  BOOL OnInitDialog() override {
+    CDialog::OnInitDialog();
+    AfxBeginThread(
+        [](LPVOID param) -> UINT {
+          auto* self = static_cast<MainWindowWithWorker*>(param);
+          for (int i = 0; !worker_registry::StopRequested(); ++i) {
+            self->m_Edit.SetWindowText(i % 2 ? "odd" : "even");
+            ++self->steps;
+            Sleep(1);
+          }
+          self->m_Edit.SetWindowText("stopped");
+          return 0;
+        },
+        this);
+    return TRUE;
+  }
+
+ protected:
+  void DoDataExchange(CDataExchange* dx) override { DDX_Control(dx, kEdit, m_Edit); }
+};
+
+TEST_F(AppTest, TheMainWindowsEndStopsItsWorkersBeforeItsControlsGo) {
+  struct StoppingApp : CWinApp {
+    int live_after_main_window = -1;
+    bool stop_still_raised = true;
+    CString last_text;
+    BOOL InitInstance() override {
+      MainWindowWithWorker dlg;
+      m_pMainWnd = &dlg;
+      dlg.DoModal();
+      // Only the C++ object is left; it goes at the end of this scope.
+      live_after_main_window = worker_registry::LiveCount();
+      stop_still_raised = worker_registry::StopRequested();
+      last_text = dlg.m_Edit.GetWindowText();
+      m_pMainWnd = nullptr;
+      return FALSE;
+    }
+  } app;
+  ui::headless::ScriptModal([](CDialog& d) {
+    auto& main = static_cast<MainWindowWithWorker&>(d);
+    ASSERT_TRUE(ui::PumpUntil([&] { return main.steps.load() > 10; }, std::chrono::seconds(20)));
+    d.EndDialog(IDCANCEL);
+  });
+  EXPECT_EQ(AfxWinMain(), 0);
+  EXPECT_EQ(app.live_after_main_window, 0);
+  EXPECT_FALSE(app.stop_still_raised);
+  EXPECT_EQ(Show(app.last_text), "stopped");
+  EXPECT_FALSE(worker_registry::StopRequested());
 }
 
 TEST_F(AppTest, NameIsTheExecutablesUnlessGiven) {
