@@ -105,7 +105,11 @@ CString StatusField(const CString& status) {
   return CString();
 }
 
-bool IsStale(unsigned generation) { return g_SearchGeneration.load() != generation; }
+// A newer search took over, or the program is ending and waits for this
+// worker before the page's controls go away.
+bool MustLeave(unsigned generation) {
+  return g_SearchGeneration.load() != generation || worker_registry::StopRequested();
+}
 
 void ResetDownloadState() {
   LockWaitingAgain(g_WorkMutex, 500);
@@ -125,7 +129,7 @@ enum class PassEnd { kNext, kLeave };
 // One pass of a worker: walks the current block of the chosen item set
 // until its end text, until the block moves on or its pages are all claimed.
 PassEnd DownloadPass(unsigned generation) {
-  if (IsStale(generation) || g_PriceBlock.load() >= g_PageCount.load() ||
+  if (MustLeave(generation) || g_PriceBlock.load() >= g_PageCount.load() ||
       g_SearchButton->IsWindowEnabled()) {
     return PassEnd::kLeave;
   }
@@ -174,8 +178,9 @@ PassEnd DownloadPass(unsigned generation) {
     const CString body = BuildPageBody(page, PriceBlockStart(block), PriceBlockEnd(block));
     CString reply;
     HttpPostForm(0, url, body, reply, "");
-    // A newer search owns the list now: this page belongs to no one.
-    if (IsStale(generation)) return PassEnd::kLeave;
+    // A newer search owns the list now: this page belongs to no one. At
+    // the program's end the request gave up and brought nothing.
+    if (MustLeave(generation)) return PassEnd::kLeave;
 
     if (reply.Find(kBlockEndText) >= 0) {
       LockWaitingAgain(g_WorkMutex, 500);

@@ -9,6 +9,9 @@
 // every advance of g_PriceBlock; g_PriceBlock and g_PageCount are atomics so
 // that the workers' loop tests may read them without the lock.
 // g_DownloadDoneCount is touched only on the user-interface thread.
+//
+// A worker leaves at its next step when a newer search begins or when the
+// program ends (the worker registry's stop signal).
 #include <atomic>
 
 #include "platform/text/CString.h"

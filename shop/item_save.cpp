@@ -108,7 +108,8 @@ UINT SaveItemsThread(LPVOID param) {
     } catch (const std::exception&) {
       continue;
     }
-    if (row >= count) break;
+    // At the program's end the rows not yet claimed stay unsaved.
+    if (row >= count || worker_registry::StopRequested()) break;
     try {
       // A failed open leaves no handle only when SQLite had no memory: then
       // the rows are walked and nothing is stored.

@@ -9,5 +9,6 @@ extern int g_NextSaveRow;
 
 // A save thread. `param` is the run (its connection and live-thread count),
 // made by TaoBao::OnSaveData; the run's last thread hands the connection to
-// the user-interface thread, which closes it.
+// the user-interface thread, which closes it. At the program's end (the
+// worker registry's stop signal) the threads claim no further row.
 UINT SaveItemsThread(LPVOID param);
