@@ -120,9 +120,11 @@ class MainWindowTest : public ::testing::Test {
   }
 
   fs::path root_;
-  sites::SiteServer server_;
   std::mutex page_mutex_;
   std::string notice_page_;  // guarded by page_mutex_
+  // After the page text that its notice route reads: members go in reverse
+  // order, so the server stops its handler threads before the text is freed.
+  sites::SiteServer server_;
   static inline int counter_ = 0;
 };
 
