@@ -1,5 +1,6 @@
 #include "shop/page_parsers.h"
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -76,10 +77,14 @@ void ParseRow(CString& row, const char* id_pattern) {
   g_ItemList->InsertRow(number, {number_text, id, code, price});
   g_ParseRowMutex.Unlock();
 
-  const int rows = g_ItemList->GetItemCount();
+  // The pause comes first and the count is read and shown in one step under
+  // its own lock: a count read before the pause could be written after a
+  // later thread's, leaving the field one or more rows short at the end.
   Sleep(g_RowPauseMs.load());
+  static std::mutex count_lock;
+  std::lock_guard<std::mutex> lock(count_lock);
   CString count_text;
-  count_text.Format("%d", rows);
+  count_text.Format("%d", g_ItemList->GetItemCount());
   g_ItemCountEdit->SetWindowText(count_text);
 }
 
