@@ -32,4 +32,14 @@ HWND g_TaoBaoHwnd = nullptr;
 CButton* g_SyncStartButton = nullptr;
 CListCtrl* g_SyncList = nullptr;
 
+CListCtrl* g_RuleList = nullptr;
+CListCtrl* g_RegionList = nullptr;
+CButton* g_UseKeyWordCheck = nullptr;
+CButton* g_UsePriceCheck = nullptr;
+CButton* g_UseAllProductsCheck = nullptr;
+CButton* g_QiangGouJiaCheck = nullptr;
+CEdit* g_YuanJiaZheEdit = nullptr;
+CEdit* g_ShiYongZheEdit = nullptr;
+std::atomic<int> g_RegionStockMode{0};
+
 sqlite3* g_ItemDb = nullptr;

@@ -58,5 +58,18 @@ extern HWND g_TaoBaoHwnd;
 extern CButton* g_SyncStartButton;
 extern CListCtrl* g_SyncList;
 
+// Published by the pricing-conditions page: the condition and province
+// lists, the option boxes and discount edits that the price-rule engine and
+// the stock reader read live, and the region stock mode (0 or 1).
+extern CListCtrl* g_RuleList;
+extern CListCtrl* g_RegionList;
+extern CButton* g_UseKeyWordCheck;
+extern CButton* g_UsePriceCheck;
+extern CButton* g_UseAllProductsCheck;
+extern CButton* g_QiangGouJiaCheck;
+extern CEdit* g_YuanJiaZheEdit;
+extern CEdit* g_ShiYongZheEdit;
+extern std::atomic<int> g_RegionStockMode;
+
 // The connection of the current save run, shared by its threads.
 extern sqlite3* g_ItemDb;
