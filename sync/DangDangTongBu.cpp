@@ -1,6 +1,27 @@
 #include "sync/DangDangTongBu.h"
 
+#include "platform/file/profile.h"
+#include "services/globals.h"
 #include "services/page_lists.h"
+#include "services/page_menus.h"
+#include "services/text_services.h"
+#include "sync/category_db.h"
+#include "sync/option_checks.h"
+#include "sync/region_file.h"
+
+namespace {
+
+constexpr const char* kRuleQuery = "select ID,TreatMethod,PiPei,ZheK,JiaJia from ZheKou";
+constexpr const char* kSection = "SYSCONFIG";
+
+bool AllDigits(const CString& text) {
+  if (text.IsEmpty()) return false;
+  for (char c : text.str())
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+}  // namespace
 
 DangDangTongBu::DangDangTongBu() : CDialogEx(IDD, nullptr) {}
 DangDangTongBu::~DangDangTongBu() = default;
@@ -25,6 +46,15 @@ void DangDangTongBu::DoDataExchange(CDataExchange* dx) {
 }
 
 BEGIN_MESSAGE_MAP(DangDangTongBu, CDialogEx)
+  ON_BN_CLICKED(IDC_DD_ADD_RULE, &DangDangTongBu::OnAddRule)
+  ON_BN_CLICKED(IDOK, &DangDangTongBu::OnSaveSettings)
+  ON_BN_CLICKED(IDC_DD_REGION_OUT_IF_ANY, &DangDangTongBu::OnRegionModeRadio)
+  ON_BN_CLICKED(IDC_DD_REGION_IN_IF_ANY, &DangDangTongBu::OnRegionModeRadio)
+  ON_NOTIFY(NM_RCLICK, IDC_DD_RULE_LIST, &DangDangTongBu::OnRuleListRClick)
+  ON_COMMAND(ID_DELETE_RULE, &DangDangTongBu::OnDeleteRule)
+  ON_NOTIFY(NM_RCLICK, IDC_DD_REGION_LIST, &DangDangTongBu::OnRegionListRClick)
+  ON_COMMAND(ID_CHECK_ALL_REGIONS, &DangDangTongBu::OnCheckAllRegions)
+  ON_COMMAND(ID_UNCHECK_ALL_REGIONS, &DangDangTongBu::OnUncheckAllRegions)
 END_MESSAGE_MAP()
 
 BOOL DangDangTongBu::OnInitDialog() {
@@ -40,5 +70,132 @@ BOOL DangDangTongBu::OnInitDialog() {
   m_TypeCombo.AddString("价格区间");
   m_TypeCombo.AddString("所有商品");
   m_TypeCombo.SetCurSel(0);
+
+  g_UseKeyWordCheck = &m_UseKeyWordCheck;
+  g_UsePriceCheck = &m_UsePriceCheck;
+  g_UseAllProductsCheck = &m_UseAllProductsCheck;
+  g_QiangGouJiaCheck = &m_QiangGouJiaCheck;
+  g_YuanJiaZheEdit = &m_YuanJiaZheEdit;
+  g_ShiYongZheEdit = &m_ShiYongZheEdit;
+  g_RuleList = &m_RuleList;
+  g_RegionList = &m_RegionList;
+
+  LoadRegionList();
+  g_RegionStockMode = m_RegionStockMode;
+  LoadRuleList(kRuleQuery);
+
+  const CString ini = GetSystemIniPath();
+  char value[260];
+  const struct {
+    const char* key;
+    CButton* box;
+  } switches[] = {{"UseKeyWord", &m_UseKeyWordCheck},
+                  {"UsePrice", &m_UsePriceCheck},
+                  {"UseAllProducts", &m_UseAllProductsCheck},
+                  {"TongBuQiangGouJia", &m_QiangGouJiaCheck}};
+  for (const auto& option : switches) {
+    GetPrivateProfileStringA(kSection, option.key, "d", value, sizeof value, ini);
+    SetCheckFromText(option.box, value);
+  }
+  GetPrivateProfileStringA(kSection, "YuanJiaZhe", "d", value, sizeof value, ini);
+  m_YuanJiaZheEdit.SetWindowText(value);
+  GetPrivateProfileStringA(kSection, "ShiYongZhe", "d", value, sizeof value, ini);
+  m_ShiYongZheEdit.SetWindowText(value);
   return TRUE;
+}
+
+void DangDangTongBu::LoadRegionList() {
+  FillRegionListFromText(ReadFileToString(GetRegionFilePath()), MakeRegex(kRegionRecordPattern));
+}
+
+void DangDangTongBu::SaveRegionList() {
+  CString text;
+  const int count = m_RegionList.GetItemCount();
+  for (int i = 0; i < count; ++i) {
+    text += m_RegionList.GetItemText(i, 2);
+    text += ",";
+    text += m_RegionList.GetItemText(i, 1);
+    text += m_RegionList.GetCheck(i) ? ",TRUE\r\n" : ",FALSE\r\n";
+  }
+  SaveRegionText(text);
+}
+
+void DangDangTongBu::OnAddRule() {
+  const CString discount = m_DiscountEdit.GetWindowText();
+  const CString markup = m_MarkupEdit.GetWindowText();
+  const CString match = m_MatchEdit.GetWindowText();
+  const int selected = m_TypeCombo.GetCurSel();
+  if (selected < 0) {
+    MessageBox("请选择处理类型", g_SoftName, MB_ICONEXCLAMATION);
+    return;
+  }
+  CString type;
+  m_TypeCombo.GetLBText(selected, type);
+
+  // The new row shows its number at once, so that deleting it deletes it.
+  const CString id = InsertRule(ConvertCodePage(type, CP_GBK, CP_UTF8),
+                                ConvertCodePage(match, CP_GBK, CP_UTF8), discount, markup);
+  m_RuleList.InsertRow(m_RuleList.GetItemCount(), {id, type, match, discount, markup});
+}
+
+void DangDangTongBu::OnDeleteRule() {
+  const int row = m_RuleList.GetNextItem(-1, LVNI_SELECTED);
+  if (row < 0) {
+    MessageBox("请至少选择一项", g_SoftName, MB_ICONEXCLAMATION);
+    return;
+  }
+  // A row without a number (its add found no database) has nothing stored.
+  const CString id = m_RuleList.GetItemText(row, 0);
+  if (AllDigits(id)) ExecCategorySql("delete from ZheKou where Id=" + id);
+  m_RuleList.DeleteAllItems();
+  LoadRuleList(kRuleQuery);
+}
+
+void DangDangTongBu::OnSaveSettings() {
+  const CString ini = GetSystemIniPath();
+  const struct {
+    const char* key;
+    CButton* box;
+  } switches[] = {{"UseKeyWord", &m_UseKeyWordCheck},
+                  {"UsePrice", &m_UsePriceCheck},
+                  {"UseAllProducts", &m_UseAllProductsCheck},
+                  {"TongBuQiangGouJia", &m_QiangGouJiaCheck}};
+  for (const auto& option : switches) {
+    CString text;
+    GetCheckAsText(option.box, text);
+    WritePrivateProfileStringA(kSection, option.key, text, ini);
+  }
+  WritePrivateProfileStringA(kSection, "YuanJiaZhe", m_YuanJiaZheEdit.GetWindowText(), ini);
+  WritePrivateProfileStringA(kSection, "ShiYongZhe", m_ShiYongZheEdit.GetWindowText(), ini);
+  // A province file that cannot be written throws: the error box names the
+  // file and the save ends before "保存成功".
+  SaveRegionList();
+  AfxMessageBox("保存成功", MB_OK);
+}
+
+void DangDangTongBu::OnRegionModeRadio() {
+  UpdateData(TRUE);
+  g_RegionStockMode = m_RegionStockMode;
+}
+
+void DangDangTongBu::OnRuleListRClick(NMHDR* header, LRESULT* result) {
+  const auto* item = reinterpret_cast<NMITEMACTIVATE*>(header);
+  if (item && item->iItem != -1) ShowPageContextMenu(kPopupRuleList, this);
+  if (result) *result = 0;
+}
+
+void DangDangTongBu::OnRegionListRClick(NMHDR* header, LRESULT* result) {
+  (void)header;
+  ShowPageContextMenu(kPopupRegionList, this);
+  if (result) *result = 0;
+}
+
+void DangDangTongBu::OnCheckAllRegions() {
+  const int count = m_RegionList.GetItemCount();
+  for (int i = 0; i < count; ++i) m_RegionList.SetCheck(i, TRUE);
+}
+
+void DangDangTongBu::OnUncheckAllRegions() {
+  const int count = m_RegionList.GetItemCount();
+  for (int i = 0; i < count; ++i) m_RegionList.SetCheck(i, FALSE);
 }

@@ -2,7 +2,8 @@
 // The pricing-conditions page (tab "当当同步"): the pricing conditions, the
 // switches of the condition kinds, the discount bounds, the provinces of the
 // Dangdang stock check and its mode. The price-rule engine and the stock
-// reader read these controls live while a sync runs.
+// reader read these controls live while a sync runs, through the globals the
+// page publishes in OnInitDialog. Its handlers run on the UI thread.
 #include "platform/ui/afxwin.h"
 #include "resources/resource_ids.h"
 
@@ -33,10 +34,23 @@ class DangDangTongBu : public CDialogEx {
 
   BOOL OnInitDialog() override;
 
+  // Fills the province list from the province file, and writes it back.
+  void LoadRegionList();
+  void SaveRegionList();
+
  protected:
   void DoDataExchange(CDataExchange* dx) override;
   // A page never ends itself ("确定" carries the OK id).
   void OnOK() override {}
   void OnCancel() override {}
+
+  void OnAddRule();
+  void OnDeleteRule();
+  void OnSaveSettings();
+  void OnRegionModeRadio();
+  void OnRuleListRClick(NMHDR* header, LRESULT* result);
+  void OnRegionListRClick(NMHDR* header, LRESULT* result);
+  void OnCheckAllRegions();
+  void OnUncheckAllRegions();
   DECLARE_MESSAGE_MAP()
 };

@@ -17,6 +17,15 @@ void ForgetPageGlobals() {
   g_TaoBaoHwnd = nullptr;
   g_SyncStartButton = nullptr;
   g_SyncList = nullptr;
+  g_RuleList = nullptr;
+  g_RegionList = nullptr;
+  g_UseKeyWordCheck = nullptr;
+  g_UsePriceCheck = nullptr;
+  g_UseAllProductsCheck = nullptr;
+  g_QiangGouJiaCheck = nullptr;
+  g_YuanJiaZheEdit = nullptr;
+  g_ShiYongZheEdit = nullptr;
+  g_RegionStockMode = 0;
 }
 
 }  // namespace support
