@@ -10,10 +10,26 @@ CMutex g_WorkMutex;
 CMutex g_ShopRowMutex;
 CMutex g_ResultMutex;
 
+SharedText& SharedText::operator=(const CString& text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  text_ = text;
+  return *this;
+}
+
+CString SharedText::Get() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return text_;
+}
+
+bool SharedText::IsEmpty() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return text_.IsEmpty();
+}
+
 CString g_ListBodyTemplate;
-CString g_TbToken;
+SharedText g_TbToken;
 CString g_ItemPageKind;
-CString g_XId;
+SharedText g_XId;
 
 std::atomic<BYTE> g_LoggedIn{0};
 std::atomic<BYTE> g_ListFromDb{0};

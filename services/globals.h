@@ -3,6 +3,7 @@
 // controls here in their OnInitDialog; workers reach the controls through
 // these pointers (control members are safe from any thread).
 #include <atomic>
+#include <mutex>
 
 #include "platform/text/CString.h"
 #include "platform/thread/thread.h"
@@ -30,11 +31,34 @@ extern CMutex g_WorkMutex;
 extern CMutex g_ShopRowMutex;
 extern CMutex g_ResultMutex;
 
-// Seller-centre form state. Written on the UI thread before workers start.
-extern CString g_ListBodyTemplate;
-extern CString g_TbToken;
+// A text that workers read while the user-interface thread may rewrite it
+// (a search fetches a new form token while item operations of a sync run
+// are building their forms). Every read is a copy taken under the lock and
+// every write replaces the whole text under it, so a request carries the
+// value that was current when it was built. Any thread.
+class SharedText {
+ public:
+  SharedText() = default;
+  SharedText(const SharedText&) = delete;
+  SharedText& operator=(const SharedText&) = delete;
+
+  SharedText& operator=(const CString& text);
+  CString Get() const;
+  operator CString() const { return Get(); }
+  bool IsEmpty() const;
+
+ private:
+  mutable std::mutex mutex_;
+  CString text_;
+};
+
+// Seller-centre form state.
+extern CString g_ListBodyTemplate;  // the download's; see item_download.cpp for its lock
 extern CString g_ItemPageKind;
-extern CString g_XId;
+// The form token "_tb_token_" and the warehouse page's "x_id", as the last
+// fetch read them (empty before).
+extern SharedText g_TbToken;
+extern SharedText g_XId;
 
 // The signed-in flag (0 or 1).
 extern std::atomic<BYTE> g_LoggedIn;

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <random>
 #include <thread>
+#include <unordered_map>
 
 namespace sites {
 
@@ -29,6 +30,32 @@ struct SellerCentre::State {
   int list_posts = 0;
   std::vector<ListRequest> requests;
   std::vector<std::string> cut_ids;
+  // Item operations.
+  OperationFault op_fault = OperationFault::kNormal;
+  std::chrono::milliseconds op_delay{0};
+  std::string op_reply;
+  std::vector<OperationForm> op_forms;
+  int op_in_flight = 0;
+  int op_max_in_flight = 0;
+  // Position of each item id in `items`; rebuilt after the items change.
+  std::unordered_map<std::string, size_t> index;
+  bool index_stale = true;
+
+  ShopItem* Find(const std::string& id) {
+    if (index_stale) {
+      index.clear();
+      for (size_t i = 0; i < items.size(); ++i) index.emplace(items[i].id, i);
+      index_stale = false;
+    }
+    auto found = index.find(id);
+    return found == index.end() ? nullptr : &items[found->second];
+  }
+  void Erase(const std::string& id) {
+    if (ShopItem* item = Find(id)) {
+      items.erase(items.begin() + (item - items.data()));
+      index_stale = true;
+    }
+  }
 
   bool SignedIn(const SiteRequest& request) const {
     if (expired) return false;
@@ -136,7 +163,156 @@ bool InSet(const ShopItem& item, bool on_sale, const std::string& status) {
   return item.status == status;
 }
 
+
+std::string FieldOf(const std::vector<std::pair<std::string, std::string>>& fields,
+                    const std::string& name) {
+  for (const auto& [key, value] : fields) {
+    if (key == name) return value;
+  }
+  return std::string();
+}
+
+enum class Operation { kNone, kDelete, kOffShelf, kUpShelfSingle, kUpShelfGroup, kEditPrice };
+
+// The operation a goods-manager form asks for; a list search carries the
+// same fields with empty values.
+Operation OperationOf(const std::vector<std::pair<std::string, std::string>>& fields) {
+  if (FieldOf(fields, "event_submit_do_delete") == "1") return Operation::kDelete;
+  if (FieldOf(fields, "event_submit_do_off_shelf") == "1") return Operation::kOffShelf;
+  if (!FieldOf(fields, "event_submit_do_up_shelf_single").empty()) return Operation::kUpShelfSingle;
+  if (FieldOf(fields, "event_submit_do_up_shelf") == "1") return Operation::kUpShelfGroup;
+  return Operation::kNone;
+}
+
+std::string ResultPage(const std::string& text) {
+  return Page("宝贝管理", "<div class=\"msg-box\"><p class=\"msg\">" + text + "</p></div>");
+}
+
+std::string ErrorPage() { return Page("出错了", "<p>非法请求，请刷新页面后重试。</p>"); }
+
+std::string PriceText(const std::string& text) {
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || !end || *end != '\0') return text;
+  char price[32];
+  std::snprintf(price, sizeof(price), "%.2f", value);
+  return price;
+}
+
+// Carries out `operation` on the shop and gives its reply. Caller holds the lock.
+std::string Carry(SellerCentre::State& state, Operation operation, const OperationForm& form,
+                  const std::string& type) {
+  const bool price_edit = operation == Operation::kEditPrice;
+  if (!form.signed_in) return price_edit ? std::string() : SignInPage();
+  if (form.Field("_tb_token_") != state.token) {
+    return price_edit ? "{\"success\":false,\"msg\":\"invalid token\"}" : ErrorPage();
+  }
+  const bool on_sale_page = type == "11";
+  int count = 0;
+  switch (operation) {
+    case Operation::kDelete:
+    case Operation::kOffShelf: {
+      if (!on_sale_page) return ErrorPage();
+      for (const std::string& id : form.Values("selectedIds")) {
+        ShopItem* item = state.Find(id);
+        if (!item || !item->on_sale) continue;
+        ++count;
+        if (operation == Operation::kDelete) {
+          state.Erase(id);
+        } else {
+          item->on_sale = false;
+          item->status = "myOff";
+        }
+      }
+      return ResultPage((operation == Operation::kDelete ? "删除成功：" : "下架成功：") +
+                        std::to_string(count) + "个");
+    }
+    case Operation::kUpShelfSingle:
+    case Operation::kUpShelfGroup: {
+      if (on_sale_page || form.Field("x_id") != state.x_id) return ErrorPage();
+      const std::vector<std::string> ids = operation == Operation::kUpShelfSingle
+                                               ? form.Values("singleId")
+                                               : form.Values("selectedIds");
+      for (const std::string& id : ids) {
+        ShopItem* item = state.Find(id);
+        if (!item || item->on_sale) continue;
+        ++count;
+        item->on_sale = true;
+      }
+      return ResultPage("上架成功：" + std::to_string(count) + "个");
+    }
+    case Operation::kEditPrice: {
+      const std::string id = form.Field("itemId");
+      ShopItem* item = state.Find(id);
+      if (!item) return "{\"success\":false,\"msg\":\"no such item\"}";
+      item->price = PriceText(form.Field("newItemPrice"));
+      return "{\"success\":true,\"itemId\":\"" + id + "\",\"price\":\"" + item->price + "\"}";
+    }
+    case Operation::kNone:
+      break;
+  }
+  return ErrorPage();
+}
+
+// Records, carries out and answers one operation POST, counting it in
+// flight until its reply is ready.
+void AnswerOperation(const std::shared_ptr<SellerCentre::State>& state, const SiteServer& server,
+                     const SiteRequest& request, httplib::Response& response,
+                     Operation operation) {
+  OperationForm form;
+  form.method = request.http.method;
+  form.path = request.http.path;
+  const size_t question = request.http.target.find('?');
+  if (question != std::string::npos) form.query = request.http.target.substr(question + 1);
+  form.raw_head = request.raw_head;
+  form.body = request.http.body;
+  form.fields = ParseFormBody(request.http.body);
+  const std::string type = request.http.get_param_value("type");
+
+  std::chrono::milliseconds delay{0};
+  OperationFault fault;
+  std::string reply;
+  {
+    std::lock_guard<std::mutex> lock(state->mutex);
+    state->op_max_in_flight = std::max(state->op_max_in_flight, ++state->op_in_flight);
+    form.signed_in = state->SignedIn(request);
+    delay = state->op_delay;
+    fault = state->op_fault;
+    if (!state->op_reply.empty()) {
+      reply = state->op_reply;
+    } else if (fault == OperationFault::kNormal) {
+      reply = Carry(*state, operation, form, type);
+    } else if (fault == OperationFault::kNoSuccessText) {
+      reply = ResultPage("系统繁忙，请稍后再试。");
+    }
+    state->op_forms.push_back(std::move(form));
+  }
+  if (delay.count() > 0) server.SleepFor(delay);
+  {
+    std::lock_guard<std::mutex> lock(state->mutex);
+    --state->op_in_flight;
+  }
+  if (fault == OperationFault::kStatus500) {
+    response.status = 500;
+    response.set_content(Page("500", "<p>服务器错误</p>"), kGbkHtml);
+    return;
+  }
+  response.set_content(reply, operation == Operation::kEditPrice
+                                  ? "application/json;charset=UTF-8"
+                                  : kGbkHtml);
+}
+
 }  // namespace
+
+std::string OperationForm::Field(const std::string& name) const { return FieldOf(fields, name); }
+
+std::vector<std::string> OperationForm::Values(const std::string& name) const {
+  std::vector<std::string> values;
+  for (const auto& [key, value] : fields) {
+    if (key == name) values.push_back(value);
+  }
+  return values;
+}
 
 std::string ListRequest::Field(const std::string& name) const {
   for (const auto& [key, value] : fields) {
@@ -237,6 +413,11 @@ SellerCentre::SellerCentre(SiteServer& server, Marketplace* market)
 
   server.Route("POST", "/auction/merchandise/auction_list\\.htm",
                [state, &server](const SiteRequest& request, httplib::Response& response) {
+                 const Operation operation = OperationOf(ParseFormBody(request.http.body));
+                 if (operation != Operation::kNone) {
+                   AnswerOperation(state, server, request, response, operation);
+                   return;
+                 }
                  ListRequest record;
                  record.type = request.http.get_param_value("type");
                  record.body = request.http.body;
@@ -320,22 +501,30 @@ SellerCentre::SellerCentre(SiteServer& server, Marketplace* market)
                        return true;
                      });
                });
+
+  server.Route("POST", "/auction/merchandise/auction_list\\.json",
+               [state, &server](const SiteRequest& request, httplib::Response& response) {
+                 AnswerOperation(state, server, request, response, Operation::kEditPrice);
+               });
 }
 
 SellerCentre::~SellerCentre() {
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->market = nullptr;
   state_->items.clear();
+  state_->index_stale = true;
 }
 
 void SellerCentre::SetItems(std::vector<ShopItem> items) {
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->items = std::move(items);
+  state_->index_stale = true;
 }
 
 void SellerCentre::AddItems(const std::vector<ShopItem>& items) {
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->items.insert(state_->items.end(), items.begin(), items.end());
+  state_->index_stale = true;
 }
 
 std::vector<ShopItem> SellerCentre::Items() const {
@@ -377,6 +566,46 @@ void SellerCentre::SetListDelay(std::chrono::milliseconds delay) {
 void SellerCentre::CutEveryNthListPage(int n) {
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->cut_every = n;
+}
+
+void SellerCentre::SetOperationFault(OperationFault fault) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->op_fault = fault;
+}
+
+void SellerCentre::SetOperationDelay(std::chrono::milliseconds delay) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->op_delay = delay;
+}
+
+void SellerCentre::SetOperationReply(const std::string& body) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->op_reply = body;
+}
+
+std::vector<OperationForm> SellerCentre::OperationForms() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->op_forms;
+}
+
+void SellerCentre::ClearOperationForms() {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->op_forms.clear();
+}
+
+int SellerCentre::OperationsInFlight() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->op_in_flight;
+}
+
+int SellerCentre::MaxOperationsInFlight() const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  return state_->op_max_in_flight;
+}
+
+void SellerCentre::ResetMaxOperationsInFlight() {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->op_max_in_flight = state_->op_in_flight;
 }
 
 std::vector<ListRequest> SellerCentre::ListRequests() const {

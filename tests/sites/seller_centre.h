@@ -15,6 +15,21 @@
 //        (the counting request) is page 1 of the whole item set. A body whose
 //        _tb_token_ is not the page's token gets an error page.
 //
+//   POST the same paths, the item operations (told apart by their fields):
+//        type=11 event_submit_do_delete=1 / event_submit_do_off_shelf=1 with
+//        selectedIds: "删除成功：N个" / "下架成功：N个"; type=1 with x_id and
+//        event_submit_do_up_shelf_single (singleId) or event_submit_do_up_shelf=1
+//        (every selectedIds): "上架成功：N个". N counts the items of the right
+//        set that the request named (0 for an unknown item or one in the
+//        other set); a delete removes the item, a delisting moves it into the
+//        warehouse (status myOff), a listing onto the shelf. A wrong token or
+//        x_id gets an error page.
+//   POST /auction/merchandise/auction_list.json (the price edit: itemId,
+//        newItemPrice, oldtext with "%2E" for ".", _tb_token_) sets the
+//        item's price and answers {"success":true,...}, or
+//        {"success":false,...} for an unknown item or a wrong token; without
+//        a live session its body is empty.
+//
 // Without a live session (Marketplace::IsSignedIn, when a marketplace is
 // given) every page is the sign-in page: no rows, no end text.
 //
@@ -90,6 +105,28 @@ struct ListRequest {
   bool Has(const std::string& name) const;
 };
 
+// One item-operation form as the seller centre received it.
+struct OperationForm {
+  std::string method;
+  std::string path;      // without the query
+  std::string query;     // after "?", as sent
+  std::string raw_head;  // request line and header lines, as sent
+  std::string body;      // the body's bytes, as sent
+  std::vector<std::pair<std::string, std::string>> fields;  // in order, values decoded
+  bool signed_in = true;
+  std::string Field(const std::string& name) const;
+  // Every value of the fields called `name`, in order.
+  std::vector<std::string> Values(const std::string& name) const;
+};
+
+// How the item operations answer (the shop stays unchanged but for kNormal).
+enum class OperationFault {
+  kNormal,
+  kNoSuccessText,  // a page of the seller centre without any success text
+  kStatus500,      // status 500 with an error page
+  kEmptyBody,      // status 200 and an empty body, as a lost sign-in answers
+};
+
 class SellerCentre {
  public:
   // `market` (may be null: every request counts as signed in) must outlive
@@ -118,6 +155,21 @@ class SellerCentre {
   void SetListDelay(std::chrono::milliseconds delay);
   // Every n-th list POST with a body is cut off half-way (0: none).
   void CutEveryNthListPage(int n);
+
+  // Item operations. The fault and the delay act on every operation POST
+  // (the price edit included); a reply text set here answers every
+  // operation in place of its own (empty: the operation's own reply), the
+  // shop unchanged.
+  void SetOperationFault(OperationFault fault);
+  void SetOperationDelay(std::chrono::milliseconds delay);
+  void SetOperationReply(const std::string& body);
+  std::vector<OperationForm> OperationForms() const;
+  void ClearOperationForms();
+  // Operation POSTs being answered right now, and the most at once since
+  // the last reset.
+  int OperationsInFlight() const;
+  int MaxOperationsInFlight() const;
+  void ResetMaxOperationsInFlight();
 
   std::vector<ListRequest> ListRequests() const;
   void ClearListRequests();

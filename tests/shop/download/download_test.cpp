@@ -204,8 +204,8 @@ TEST_F(DownloadTest, WarehouseBodiesByteForByte) {
 
   const std::string token = centre_->Token();
   const std::string x_id = centre_->XId();
-  EXPECT_EQ(g_TbToken.str(), token);
-  EXPECT_EQ(g_XId.str(), x_id);
+  EXPECT_EQ(g_TbToken.Get().str(), token);
+  EXPECT_EQ(g_XId.Get().str(), x_id);
   auto expected_body = [&](int page, const std::string& start, const std::string& end) {
     return "0=0&_tb_token_=" + token + "&pageName=goodsInStock&banner=&page=" +
            std::to_string(page) +
@@ -511,8 +511,8 @@ TEST_F(DownloadTest, PageWithoutHiddenInputsSendsThemEmpty) {
   page_->m_StopButton.UserClick();
   ASSERT_TRUE(PumpUntil([&] { return BoxesWithText("全部下载完毕！") == 1; }));
   ASSERT_TRUE(WaitWorkers());
-  EXPECT_EQ(g_TbToken, "");
-  EXPECT_EQ(g_XId, "");
+  EXPECT_EQ(g_TbToken.Get(), "");
+  EXPECT_EQ(g_XId.Get(), "");
   const ListRequest first = PageRequests(*centre_).front();
   EXPECT_NE(first.body.find("&_tb_token_=&pageName="), std::string::npos);
   EXPECT_TRUE(first.body.ends_with("&x_id=&status=inStock")) << Utf8(first.body);

@@ -154,7 +154,7 @@ TEST_F(SaveTest, ReloadingTwiceDoublesTheList) {
   EXPECT_EQ(Count(), "25");
   EXPECT_EQ(g_ListFromDb.load(), 1);
   EXPECT_TRUE(sync_start_.IsWindowEnabled());
-  EXPECT_EQ(g_TbToken.str(), centre_->Token());
+  EXPECT_EQ(g_TbToken.Get().str(), centre_->Token());
   EXPECT_GT(server_->RequestCount(), requests_before) << "the token was fetched";
 
   page_->SendMessage(WM_COMMAND, ID_IMPORT_ALL, 0);
@@ -216,7 +216,7 @@ TEST_F(SaveTest, ReloadOfRowsNotUpdatedAsksAndTakesItsRange) {
   EXPECT_TRUE(ids().empty());
   EXPECT_EQ(Count(), "");
   EXPECT_FALSE(sync_start_.IsWindowEnabled());
-  EXPECT_EQ(g_TbToken.str(), centre_->Token());
+  EXPECT_EQ(g_TbToken.Get().str(), centre_->Token());
   EXPECT_EQ(g_ListFromDb.load(), 1);
 }
 
