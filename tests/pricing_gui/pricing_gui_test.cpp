@@ -1,0 +1,214 @@
+// The pricing page "当当同步" in the real program under Xvfb, worked by hand:
+// three conditions of the three kinds, an option box, the provinces ticked
+// with "全选", "确定"; then the program is started again and shows it all
+// as it was. Screenshots: <build>/screenshots/pricing_*.png.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "platform/text/codepage.h"
+#include "tests/sites/hosts_ini.h"
+#include "tests/sites/site_server.h"
+#include "tests/support/gui_session.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+std::string U8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+std::string ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// The stored conditions, "ID|type|match|discount|markup;" each (UTF-8).
+std::string StoredRules(const fs::path& db_path) {
+  sqlite3* db = nullptr;
+  std::string out;
+  if (sqlite3_open_v2(db_path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, "select ID,TreatMethod,PiPei,ZheK,JiaJia from ZheKou", -1,
+                           &statement, nullptr) == SQLITE_OK) {
+      while (sqlite3_step(statement) == SQLITE_ROW) {
+        for (int c = 0; c < 5; ++c) {
+          const auto* text = sqlite3_column_text(statement, c);
+          out += (c ? "|" : "") + std::string(text ? reinterpret_cast<const char*>(text) : "");
+        }
+        out += ";";
+      }
+    }
+    sqlite3_finalize(statement);
+  }
+  sqlite3_close(db);
+  return out;
+}
+
+// The program in its folder, on the page "当当同步". Page points are dialog
+// units of template 131; the page sits in the tab control's client area
+// (tab control at 7, 12 of the main window; 1 pixel in, 25 below the headers)
+// and has the main window's font.
+class PricingProgram {
+ public:
+  explicit PricingProgram(gui::Session& session) : session_(session) {}
+
+  bool Open() {
+    if (!session_.Start()) return false;
+    main_ = session_.WaitForWindow("VorlupTovrane:V1.1.6", 90s);
+    if (!main_) return false;
+    std::this_thread::sleep_for(2s);
+    main_ = session_.Refresh(main_);
+    m_ = session_.MainLayout(main_);
+    // The third tab header, "当当同步".
+    Press(m_.X(7) + 162, m_.Y(12) + 12);
+    std::this_thread::sleep_for(1s);
+    return true;
+  }
+
+  // A press as a hand makes it: button down, a moment, button up.
+  void Press(int x, int y, int button = 1) {
+    gui::RunCommand({"xdotool", "mousemove", "--window", main_.id, std::to_string(x),
+                     std::to_string(y), "mousedown", std::to_string(button), "sleep", "0.1",
+                     "mouseup", std::to_string(button)},
+                    session_.Display());
+    std::this_thread::sleep_for(300ms);
+  }
+  void PressPage(int dlu_x, int dlu_y, int button = 1) {
+    Press(PageX(dlu_x), PageY(dlu_y), button);
+  }
+  int PageX(int dlu_x) const { return m_.X(7) + 1 + m_.X(dlu_x); }
+  int PageY(int dlu_y) const { return m_.Y(12) + 25 + dlu_y * m_.base_y / 8; }
+
+  // Replaces the text of the edit at (dlu_x, dlu_y) by `utf8`.
+  void Fill(int dlu_x, int dlu_y, const std::string& utf8) {
+    PressPage(dlu_x, dlu_y);
+    session_.Keys(main_, {"ctrl+a", "BackSpace"});
+    if (!utf8.empty()) session_.Type(main_, utf8);
+  }
+
+  // Chooses entry `index` of the type combo (sorted: 关键字, 价格区间, 所有商品).
+  void ChooseType(int index) {
+    PressPage(95, 27);
+    std::this_thread::sleep_for(500ms);
+    std::vector<std::string> keys = {"Home"};
+    for (int i = 0; i < index; ++i) keys.push_back("Down");
+    keys.push_back("Return");
+    session_.Keys(main_, keys);
+    std::this_thread::sleep_for(300ms);
+  }
+
+  // The screenshot's crop of the page rectangle (dlu) as a file of its own.
+  std::string Crop(const std::string& shot, const std::string& name, int x, int y, int cx, int cy) {
+    const std::string out = gui::BuildDir() + "/screenshots/" + name + ".png";
+    const int left = main_.x + PageX(x), top = main_.y + PageY(y);
+    const int width = PageX(x + cx) - PageX(x), height = PageY(y + cy) - PageY(y);
+    gui::RunCommand({"convert", shot, "-crop",
+                     std::to_string(width) + "x" + std::to_string(height) + "+" +
+                         std::to_string(left) + "+" + std::to_string(top),
+                     "+repage", out});
+    return out;
+  }
+
+  gui::Window& Main() { return main_; }
+
+ private:
+  gui::Session& session_;
+  gui::Window main_;
+  gui::Layout m_;
+};
+
+// Pixels that differ between two pictures of the same size (-1: not compared).
+long DifferentPixels(const std::string& a, const std::string& b) {
+  const gui::CommandResult diff = gui::RunCommand(
+      {"convert", a, b, "-compose", "difference", "-composite", "-threshold", "5%", "-format",
+       "%[fx:int(mean*w*h+0.5)]", "info:"});
+  if (diff.code != 0 || diff.out.empty()) return -1;
+  return std::stol(diff.out);
+}
+
+TEST(PricingGui, ConditionsOptionsAndProvincesComeBackAfterARestart) {
+  sites::SiteServer server;
+  gui::Session session;
+  ASSERT_TRUE(session.Ok()) << "Xvfb or the program folder is missing";
+  ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(server)));
+  const fs::path data = fs::path(session.Folder()) / "Data";
+
+  PricingProgram program(session);
+  ASSERT_TRUE(program.Open()) << "no main window";
+  session.Screenshot("pricing_0_start");
+
+  // Three conditions, one of each kind ("折扣" takes digits only).
+  const struct {
+    int type;
+    std::string match, discount, markup;
+  } rules[] = {{0, U8(u8"计算机"), "9", "1"}, {1, "0-88", "8", "0"}, {2, "", "7", "2"}};
+  for (const auto& rule : rules) {
+    program.ChooseType(rule.type);
+    program.Fill(95, 49, rule.match);
+    program.Fill(95, 69, rule.discount);
+    program.Fill(95, 88, rule.markup);
+    program.PressPage(95, 106);  // "添加"
+  }
+  EXPECT_EQ(StoredRules(data / "FenLei.db"),
+            U8(u8"1|关键字|计算机|9|1;2|价格区间|0-88|8|0;3|所有商品||7|2;"));
+
+  // "使用关键字条件", a threshold, then "全选" from the province list's menu.
+  program.PressPage(154, 28);
+  program.Fill(304, 50, "6");
+  program.PressPage(400, 220, 3);
+  std::this_thread::sleep_for(500ms);
+  session.Screenshot("pricing_1_menu");
+  session.Keys(program.Main(), {"Down", "Return"});
+  std::this_thread::sleep_for(500ms);
+  const std::string before = session.Screenshot("pricing_2_filled");
+
+  // "确定": "保存成功" in a box captioned with the application name.
+  program.PressPage(511, 369);
+  gui::Window saved = session.WaitForWindow("Tovrane", 20s);
+  session.Screenshot("pricing_3_saved");
+  ASSERT_TRUE(saved) << "no \"保存成功\"";
+  session.Keys(saved, {"Return"});
+  ASSERT_TRUE(gui::WaitFor([&] { return !session.HasWindow("Tovrane"); }, 10s));
+
+  const std::string regions = ReadBytes(data / U8(u8"地区.txt"));
+  EXPECT_EQ(regions.size(), 514u - 34u);  // every "FALSE" became "TRUE", one byte shorter
+  EXPECT_EQ(regions.find("FALSE"), std::string::npos);
+  const std::string ini = ReadBytes(data / "system.ini");
+  EXPECT_NE(ini.find("UseKeyWord=true\r\nUsePrice=false\r\nUseAllProducts=false\r\n"
+                     "TongBuQiangGouJia=false\r\nYuanJiaZhe=6\r\nShiYongZhe=d\r\n"),
+            std::string::npos)
+      << ini;
+
+  // Again from the start: the page shows what was saved. The same right
+  // click (dismissed) gives the province list the same selected row.
+  session.Stop();
+  ASSERT_TRUE(program.Open()) << "no main window after the restart";
+  program.PressPage(400, 220, 3);
+  std::this_thread::sleep_for(500ms);
+  session.Keys(program.Main(), {"Escape"});
+  std::this_thread::sleep_for(500ms);
+  const std::string after = session.Screenshot("pricing_4_restarted");
+  const struct {
+    const char* name;
+    int x, y, cx, cy;
+  } parts[] = {{"rules", 7, 134, 261, 220}, {"regions", 289, 166, 246, 186}, {"options", 150, 20, 250, 10}};
+  for (const auto& part : parts) {
+    const std::string a = program.Crop(before, std::string("pricing_2_") + part.name, part.x,
+                                       part.y, part.cx, part.cy);
+    const std::string b = program.Crop(after, std::string("pricing_4_") + part.name, part.x,
+                                       part.y, part.cx, part.cy);
+    EXPECT_EQ(DifferentPixels(a, b), 0) << part.name;
+  }
+  EXPECT_TRUE(session.Running());
+  session.Stop();
+}
+
+}  // namespace
