@@ -35,6 +35,7 @@ enum class CertKind {
   kGood,       // for 127.0.0.1, localhost and *.market.localhost, signed by the test CA
   kWrongName,  // for "wrong.example" only, signed by the test CA
   kUntrusted,  // self-signed, unknown to every trust store
+  kExpired,    // as kGood, but its validity ended yesterday
 };
 
 // The test CA, made once per process in a temporary folder (removed at exit).
@@ -96,11 +97,14 @@ class SiteServer {
   void SetStall(bool on);                          // no reply at all while on
   void SetCutBodies(bool on);                      // bodies stop half-way, connection closed
   void SetRefuse(bool on);                         // the port refuses connections while on
+                                                   // (open ones are dropped)
 
   // Every request received so far, oldest first.
   std::vector<RequestRecord> Requests() const;
   size_t RequestCount() const;
   void ClearRequests();
+  // Connections accepted so far (each TLS one with its own handshake).
+  size_t ConnectionCount() const;
 
   // For handlers: waits `duration` or until the server stops; false when it
   // stopped.
@@ -142,10 +146,15 @@ class SiteServer {
   std::map<int, std::shared_ptr<Connection>> connections_;  // by the inner side's client port
   std::vector<int> open_sockets_;
   int serving_ = 0;  // connection threads still running
+  size_t accepted_ = 0;
 };
 
 // A loopback port on which nothing listens: connecting to it is refused. The
 // port stays reserved (bound, not listening) until the process ends.
 int ClosedPort();
+
+// Sockets of this machine in TIME_WAIT whose local or remote port is `port`
+// (IPv4 and IPv6).
+int TimeWaitSockets(int port);
 
 }  // namespace sites

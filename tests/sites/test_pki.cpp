@@ -34,13 +34,14 @@ void AddExtension(X509* cert, X509V3_CTX* context, int nid, const char* value) {
 
 // A certificate for `key`, signed by `issuer` (self-signed when null).
 X509* NewCert(EVP_PKEY* key, const char* common_name, const Identity* issuer, bool ca,
-              const char* alt_names) {
+              const char* alt_names, bool expired = false) {
   static std::atomic<long> serial{1};
   X509* cert = X509_new();
   X509_set_version(cert, 2);
   ASN1_INTEGER_set(X509_get_serialNumber(cert), serial++);
-  X509_gmtime_adj(X509_getm_notBefore(cert), -24 * 3600);
-  X509_gmtime_adj(X509_getm_notAfter(cert), 30L * 24 * 3600);
+  // Valid from yesterday for thirty days; an expired one ended yesterday.
+  X509_gmtime_adj(X509_getm_notBefore(cert), (expired ? -30L : -1L) * 24 * 3600);
+  X509_gmtime_adj(X509_getm_notAfter(cert), (expired ? -1L : 30L) * 24 * 3600);
   X509_set_pubkey(cert, key);
   X509_NAME* name = X509_get_subject_name(cert);
   X509_NAME_add_entry_by_txt(name, "O", MBSTRING_ASC,
@@ -94,6 +95,7 @@ struct Pki {
   SSL_CTX* good = nullptr;
   SSL_CTX* wrong_name = nullptr;
   SSL_CTX* untrusted = nullptr;
+  SSL_CTX* expired = nullptr;
 
   Pki() {
     char pattern[] = "/tmp/tovrane-pki-XXXXXX";
@@ -119,7 +121,12 @@ struct Pki {
     stranger.cert = NewCert(stranger.key, "127.0.0.1", nullptr, false,
                             "IP:127.0.0.1,DNS:localhost");
 
+    Identity outdated;
+    outdated.key = NewKey();
+    outdated.cert = NewCert(outdated.key, "127.0.0.1", &ca, false, names.c_str(), true);
+
     good = NewServerContext(server, nullptr);
+    expired = NewServerContext(outdated, nullptr);
     wrong_name = NewServerContext(other, nullptr);
     untrusted = NewServerContext(stranger, nullptr);
 
@@ -142,6 +149,7 @@ SSL_CTX* TlsContext(CertKind kind) {
   switch (kind) {
     case CertKind::kWrongName: return pki.wrong_name;
     case CertKind::kUntrusted: return pki.untrusted;
+    case CertKind::kExpired: return pki.expired;
     default: return pki.good;
   }
 }
