@@ -57,15 +57,11 @@ std::string MarketplaceCookieDomain(const CString& www_host) {
 namespace {
 
 // Hands g_CookieBuffer to the cookie store as the cookies of the marketplace's
-// home address, one cookie per name=value pair.
+// home address, one cookie per name=value pair; only when the text has
+// changed since it last went in (the store keeps it, and the fifteen sync
+// producers need not rewrite it before every page).
 void SetSessionCookieText() {
-  std::string text = CookieBufferText().str();
-  if (text.empty()) return;
-  std::string domain = MarketplaceCookieDomain(Hosts().www);
-  for (CookieRecord& cookie : ParseCookieText(text)) {
-    cookie.domain = domain;
-    AddCookieToStore(cookie);
-  }
+  SetCookieTextOnce(MarketplaceCookieDomain(Hosts().www), CookieBufferText().str());
 }
 
 // Through UTF-16 and back in the ANSI code page: valid GBK stays as it is,

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 
 #include "platform/net/curl_share.h"
 #include "platform/net/internet.h"
@@ -73,6 +74,20 @@ bool PathMatches(const std::string& cookie_path, const std::string& path) {
   if (path.compare(0, cookie_path.size(), cookie_path) != 0) return false;
   return path.size() == cookie_path.size() || cookie_path.back() == '/' ||
          path[cookie_path.size()] == '/';
+}
+
+// What SetCookieTextOnce put in last; guarded by its mutex, which
+// ClearCookieStore takes too.
+struct CookieTextMemo {
+  std::mutex mutex;
+  bool valid = false;
+  std::string domain;
+  std::string text;
+};
+
+CookieTextMemo& Memo() {
+  static auto* memo = new CookieTextMemo();
+  return *memo;
 }
 
 }  // namespace
@@ -153,7 +168,23 @@ std::vector<CookieRecord> ListCookieStore() {
   return cookies;
 }
 
+void SetCookieTextOnce(const std::string& domain, const std::string& text) {
+  CookieTextMemo& memo = Memo();
+  std::lock_guard<std::mutex> lock(memo.mutex);
+  if (memo.valid && memo.domain == domain && memo.text == text) return;
+  for (CookieRecord& cookie : ParseCookieText(text)) {
+    cookie.domain = domain;
+    AddCookieToStore(cookie);
+  }
+  memo.valid = true;
+  memo.domain = domain;
+  memo.text = text;
+}
+
 void ClearCookieStore() {
+  CookieTextMemo& memo = Memo();
+  std::lock_guard<std::mutex> lock(memo.mutex);
+  memo.valid = false;
   CURL* handle = NewSharedHandle();
   if (!handle) return;
   curl_easy_setopt(handle, CURLOPT_COOKIELIST, "ALL");

@@ -51,5 +51,12 @@ bool AddCookieToStore(const CookieRecord& cookie);
 // Every cookie in the store, expired ones left out.
 std::vector<CookieRecord> ListCookieStore();
 
+// Puts the name=value pairs of a cookie text into the store as cookies of
+// `domain` (path "/", for the session), once per change: while the text and
+// the domain stay what they were at the last call and the store has not been
+// emptied since, nothing is set again, so a value that a reply has changed
+// since stays. An empty text sets nothing.
+void SetCookieTextOnce(const std::string& domain, const std::string& text);
+
 // Empties the store.
 void ClearCookieStore();

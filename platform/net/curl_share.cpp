@@ -6,7 +6,9 @@
 
 #include <array>
 #include <atomic>
+#include <iterator>
 #include <mutex>
+#include <vector>
 
 #include "platform/net/internet.h"
 
@@ -69,15 +71,68 @@ CURLcode OnSslContext(CURL*, void* ssl_context, void* store) {
 
 std::atomic<long long> g_connect_ms{15000};
 std::atomic<long long> g_idle_ms{30000};
+std::atomic<long long> g_total_ms{5 * 60 * 1000};
+std::atomic<size_t> g_reply_limit{kDefaultReplySizeLimit};
+
+// Raised (under TrustMutex(), after the new store is in) whenever the trusted
+// CAs change.
+std::atomic<unsigned> g_trust_generation{0};
+
+// Idle handles kept for later requests: enough for the sync's fifteen
+// producers and the window thread, with room to spare.
+constexpr size_t kMaxIdleHandles = 32;
+
+struct IdleHandle {
+  CURL* handle;
+  std::string origin;
+  unsigned trust_generation;
+};
+
+std::mutex& PoolMutex() {
+  static auto* mutex = new std::mutex();
+  return *mutex;
+}
+// Guarded by PoolMutex(); the most recently given back last.
+std::vector<IdleHandle>& Pool() {
+  static auto* pool = new std::vector<IdleHandle>();
+  return *pool;
+}
+
+// Attaches `handle` (new or reset) to the share and turns its cookie engine on.
+void AttachToShare(CURL* handle) {
+  curl_easy_setopt(handle, CURLOPT_SHARE, Share());
+  // An empty file name turns the cookie engine on without reading a file.
+  curl_easy_setopt(handle, CURLOPT_COOKIEFILE, "");
+  curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+}
+
+// Cleans up every idle handle that connected under other trusted CAs than the
+// current ones.
+void RetireStaleHandles() {
+  std::vector<CURL*> stale;
+  {
+    std::lock_guard<std::mutex> lock(PoolMutex());
+    std::vector<IdleHandle>& pool = Pool();
+    unsigned current = g_trust_generation.load();
+    for (auto it = pool.begin(); it != pool.end();) {
+      if (it->trust_generation != current) {
+        stale.push_back(it->handle);
+        it = pool.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+  for (CURL* handle : stale) curl_easy_cleanup(handle);
+}
 
 
 }  // namespace
 
 CURLSH* Share() {
-  // Connections are not shared: curl does not support one connection cache
-  // used by several threads at once, and each request opens its own anyway.
-  // Nor are TLS sessions: a resumed session skips the certificate check, and
-  // the trusted CAs may change between two requests to one host.
+  // Connections are not shared here (see LentHandle). Nor are TLS sessions:
+  // the share cannot drop them when the trusted CAs change, while a lent
+  // handle that keeps its own sessions is retired then.
   static CURLSH* share = [] {
     curl_global_init(CURL_GLOBAL_DEFAULT);
     CURLSH* s = curl_share_init();
@@ -91,14 +146,58 @@ CURLSH* Share() {
 }
 
 CURL* NewSharedHandle() {
-  CURLSH* share = Share();
+  Share();
   CURL* handle = curl_easy_init();
   if (!handle) return nullptr;
-  curl_easy_setopt(handle, CURLOPT_SHARE, share);
-  // An empty file name turns the cookie engine on without reading a file.
-  curl_easy_setopt(handle, CURLOPT_COOKIEFILE, "");
-  curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+  AttachToShare(handle);
   return handle;
+}
+
+LentHandle::LentHandle(const std::string& origin) : origin_(origin) {
+  Share();
+  {
+    std::lock_guard<std::mutex> lock(PoolMutex());
+    std::vector<IdleHandle>& pool = Pool();
+    trust_generation_ = g_trust_generation.load();
+    if (!pool.empty()) {
+      // The latest one that served this origin, else the latest of all.
+      auto pick = pool.end() - 1;
+      for (auto it = pool.rbegin(); it != pool.rend(); ++it) {
+        if (it->origin == origin_) {
+          pick = std::prev(it.base());
+          break;
+        }
+      }
+      if (pick->trust_generation == trust_generation_) handle_ = pick->handle;
+      else curl_easy_cleanup(pick->handle);  // rare: the CAs changed just now
+      pool.erase(pick);
+    }
+  }
+  if (handle_) {
+    curl_easy_reset(handle_);  // keeps its connections and TLS sessions
+    AttachToShare(handle_);
+  } else {
+    handle_ = NewSharedHandle();
+  }
+}
+
+LentHandle::~LentHandle() {
+  if (!handle_) return;
+  CURL* spare = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(PoolMutex());
+    std::vector<IdleHandle>& pool = Pool();
+    if (trust_generation_ != g_trust_generation.load()) {
+      spare = handle_;
+    } else {
+      if (pool.size() >= kMaxIdleHandles) {
+        spare = pool.front().handle;
+        pool.erase(pool.begin());
+      }
+      pool.push_back(IdleHandle{handle_, origin_, trust_generation_});
+    }
+  }
+  if (spare) curl_easy_cleanup(spare);
 }
 
 std::shared_ptr<void> UseTrustStore(CURL* handle) {
@@ -189,19 +288,29 @@ void SetLastError(DWORD error) { t_last_error = error; }
 void SetInternetTimeouts(const InternetTimeouts& timeouts) {
   g_connect_ms = timeouts.connect.count();
   g_idle_ms = timeouts.idle.count();
+  g_total_ms = timeouts.total.count();
 }
+
+void SetReplySizeLimit(size_t bytes) { g_reply_limit = bytes; }
+size_t GetReplySizeLimit() { return g_reply_limit.load(); }
 
 InternetTimeouts GetInternetTimeouts() {
   InternetTimeouts t;
   t.connect = std::chrono::milliseconds(g_connect_ms.load());
   t.idle = std::chrono::milliseconds(g_idle_ms.load());
+  t.total = std::chrono::milliseconds(g_total_ms.load());
   return t;
 }
 
 bool SetExtraCaFile(const std::string& native_path) {
   bool loaded = false;
   std::shared_ptr<X509_STORE> store = BuildTrustStore(native_path, loaded);
-  std::lock_guard<std::mutex> lock(TrustMutex());
-  TrustSlot() = std::move(store);
+  {
+    std::lock_guard<std::mutex> lock(TrustMutex());
+    TrustSlot() = std::move(store);
+    ++g_trust_generation;
+  }
+  // Connections and sessions agreed under the old CAs go with their handles.
+  RetireStaleHandles();
   return native_path.empty() || loaded;
 }

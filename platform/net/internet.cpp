@@ -3,10 +3,12 @@
 #include <curl/curl.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/file/file.h"
 #include "platform/net/curl_share.h"
+#include "platform/text/ascii.h"
 #include "platform/thread/thread.h"
 
 using namespace netlayer;
@@ -50,10 +52,25 @@ struct Transfer {
   curl_off_t last_down = 0;
   curl_off_t last_up = 0;
   bool timed_out = false;
+  // The body may hold this many bytes at most.
+  size_t max_body = 0;
+  bool too_big = false;
 };
+
+// "https://host:port" of an absolute URL: what a kept connection serves.
+std::string Origin(const std::string& url) {
+  size_t scheme_end = url.find("://");
+  if (scheme_end == std::string::npos) return url;
+  size_t end = url.find_first_of("/?#", scheme_end + 3);
+  return AsciiLower(url.substr(0, end));
+}
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto* transfer = static_cast<Transfer*>(user);
+  if (size * count > transfer->max_body - std::min(transfer->max_body, transfer->body->size())) {
+    transfer->too_big = true;
+    return 0;  // ends the transfer with CURLE_WRITE_ERROR
+  }
   transfer->body->append(data, size * count);
   transfer->last_move = Clock::now();
   return size * count;
@@ -214,7 +231,8 @@ void CHttpFile::Perform() {
   read_pos_ = 0;
   broken_error_ = 0;
 
-  CURL* handle = NewSharedHandle();
+  LentHandle lent(Origin(url_));
+  CURL* handle = lent.get();
   if (!handle) AfxThrowInternetException(context_, ERROR_INTERNET_INTERNAL_ERROR);
 
   const bool is_post = verb_ == "POST";
@@ -242,6 +260,7 @@ void CHttpFile::Perform() {
   InternetTimeouts timeouts = GetInternetTimeouts();
   Transfer transfer;
   transfer.body = &body_;
+  transfer.max_body = GetReplySizeLimit();
 
   curl_easy_setopt(handle, CURLOPT_URL, url_.c_str());
   curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -251,6 +270,7 @@ void CHttpFile::Perform() {
   curl_easy_setopt(handle, CURLOPT_HTTP_VERSION,
                    http10_ ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connect.count()));
+  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(timeouts.total.count()));
   transfer.idle = timeouts.idle;
   curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, OnProgress);
@@ -279,7 +299,14 @@ void CHttpFile::Perform() {
   long code = 0;
   curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &code);
   DWORD error = transfer.timed_out ? ERROR_INTERNET_TIMEOUT : MapCurlError(result, handle);
-  curl_easy_cleanup(handle);
+  // An over-size reply, or a header line longer than curl takes (which it
+  // reports as running out of memory), is not a reply of a real site.
+  if (transfer.too_big || (result == CURLE_OUT_OF_MEMORY && !transfer.reply_begun))
+    error = ERROR_HTTP_INVALID_SERVER_RESPONSE;
+  // The handle goes back to the pool without the request's header list and
+  // body, which are freed below.
+  curl_easy_setopt(handle, CURLOPT_HTTPHEADER, nullptr);
+  curl_easy_setopt(handle, CURLOPT_POSTFIELDS, nullptr);
   curl_slist_free_all(list);
 
   if (result != CURLE_OK) {

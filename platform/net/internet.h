@@ -2,13 +2,18 @@
 // The internet library's sessions, connections and request files as the
 // program uses them, over libcurl.
 //
-// One request is one curl easy handle. Every handle shares the process-wide
+// One request is one curl transfer, on a handle lent from a process-wide pool
+// that keeps connections alive and TLS sessions for later requests to the
+// same host and port (curl_share.h), as the system's library keeps its
+// connections for the whole process. Every handle shares the process-wide
 // store of platform/net/cookies.h (cookies that replies set ride on later
 // requests from any thread), follows redirects, speaks HTTP/1.1 and sends the
 // session's agent text as User-Agent unless a request header sets one.
 // HTTPS peers are checked against the system's CA store (plus the extra CA
 // file of SetExtraCaFile); only a request opened with
 // INTERNET_FLAG_IGNORE_CERT_CN_INVALID accepts a certificate for another name.
+// A certificate is checked when its connection is made; a kept connection or
+// session is used again only with the same check settings.
 //
 // Failures are thrown as CInternetException* (new; the catcher calls Delete())
 // with the Windows internet library's error numbers; the number is also left
@@ -226,9 +231,19 @@ struct InternetTimeouts {
   // A transfer that moves no byte (up or down, headers included) for this
   // long has timed out; checked about once a second.
   std::chrono::milliseconds idle{30000};
+  // Longest time for the whole request, redirects included, however the
+  // bytes trickle in. Ample for any real page.
+  std::chrono::milliseconds total{5 * 60 * 1000};
 };
 void SetInternetTimeouts(const InternetTimeouts& timeouts);
 InternetTimeouts GetInternetTimeouts();
+
+// The largest reply body a request keeps; a longer one ends the request with
+// ERROR_HTTP_INVALID_SERVER_RESPONSE after the bytes up to the limit (as a
+// body cut there). So does a reply header line longer than 100 KiB.
+constexpr size_t kDefaultReplySizeLimit = 64u << 20;
+void SetReplySizeLimit(size_t bytes);
+size_t GetReplySizeLimit();
 
 // A PEM file whose certificates are trusted in addition to the system's
 // store (native path); "" trusts the system's store alone. FALSE when the

@@ -261,6 +261,20 @@ TEST_P(Requests, ACutBodyGivesItsWholeLinesThenTheError) {
   EXPECT_EQ(lines, (std::vector<std::string>{"alpha"}));
 }
 
+TEST_P(Requests, LaterRequestsGoOutOnTheKeptConnection) {
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(Lines("/basic/lines-lf").size(), 3u) << i;
+  EXPECT_EQ(server_.ConnectionCount(), 1u);
+  // A site that went down is not reached through its old connection; once it
+  // is back, a new one is made.
+  server_.SetRefuse(true);
+  CInternetSession session;
+  EXPECT_EQ(ErrorOf([&] { delete session.OpenURL(Url("/basic/lines-lf").c_str()); }),
+            ERROR_INTERNET_CANNOT_CONNECT);
+  server_.SetRefuse(false);
+  EXPECT_EQ(Lines("/basic/lines-lf").size(), 3u);
+  EXPECT_EQ(server_.ConnectionCount(), 2u);
+}
+
 TEST_P(Requests, OtherSchemesGiveNoFile) {
   CInternetSession session;
   EXPECT_EQ(session.OpenURL("ftp://127.0.0.1/file"), nullptr);
@@ -376,6 +390,28 @@ TEST_F(Certificates, UnknownIssuerFailsEvenWhereTheNameIsIgnored) {
   EXPECT_EQ(Get(stranger.Url("https", "/basic/lines-lf")), ERROR_INTERNET_INVALID_CA);
   EXPECT_EQ(Post(stranger, 0x84801000), ERROR_INTERNET_INVALID_CA);
   EXPECT_EQ(stranger.RequestCount(), 0u);
+}
+
+TEST_F(Certificates, ABadCertificateIsRefusedOnEveryRequest) {
+  ASSERT_TRUE(SetExtraCaFile(sites::TestCaFile()));
+  SiteServer wrong(sites::CertKind::kWrongName);
+  SiteServer stranger(sites::CertKind::kUntrusted);
+  SiteServer expired(sites::CertKind::kExpired);
+  for (SiteServer* server : {&wrong, &stranger, &expired}) sites::AddBasicRoutes(*server);
+  for (int round = 0; round < 3; ++round) {
+    EXPECT_EQ(Get(wrong.Url("https", "/basic/lines-lf")), ERROR_INTERNET_SEC_CERT_CN_INVALID);
+    // A connection made where the name is ignored does not serve a request
+    // that checks it.
+    EXPECT_EQ(Post(wrong, 0x84801000), 0u);
+    EXPECT_EQ(Get(wrong.Url("https", "/basic/lines-lf")), ERROR_INTERNET_SEC_CERT_CN_INVALID);
+    EXPECT_EQ(Get(stranger.Url("https", "/basic/lines-lf")), ERROR_INTERNET_INVALID_CA);
+    EXPECT_EQ(Post(stranger, 0x84801000), ERROR_INTERNET_INVALID_CA);
+    EXPECT_EQ(Get(expired.Url("https", "/basic/lines-lf")), ERROR_INTERNET_SEC_CERT_DATE_INVALID);
+    EXPECT_EQ(Post(expired, 0x84801000), ERROR_INTERNET_SEC_CERT_DATE_INVALID);
+  }
+  EXPECT_EQ(wrong.RequestCount(), 3u);  // the posts
+  EXPECT_EQ(stranger.RequestCount(), 0u);
+  EXPECT_EQ(expired.RequestCount(), 0u);
 }
 
 TEST(InternetException, TextsAreReadable) {

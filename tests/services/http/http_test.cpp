@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <set>
 #include <string>
@@ -311,6 +312,54 @@ TEST_P(HttpHelpers, FiftyThreadsShareOneCookieStore) {
   for (int i = 0; i < kThreads; ++i)
     EXPECT_TRUE(all.count("t" + std::to_string(i) + "=v" + std::to_string(i))) << i;
   EXPECT_EQ(all.size(), static_cast<size_t>(kThreads));
+}
+
+TEST_P(HttpHelpers, CookieTextGoesIntoTheStoreOncePerChange) {
+  auto carried = [&] {
+    CString page = HttpGetWithCookie(Url("/basic/cookies"));
+    return Pairs(page.Left(page.GetLength() - 2).str());
+  };
+  SetCookieText("k=1; s=a");
+  EXPECT_EQ(carried(), (std::set<std::string>{"k=1", "s=a"}));
+  // A reply changes one of them: the unchanged text is not put in again.
+  HttpGetWithCookie(Url("/basic/setcookie?name=k&value=2"));
+  EXPECT_EQ(carried(), (std::set<std::string>{"k=2", "s=a"}));
+  CString reply;
+  EXPECT_EQ(HttpPostForm(0, Url("/basic/cookies"), "", reply, ""), 0);
+  EXPECT_EQ(Pairs(reply.str()), (std::set<std::string>{"k=2", "s=a"}));
+  // A changed text goes in, and the same text again once the store was emptied.
+  SetCookieText("k=3; s=a");
+  EXPECT_EQ(carried(), (std::set<std::string>{"k=3", "s=a"}));
+  ClearCookieStore();
+  EXPECT_EQ(carried(), (std::set<std::string>{"k=3", "s=a"}));
+}
+
+// What the sync producers do at full speed: every call gives the whole page,
+// none an empty one for want of a local port.
+TEST_P(HttpHelpers, TwentyThousandQuietPagesFromFifteenThreads) {
+  constexpr int kThreads = 15;
+  constexpr int kPages = 20000;
+  const CString url = Url("/basic/delay?ms=0&size=2000");
+  const CString page = CString("delayed\r\n") + CString(sites::BigBody(2000)) + "\r\n";
+  std::atomic<int> next{0}, whole{0}, empty{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&] {
+      while (next++ < kPages) {
+        CString got = HttpGetQuiet(url);
+        if (got == page) ++whole;
+        else if (got.IsEmpty()) ++empty;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(whole.load(), kPages);
+  EXPECT_EQ(empty.load(), 0);
+  int time_wait = sites::TimeWaitSockets(server_.port());
+  RecordProperty("time_wait_sockets", time_wait);
+  std::printf("%d pages over %s from %d threads: %zu connections, %d sockets in TIME_WAIT\n",
+              kPages, GetParam().c_str(), kThreads, server_.ConnectionCount(), time_wait);
+  EXPECT_LT(time_wait, 1000);
 }
 
 INSTANTIATE_TEST_SUITE_P(Schemes, HttpHelpers, ::testing::Values("http", "https"),
