@@ -47,6 +47,17 @@ HWND g_TaoBaoHwnd = nullptr;
 
 CButton* g_SyncStartButton = nullptr;
 CListCtrl* g_SyncList = nullptr;
+CComboBox* g_SiteCombo = nullptr;
+CButton* g_ListWhenInStockCheck = nullptr;
+CButton* g_UpdateStockCheck = nullptr;
+std::atomic<int> g_StockActionMode{0};
+CEdit* g_AnalysedEdit = nullptr;
+CEdit* g_NeedUpdateEdit = nullptr;
+CEdit* g_CurrentRowEdit = nullptr;
+CButton* g_CategoryStep1Button = nullptr;
+CButton* g_CategoryStep2Button = nullptr;
+CStatic* g_SyncStatusText = nullptr;
+HWND g_SyncHwnd = nullptr;
 
 CListCtrl* g_RuleList = nullptr;
 CListCtrl* g_RegionList = nullptr;

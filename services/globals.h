@@ -78,9 +78,26 @@ extern CEdit* g_TotalCountEdit;
 extern HWND g_TaoBaoHwnd;
 
 // Published by the sync page: its Start button is the sync workers' stop
-// signal (enabled = stopped); its result list.
+// signal (enabled = stopped); its result list; the store box (its selected
+// text names the store); the stock options "有货上架" and "有货更新库存";
+// the out-of-stock action of its radio group (0 "无操作", 1 "无货下架",
+// 2 "无货删除"; the page writes it, the consumers read it); the progress
+// edits (shop rows analysed, result rows taken, result row in hand); the
+// category method's step buttons (their producers' stop signals); the
+// result save's progress text; the page's own window (target of WM_SYNC_DONE).
 extern CButton* g_SyncStartButton;
 extern CListCtrl* g_SyncList;
+extern CComboBox* g_SiteCombo;
+extern CButton* g_ListWhenInStockCheck;
+extern CButton* g_UpdateStockCheck;
+extern std::atomic<int> g_StockActionMode;
+extern CEdit* g_AnalysedEdit;
+extern CEdit* g_NeedUpdateEdit;
+extern CEdit* g_CurrentRowEdit;
+extern CButton* g_CategoryStep1Button;
+extern CButton* g_CategoryStep2Button;
+extern CStatic* g_SyncStatusText;
+extern HWND g_SyncHwnd;
 
 // Published by the pricing-conditions page: the condition and province
 // lists, the option boxes and discount edits that the price-rule engine and

@@ -7,3 +7,10 @@ void SetUpPageList(CListCtrl& list, std::initializer_list<PageListColumn> column
   list.SetExtendedStyle(LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT |
                         LVS_EX_REGIONAL);
 }
+
+CString SelectedText(const CComboBox& combo) {
+  CString text;
+  const int index = combo.GetCurSel();
+  if (index >= 0) combo.GetLBText(index, text);
+  return text;
+}

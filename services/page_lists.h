@@ -14,3 +14,7 @@ struct PageListColumn {
 
 // Appends `columns`, centred and in order, and gives `list` the pages' style.
 void SetUpPageList(CListCtrl& list, std::initializer_list<PageListColumn> columns);
+
+// The text of the combo box's selected entry; empty when none is selected.
+// Any thread.
+CString SelectedText(const CComboBox& combo);

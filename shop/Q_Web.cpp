@@ -63,8 +63,10 @@ bool CheckSellerPage() {
   return logged_in;
 }
 
-void ShowLoginStatus(bool logged_in) {
-  CString text = g_SoftName + "----淘宝账户状态：" + (logged_in ? "登陆成功" : "登陆失败");
+void ShowLoginStatus(bool logged_in) { ShowAccountStatus(logged_in ? "登陆成功" : "登陆失败"); }
+
+void ShowAccountStatus(const CString& state) {
+  const CString text = g_SoftName + "----淘宝账户状态：" + state;
   // The item page keeps the text as its window text (it has no title bar to
   // show it); the main window's status line is where the user reads it.
   if (CWnd* page = CWnd::FromHandle(g_TaoBaoHwnd)) page->SetWindowText(text);

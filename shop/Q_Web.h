@@ -2,7 +2,7 @@
 // The sign-in dialog: the marketplace's login page in an embedded browser;
 // "确定" takes the browser's cookies as the shop session and checks it.
 // The dialog, its handlers and ShowLoginStatus belong to the UI thread;
-// CheckSellerPage may be called from any thread.
+// ShowAccountStatus and CheckSellerPage may be called from any thread.
 #include "platform/ui/afxwin.h"
 
 // Hosts the embedded web browser of the sign-in dialog.
@@ -31,6 +31,9 @@ class Q_Web : public CDialogEx {
 // Composes the account status "<product title>----淘宝账户状态：登陆成功/登陆失败"
 // and shows it where the user sees it.
 void ShowLoginStatus(bool logged_in);
+// Shows the account status "<product title>----淘宝账户状态：" + `state`
+// where ShowLoginStatus shows it. Any thread.
+void ShowAccountStatus(const CString& state);
 // The seller-page check: fetches /auction/sell.jhtml with the session and
 // sets g_LoggedIn from whether it contains "卖家中心". Throws CInternetException*.
 bool CheckSellerPage();

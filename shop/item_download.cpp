@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "services/globals.h"
+#include "services/page_lists.h"
 #include "services/hosts.h"
 #include "services/http.h"
 #include "services/text_services.h"
@@ -60,13 +61,6 @@ CString ListUrl(int item_set) {
 }
 
 CString SellerPageUrl() { return "http://" + Hosts().upload + "/auction/sell.jhtml"; }
-
-CString SelectedText(const CComboBox& combo) {
-  CString text;
-  const int index = combo.GetCurSel();
-  if (index >= 0) combo.GetLBText(index, text);
-  return text;
-}
 
 // A value put into the form body keeps its bytes (GBK, no general escaping,
 // as the seller centre reads them), except those that would end the field,

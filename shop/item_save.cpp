@@ -1,30 +1,19 @@
 // Saving the item list into the item database and loading it back.
 #include <sqlite3.h>
 
-#include <atomic>
-#include <exception>
-
 #include "platform/ui/afxwin.h"
 #include "services/globals.h"
 #include "shop/TaoBao.h"
 #include "shop/item_download.h"
 #include "shop/item_save.h"
 #include "store/item_db.h"
+#include "store/save_run.h"
 
 int g_NextSaveRow = 0;
 
 namespace {
 
 constexpr int kSaveThreadCount = 20;
-
-// One save run: its own connection, shared by its threads and closed after
-// the last of them has ended. Runs may overlap (a save from the menu while
-// the end of a download starts another); each keeps its own connection, so
-// no thread ever works on a connection that another run has closed.
-struct SaveRun {
-  sqlite3* db = nullptr;
-  std::atomic<int> live{kSaveThreadCount};
-};
 
 // Stores one list row unless its item id is stored already.
 void SaveRow(sqlite3* db, int row) {
@@ -37,15 +26,9 @@ void SaveRow(sqlite3* db, int row) {
   CString row_text;
   row_text.Format("%d", row);
 
-  char** cells = nullptr;
-  int rows = 0;
-  int columns = 0;
-  const CString lookup = "select * from DDItems where TbId=" + SqlQuote(tb_id);
-  const int rc = sqlite3_get_table(db, lookup, &cells, &rows, &columns, nullptr);
-  if (cells) sqlite3_free_table(cells);
   // A failed lookup counts as "not stored": the guarded insert below still
   // cannot store the item twice.
-  if (rc == SQLITE_OK && rows > 0) return;
+  if (StoredItemRows(db, tb_id) > 0) return;
 
   g_SaveStatusText->SetWindowText("正在保存第" + row_text + "行数据");
   // The lookup above only spares the progress texts for stored items. The
@@ -59,20 +42,6 @@ void SaveRow(sqlite3* db, int row) {
   sqlite3_exec(db, insert, nullptr, nullptr, nullptr);
   g_SaveStatusText->SetWindowText("已经保存第" + row_text + "行数据");
   Sleep(0);
-}
-
-void EndSaveThread(SaveRun* run) {
-  if (--run->live != 0) return;
-  sqlite3* db = run->db;
-  delete run;
-  // The last thread of the run hands the connection to the user-interface
-  // thread, which forgets it in g_ItemDb (unless a newer run has put its
-  // own there) and closes it. The handle stays open until then, so its
-  // address cannot be taken by a new connection while g_ItemDb still names it.
-  ui::Post([db] {
-    if (g_ItemDb == db) g_ItemDb = nullptr;
-    if (db) sqlite3_close(db);
-  });
 }
 
 bool IsNumber(const CString& text) {
@@ -92,51 +61,12 @@ void ShowRowCount(CEdit& count_edit) {
 }  // namespace
 
 UINT SaveItemsThread(LPVOID param) {
-  auto* run = static_cast<SaveRun*>(param);
-  const int count = g_ItemList->GetItemCount();
-  for (;;) {
-    int row = count;
-    try {
-      // A wait that runs out waits again: no row is claimed without the lock.
-      LockWaitingAgain(g_WorkMutex, 500);
-      row = g_NextSaveRow;
-      g_NextSaveRow = row + 1;
-      g_WorkMutex.Unlock();
-    } catch (CException* e) {
-      e->Delete();
-      continue;
-    } catch (const std::exception&) {
-      continue;
-    }
-    // At the program's end the rows not yet claimed stay unsaved.
-    if (row >= count || worker_registry::StopRequested()) break;
-    try {
-      // A failed open leaves no handle only when SQLite had no memory: then
-      // the rows are walked and nothing is stored.
-      if (run->db) SaveRow(run->db, row);
-    } catch (CException* e) {
-      e->Delete();
-    } catch (const std::exception&) {
-    }
-  }
-  EndSaveThread(run);
+  ItemSaveRun::RunThread(static_cast<ItemSaveRun*>(param), g_NextSaveRow,
+                         g_ItemList->GetItemCount(), &SaveRow);
   return 0;
 }
 
-void TaoBao::OnSaveData() {
-  auto* run = new SaveRun;
-  run->db = OpenItemDb();
-  // Another run, or the sync page's result save, may hold the database's
-  // write lock for a moment: wait for it instead of losing the row.
-  if (run->db) sqlite3_busy_timeout(run->db, 10000);
-  g_ItemDb = run->db;
-
-  LockWaitingAgain(g_WorkMutex, 500);
-  g_NextSaveRow = 0;
-  g_WorkMutex.Unlock();
-
-  for (int i = 0; i < kSaveThreadCount; ++i) AfxBeginThread(&SaveItemsThread, run);
-}
+void TaoBao::OnSaveData() { ItemSaveRun::Start(kSaveThreadCount, g_NextSaveRow, &SaveItemsThread); }
 
 void TaoBao::OnImportAll() {
   g_ListFromDb = 1;

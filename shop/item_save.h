@@ -7,7 +7,7 @@
 // The next list row to claim in a save run. Guarded by g_WorkMutex.
 extern int g_NextSaveRow;
 
-// A save thread. `param` is the run (its connection and live-thread count),
+// A save thread. `param` is the run (ItemSaveRun, store/save_run.h),
 // made by TaoBao::OnSaveData; the run's last thread hands the connection to
 // the user-interface thread, which closes it. At the program's end (the
 // worker registry's stop signal) the threads claim no further row.

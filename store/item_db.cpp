@@ -140,3 +140,9 @@ CString QueryItemScalar(CString sql) {
   if (!table.Run(connection.db, sql) || table.Rows() < 1 || table.Columns() < 1) return CString();
   return CString(table.Cell(0, 0));
 }
+
+int StoredItemRows(sqlite3* db, const CString& tb_id) {
+  ResultTable table;
+  if (!table.Run(db, "select * from DDItems where TbId=" + SqlQuote(tb_id))) return 0;
+  return table.Rows();
+}

@@ -33,6 +33,11 @@ CString SqlQuote(const CString& value);
 // handle is null only when SQLite had no memory for one; run nothing on it.
 sqlite3* OpenItemDb();
 
+// The number of DDItems rows whose TbId is `tb_id`, looked up on the open
+// connection `db` ("select * from DDItems where TbId=..." through
+// sqlite3_get_table); a failing lookup counts as none. Any thread.
+int StoredItemRows(sqlite3* db, const CString& tb_id);
+
 // Runs `sql` on a connection of its own. Errors are not reported.
 void ExecItemSql(CString sql);
 

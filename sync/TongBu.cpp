@@ -1,7 +1,29 @@
+// The sync page: its set-up, Start and Stop, the end of a price run and the
+// result list's commands. The runs themselves are the workers' (sync_run.h
+// and the run types); every handler here runs on the user-interface thread.
 #include "sync/TongBu.h"
 
+#include <cstdlib>
+
 #include "services/globals.h"
+#include "services/hosts.h"
 #include "services/page_lists.h"
+#include "store/save_run.h"
+#include "sync/result_save.h"
+#include "sync/sync_run.h"
+
+namespace {
+
+constexpr int kSaveThreadCount = 20;
+
+// The producer and consumer of a processing type.
+struct RunType {
+  const char* name;
+  AFX_THREADPROC producer;
+  AFX_THREADPROC consumer;
+};
+
+}  // namespace
 
 TongBu::TongBu() : CDialogEx(IDD, nullptr) {}
 TongBu::~TongBu() = default;
@@ -26,6 +48,15 @@ void TongBu::DoDataExchange(CDataExchange* dx) {
 }
 
 BEGIN_MESSAGE_MAP(TongBu, CDialogEx)
+  ON_BN_CLICKED(IDC_SYNC_START, &TongBu::OnStartSync)
+  ON_BN_CLICKED(IDCANCEL, &TongBu::OnStopSync)
+  ON_BN_CLICKED(IDC_SYNC_NO_ACTION, &TongBu::OnStockActionRadio)
+  ON_BN_CLICKED(IDC_SYNC_DELIST, &TongBu::OnStockActionRadio)
+  ON_BN_CLICKED(IDC_SYNC_DELETE, &TongBu::OnStockActionRadio)
+  ON_NOTIFY(NM_DBLCLK, IDC_SYNC_RESULT_LIST, &TongBu::OnSyncListDblClk)
+  ON_NOTIFY(HDN_ITEMDBLCLICK, IDC_SYNC_RESULT_LIST, &TongBu::OnSyncListDblClk)
+  ON_COMMAND(ID_SAVE_UPDATED, &TongBu::OnSaveUpdated)
+  ON_MESSAGE(WM_SYNC_DONE, &TongBu::OnSyncFinished)
 END_MESSAGE_MAP()
 
 BOOL TongBu::OnInitDialog() {
@@ -48,9 +79,87 @@ BOOL TongBu::OnInitDialog() {
   m_ThreadCombo.SetCurSel(14);
 
   g_SyncList = &m_SyncList;
+  g_SiteCombo = &m_SiteCombo;
   g_SyncStartButton = &m_StartButton;
+  g_ListWhenInStockCheck = &m_ListWhenInStockCheck;
+  g_UpdateStockCheck = &m_UpdateStockCheck;
+  g_StockActionMode = m_StockActionMode;
+  g_AnalysedEdit = &m_AnalysedEdit;
+  g_NeedUpdateEdit = &m_NeedUpdateEdit;
+  g_CurrentRowEdit = &m_CurrentRowEdit;
+  g_CategoryStep1Button = &m_CategoryStep1Button;
+  g_CategoryStep2Button = &m_CategoryStep2Button;
+  g_SyncStatusText = &m_SyncStatusText;
+  g_SyncHwnd = GetSafeHwnd();
 
   // Start stays disabled until the item page has a list to sync.
   m_StartButton.EnableWindow(FALSE);
   return TRUE;
+}
+
+void TongBu::OnStartSync() {
+  // Also when a check below refuses the start.
+  ClearSyncResults();
+
+  if (g_RuleList == nullptr || g_RuleList->GetItemCount() == 0) {
+    MessageBoxA(nullptr, "亲，请先在条件列表里添加条件！", g_SoftName, MB_ICONEXCLAMATION);
+    return;
+  }
+  int ticked = 0;
+  for (int row = 0; row < g_RuleList->GetItemCount(); ++row) ticked += g_RuleList->GetCheck(row) ? 1 : 0;
+  if (ticked == 0) {
+    MessageBoxA(nullptr, "亲，请在条件列表里勾选一条作为同步条件！", g_SoftName, MB_ICONEXCLAMATION);
+    return;
+  }
+
+  static const RunType kRunTypes[] = {
+      {"更新价格", nullptr, nullptr},
+      {"更新库存", nullptr, nullptr},
+      {"更新库存和价格", nullptr, nullptr},
+  };
+  const CString type = SelectedText(m_ProcessTypeCombo);
+  const RunType* run_type = nullptr;
+  for (const RunType& known : kRunTypes) {
+    if (type == known.name) run_type = &known;
+  }
+  if (run_type == nullptr || run_type->producer == nullptr) return;
+
+  ResetSyncState();
+  m_StartButton.EnableWindow(FALSE);
+  m_StopButton.EnableWindow(TRUE);
+  const int producers = std::atoi(SelectedText(m_ThreadCombo));
+  StartSyncThreads(producers, run_type->producer, run_type->consumer);
+}
+
+void TongBu::OnStopSync() {
+  // The run's threads see Start enabled and end by themselves.
+  m_StopButton.EnableWindow(FALSE);
+  m_StartButton.EnableWindow(TRUE);
+}
+
+void TongBu::OnStockActionRadio() {
+  UpdateData(TRUE);
+  g_StockActionMode = m_StockActionMode;
+}
+
+void TongBu::OnSyncListDblClk(NMHDR*, LRESULT* result) {
+  *result = 0;
+  const int row = m_SyncList.GetNextItem(-1, LVNI_SELECTED);
+  if (row < 0) {
+    MessageBox("请选择", "VorlupTovrane", MB_ICONEXCLAMATION);
+    return;
+  }
+  const CString url = "https://" + Hosts().item + "/item.htm?id=" + m_SyncList.GetItemText(row, 1);
+  ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void TongBu::OnSaveUpdated() {
+  ItemSaveRun::Start(kSaveThreadCount, g_NextSaveResultRow, &SaveSyncResultsThread);
+}
+
+LRESULT TongBu::OnSyncFinished(WPARAM, LPARAM) {
+  m_StartButton.EnableWindow(TRUE);
+  OnSaveUpdated();
+  MessageBox("全部同步 完毕！", "提示", MB_ICONEXCLAMATION);
+  return 0;
 }

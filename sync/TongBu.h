@@ -32,6 +32,15 @@ class TongBu : public CDialogEx {
 
   BOOL OnInitDialog() override;
 
+  // Handlers (UI thread). Public so that tests can drive them as the user would.
+  void OnStartSync();
+  void OnStopSync();
+  void OnStockActionRadio();
+  void OnSyncListDblClk(NMHDR* header, LRESULT* result);
+  void OnSyncListRClick(NMHDR* header, LRESULT* result);
+  void OnSaveUpdated();  // "保存更新成功的数据", and at the end of a price run
+  LRESULT OnSyncFinished(WPARAM wparam, LPARAM lparam);  // WM_SYNC_DONE
+
  protected:
   void DoDataExchange(CDataExchange* dx) override;
   // A page never ends itself: Enter and Esc (button 2 carries the Cancel id)

@@ -26,6 +26,17 @@ void ForgetPageGlobals() {
   g_YuanJiaZheEdit = nullptr;
   g_ShiYongZheEdit = nullptr;
   g_RegionStockMode = 0;
+  g_SiteCombo = nullptr;
+  g_ListWhenInStockCheck = nullptr;
+  g_UpdateStockCheck = nullptr;
+  g_AnalysedEdit = nullptr;
+  g_NeedUpdateEdit = nullptr;
+  g_CurrentRowEdit = nullptr;
+  g_CategoryStep1Button = nullptr;
+  g_CategoryStep2Button = nullptr;
+  g_SyncStatusText = nullptr;
+  g_SyncHwnd = nullptr;
+  g_StockActionMode = 0;
 }
 
 }  // namespace support

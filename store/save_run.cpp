@@ -1,0 +1,61 @@
+#include "store/save_run.h"
+
+#include <sqlite3.h>
+
+#include <exception>
+
+#include "platform/ui/afxwin.h"
+#include "services/globals.h"
+#include "store/item_db.h"
+
+namespace {
+constexpr DWORD kClaimLockTimeout = 500;
+}  // namespace
+
+void ItemSaveRun::Start(int threads, int& next_row, AFX_THREADPROC thread) {
+  auto* run = new ItemSaveRun(threads);
+  run->db_ = OpenItemDb();
+  // Another run, of this page or the other, may hold the database's write
+  // lock for a moment: wait for it instead of losing the row.
+  if (run->db_) sqlite3_busy_timeout(run->db_, 10000);
+  g_ItemDb = run->db_;
+
+  LockWaitingAgain(g_WorkMutex, kClaimLockTimeout);
+  next_row = 0;
+  g_WorkMutex.Unlock();
+  for (int i = 0; i < threads; ++i) AfxBeginThread(thread, run);
+}
+
+void ItemSaveRun::RunThread(ItemSaveRun* run, int& next_row, int rows,
+                            const std::function<void(sqlite3* db, int row)>& save) {
+  for (;;) {
+    int row = rows;
+    // A wait that runs out waits again: no row is claimed without the lock.
+    LockWaitingAgain(g_WorkMutex, kClaimLockTimeout);
+    if (next_row < rows) row = next_row++;
+    g_WorkMutex.Unlock();
+    // At the program's end the rows not yet claimed stay unsaved.
+    if (row >= rows || worker_registry::StopRequested()) break;
+    if (!run->db_) continue;
+    try {
+      save(run->db_, row);
+    } catch (CException* e) {
+      e->Delete();
+    } catch (const std::exception&) {
+    }
+  }
+  run->ThreadEnded();
+}
+
+void ItemSaveRun::ThreadEnded() {
+  if (--live_ != 0) return;
+  sqlite3* db = db_;
+  delete this;
+  // The handle stays open until the user-interface thread has forgotten it
+  // in g_ItemDb, so its address cannot be taken by a new connection while
+  // g_ItemDb still names it.
+  ui::Post([db] {
+    if (g_ItemDb == db) g_ItemDb = nullptr;
+    if (db) sqlite3_close(db);
+  });
+}

@@ -1,0 +1,236 @@
+#include "sync/sync_run.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <exception>
+#include <mutex>
+
+#include "platform/thread/thread.h"
+#include "services/globals.h"
+
+int g_NextShopRow = 0;
+int g_NeedUpdateCount = 0;
+std::atomic<int> g_ResultRowsAdded{0};
+std::atomic<int> g_LiveProducers{0};
+int g_NextResultRow = 0;
+
+namespace {
+
+constexpr DWORD kRowLockTimeout = 300;   // g_ShopRowMutex, g_ResultMutex
+constexpr DWORD kClaimLockTimeout = 50;  // the consumer's g_WorkMutex
+constexpr auto kConsumerLook = std::chrono::milliseconds(20);
+
+// The current run. Changed only together with g_LiveProducers, under
+// g_RunLock, so that a producer of an earlier run can never lower the count
+// of a later one.
+std::atomic<unsigned> g_SyncRun{0};
+std::mutex g_RunLock;
+
+// Wakes the waiting consumer: each append and each producer's end raises the
+// count. The consumer remembers the count before its tests and sleeps only
+// while it has not changed, so no signal is missed between test and wait.
+std::mutex g_SignalLock;
+std::condition_variable g_Signal;
+unsigned long g_SignalCount = 0;  // guarded by g_SignalLock
+
+void RaiseSignal() {
+  {
+    std::lock_guard<std::mutex> lock(g_SignalLock);
+    ++g_SignalCount;
+  }
+  g_Signal.notify_all();
+}
+
+unsigned long SignalCount() {
+  std::lock_guard<std::mutex> lock(g_SignalLock);
+  return g_SignalCount;
+}
+
+void WaitForSignal(unsigned long seen) {
+  std::unique_lock<std::mutex> lock(g_SignalLock);
+  g_Signal.wait_for(lock, kConsumerLook, [seen] { return g_SignalCount != seen; });
+}
+
+LPVOID RunParam(unsigned run) {
+  return reinterpret_cast<LPVOID>(static_cast<std::uintptr_t>(run));
+}
+
+unsigned RunOf(LPVOID param) {
+  return static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(param));
+}
+
+bool IsCurrent(unsigned run) { return g_SyncRun.load() == run; }
+
+// The run's stop signal: the button enabled, a newer run, or the program's end.
+bool MustStop(unsigned run, const CButton* stop_button) {
+  return stop_button == nullptr || stop_button->IsWindowEnabled() || !IsCurrent(run) ||
+         worker_registry::StopRequested();
+}
+
+CString IndexText(int index) {
+  CString text;
+  text.Format("%d", index);
+  return text;
+}
+
+// Runs one row's work; a failure abandons the row and the loop goes on.
+template <typename Work>
+void RunCaught(Work work) {
+  try {
+    work();
+  } catch (CException* e) {
+    e->Delete();
+  } catch (const std::exception&) {
+  }
+}
+
+void EndProducer(unsigned run) {
+  {
+    std::lock_guard<std::mutex> lock(g_RunLock);
+    if (IsCurrent(run)) g_LiveProducers.fetch_sub(1);
+  }
+  RaiseSignal();
+}
+
+// Ticks shop row `row` for the run that claimed it. The test of the run and
+// the tick go under g_ShopRowMutex, as ResetSyncState's untick does, so a
+// late producer of an earlier run never ticks a row of the new run.
+void TickShopRow(unsigned run, int row) {
+  LockWaitingAgain(g_ShopRowMutex, kRowLockTimeout);
+  if (IsCurrent(run)) g_ItemList->SetCheck(row, TRUE);
+  g_ShopRowMutex.Unlock();
+}
+
+// A new run: every thread of the old one sees it at its next step and
+// leaves; none of them counts among the producers from here on.
+void BeginRun() {
+  std::lock_guard<std::mutex> lock(g_RunLock);
+  g_SyncRun.fetch_add(1);
+  g_LiveProducers = 0;
+}
+
+// The result list goes with the append's counters under the append's lock:
+// an append of the old run that had passed its test has finished before.
+void ClearResults() {
+  LockWaitingAgain(g_ResultMutex, kRowLockTimeout);
+  if (g_SyncList) g_SyncList->DeleteAllItems();
+  g_NeedUpdateCount = 0;
+  g_ResultRowsAdded = 0;
+  g_ResultMutex.Unlock();
+}
+
+}  // namespace
+
+void ClearSyncResults() {
+  BeginRun();
+  ClearResults();
+  LockWaitingAgain(g_ShopRowMutex, kRowLockTimeout);
+  g_NextShopRow = 0;
+  g_ShopRowMutex.Unlock();
+  RaiseSignal();
+}
+
+void ResetSyncState() {
+  BeginRun();
+  ClearResults();
+  LockWaitingAgain(g_ShopRowMutex, kRowLockTimeout);
+  if (g_ItemList) {
+    const int rows = g_ItemList->GetItemCount();
+    for (int row = 0; row < rows; ++row) g_ItemList->SetCheck(row, FALSE);
+  }
+  g_NextShopRow = 0;
+  g_ShopRowMutex.Unlock();
+
+  LockWaitingAgain(g_WorkMutex, kClaimLockTimeout);
+  g_NextResultRow = 0;
+  g_WorkMutex.Unlock();
+  RaiseSignal();
+}
+
+void StartSyncThreads(int producers, AFX_THREADPROC producer, AFX_THREADPROC consumer) {
+  unsigned run;
+  {
+    std::lock_guard<std::mutex> lock(g_RunLock);
+    run = g_SyncRun.load();
+    g_LiveProducers.fetch_add(producers);
+  }
+  for (int i = 0; i < producers; ++i) AfxBeginThread(producer, RunParam(run));
+  AfxBeginThread(consumer, RunParam(run));
+}
+
+void RunSyncProducer(LPVOID param, CButton* stop_button,
+                     const std::function<bool(const SyncShopRow&)>& work) {
+  const unsigned run = RunOf(param);
+  const int rows = g_ItemList ? g_ItemList->GetItemCount() : 0;
+  while (rows > 0 && !MustStop(run, stop_button)) {
+    int row = -1;
+    LockWaitingAgain(g_ShopRowMutex, kRowLockTimeout);
+    if (IsCurrent(run) && g_NextShopRow < rows) row = g_NextShopRow++;
+    g_ShopRowMutex.Unlock();
+    if (row < 0) break;
+    g_AnalysedEdit->SetWindowText(IndexText(row));
+
+    RunCaught([&] {
+      CListCtrl::RowView view;
+      if (!g_ItemList->GetRowView(row, view)) return;  // the list was emptied meanwhile
+      view.cells.resize(4);
+      const SyncShopRow shop{run, row, view.cells[1], view.cells[2], view.cells[3]};
+      if (work(shop)) TickShopRow(run, row);
+    });
+  }
+  EndProducer(run);
+}
+
+bool AppendResultRow(const SyncShopRow& from, std::vector<CString> cells) {
+  cells.resize(kSyncColumns);
+  bool appended = false;
+  LockWaitingAgain(g_ResultMutex, kRowLockTimeout);
+  if (IsCurrent(from.run)) {
+    const int index = g_NeedUpdateCount++;
+    cells[0] = IndexText(index);
+    g_NeedUpdateEdit->SetWindowText(cells[0]);
+    g_SyncList->InsertRow(index, cells);
+    g_ResultRowsAdded.fetch_add(1);
+    appended = true;
+  }
+  g_ResultMutex.Unlock();
+  if (appended) RaiseSignal();
+  return appended;
+}
+
+bool RunSyncConsumer(LPVOID param, ConsumerWaits waits, const std::function<void(int row)>& work) {
+  const unsigned run = RunOf(param);
+  for (;;) {
+    const unsigned long seen = SignalCount();
+    if (g_LiveProducers.load() <= 0 && g_SyncList->GetItemCount() == 0) break;
+    if (MustStop(run, g_SyncStartButton)) break;
+
+    LockWaitingAgain(g_WorkMutex, kClaimLockTimeout);
+    const int row = g_NextResultRow;
+    g_WorkMutex.Unlock();
+
+    bool ready = row < g_SyncList->GetItemCount() && g_ResultRowsAdded.load() > row;
+    if (ready && waits == ConsumerWaits::kUntickedRowAndSignIn)
+      ready = !g_SyncList->GetCheck(row) && g_LoggedIn.load() != 0;
+    if (!ready) {
+      WaitForSignal(seen);
+      continue;
+    }
+
+    // The claim takes the row that was tested, and only that one, so no
+    // row is ever worked on twice.
+    bool claimed = false;
+    LockWaitingAgain(g_WorkMutex, kClaimLockTimeout);
+    if (IsCurrent(run) && g_NextResultRow == row) {
+      g_NextResultRow = row + 1;
+      claimed = true;
+    }
+    g_WorkMutex.Unlock();
+    if (!claimed) continue;
+
+    g_CurrentRowEdit->SetWindowText(IndexText(row));
+    RunCaught([&] { work(row); });
+  }
+  return IsCurrent(run);
+}

@@ -1,0 +1,92 @@
+#pragma once
+// The frame that every sync run shares: N producer threads walk the shop
+// item list (g_ItemList), claiming one row at a time, and append result rows
+// to the sync page's result list (g_SyncList); one consumer thread takes the
+// result rows in order and acts on each. A run type supplies only the work
+// on one shop row and on one result row.
+//
+// Locks: g_ShopRowMutex guards the shop-row claim, g_ResultMutex a whole
+// append, g_WorkMutex the consumer's claim. None is held across a request,
+// and no thread holds two of them at once. A wait that runs out waits again.
+//
+// Runs: ResetSyncState begins a new run. Threads of an earlier run that are
+// still finishing the row in hand (Stop only signals) leave at their next
+// step: they claim, append and tick nothing of the new run and do not
+// count among its producers.
+#include <atomic>
+#include <functional>
+#include <vector>
+
+#include "platform/text/CString.h"
+#include "platform/ui/afxwin.h"
+
+// Run counters; ResetSyncState sets them to 0.
+extern int g_NextShopRow;                   // next shop row to claim; g_ShopRowMutex
+extern int g_NeedUpdateCount;               // result rows appended; g_ResultMutex
+extern std::atomic<int> g_ResultRowsAdded;  // complete result rows; raised last in an append
+extern std::atomic<int> g_LiveProducers;    // producers of the run that have not ended
+extern int g_NextResultRow;                 // next result row to claim; g_WorkMutex
+
+// Number of columns of a result row (the sync page's result list).
+constexpr int kSyncColumns = 8;
+
+// Begins a new run: empties the result list, unticks every shop row and sets
+// the run counters to 0. UI thread.
+void ResetSyncState();
+
+// Ends the run so far without beginning another: empties the result list and
+// sets g_NextShopRow to 0 (a press of Start, also one that a check refuses).
+// UI thread.
+void ClearSyncResults();
+
+// Starts `producers` threads of `producer`, then one thread of `consumer`,
+// in the run that the last ResetSyncState began. The producers are counted
+// live before the first of them starts, so the consumer cannot take the run
+// for finished before they have begun. UI thread.
+void StartSyncThreads(int producers, AFX_THREADPROC producer, AFX_THREADPROC consumer);
+
+// A shop row claimed by a producer: its index and its cells.
+struct SyncShopRow {
+  unsigned run = 0;
+  int index = 0;
+  CString id;     // column 1, Taobao item id
+  CString code;   // column 2, merchant code
+  CString price;  // column 3, shop price text
+};
+
+// The producer's loop, for a producer thread procedure given its parameter.
+// Takes the number of shop rows once, then claims row after row until they
+// are used up, `stop_button` is enabled or a newer run has begun, writing
+// each claimed index into g_AnalysedEdit. `work` runs on each claimed row
+// inside a catch of the layer's exceptions and std::exception (a failure
+// abandons the row: nothing appended by then stays, the row stays
+// unticked); it returns whether the shop row is ticked as processed. At its
+// end the producer no longer counts as live.
+void RunSyncProducer(LPVOID param, CButton* stop_button,
+                     const std::function<bool(const SyncShopRow&)>& work);
+
+// Appends a result row in one step under g_ResultMutex: the next index goes
+// into g_NeedUpdateEdit and column 0, `cells` (by column; column 0 is
+// ignored) into the row, and g_ResultRowsAdded counts it last. Nothing is
+// appended, and the result is false, when a newer run has begun since
+// `from` was claimed. Producer threads; every value is ready beforehand.
+bool AppendResultRow(const SyncShopRow& from, std::vector<CString> cells);
+
+// What the consumer waits for at the next result row, besides the row
+// itself being complete.
+enum class ConsumerWaits {
+  kRowOnly,
+  // The price consumer: also while the row is ticked (by hand) and while
+  // the seller is not signed in (g_LoggedIn clear).
+  kUntickedRowAndSignIn,
+};
+
+// The consumer's loop, for the consumer thread procedure given its
+// parameter. Ends when no producer is live and the result list is empty,
+// when Start (g_SyncStartButton) is enabled, or when a newer run has begun.
+// Waits for the next row without spinning (a signal from each append, and
+// a look every 20 ms at Stop, the row's tick and the sign-in), claims it
+// under g_WorkMutex, writes its index into g_CurrentRowEdit and runs
+// `work` on it inside the catch. Returns whether the run it served is still
+// the current one, that is whether the run's end is its own to announce.
+bool RunSyncConsumer(LPVOID param, ConsumerWaits waits, const std::function<void(int row)>& work);
