@@ -5,16 +5,21 @@
 
 #include <cstdlib>
 
+#include "platform/file/profile.h"
 #include "services/globals.h"
 #include "services/hosts.h"
 #include "services/page_lists.h"
+#include "services/page_menus.h"
+#include "services/text_services.h"
 #include "store/save_run.h"
+#include "sync/option_checks.h"
 #include "sync/result_save.h"
 #include "sync/sync_run.h"
 
 namespace {
 
 constexpr int kSaveThreadCount = 20;
+constexpr const char* kSection = "SYSCONFIG";
 
 // The producer and consumer of a processing type.
 struct RunType {
@@ -55,6 +60,7 @@ BEGIN_MESSAGE_MAP(TongBu, CDialogEx)
   ON_BN_CLICKED(IDC_SYNC_DELETE, &TongBu::OnStockActionRadio)
   ON_NOTIFY(NM_DBLCLK, IDC_SYNC_RESULT_LIST, &TongBu::OnSyncListDblClk)
   ON_NOTIFY(HDN_ITEMDBLCLICK, IDC_SYNC_RESULT_LIST, &TongBu::OnSyncListDblClk)
+  ON_NOTIFY(NM_RCLICK, IDC_SYNC_RESULT_LIST, &TongBu::OnSyncListRClick)
   ON_COMMAND(ID_SAVE_UPDATED, &TongBu::OnSaveUpdated)
   ON_MESSAGE(WM_SYNC_DONE, &TongBu::OnSyncFinished)
 END_MESSAGE_MAP()
@@ -77,6 +83,13 @@ BOOL TongBu::OnInitDialog() {
     m_ThreadCombo.AddString(text);
   }
   m_ThreadCombo.SetCurSel(14);
+
+  const CString ini = GetSystemIniPath();
+  char value[260];
+  GetPrivateProfileStringA(kSection, "HasStoreUp", "d", value, sizeof value, ini);
+  SetCheckFromText(&m_ListWhenInStockCheck, value);
+  GetPrivateProfileStringA(kSection, "HasStoreUpdate", "d", value, sizeof value, ini);
+  SetCheckFromText(&m_UpdateStockCheck, value);
 
   g_SyncList = &m_SyncList;
   g_SiteCombo = &m_SiteCombo;
@@ -127,6 +140,14 @@ void TongBu::OnStartSync() {
   ResetSyncState();
   m_StartButton.EnableWindow(FALSE);
   m_StopButton.EnableWindow(TRUE);
+  if (type == "更新库存和价格") {
+    const CString ini = GetSystemIniPath();
+    CString text;
+    GetCheckAsText(&m_ListWhenInStockCheck, text);
+    WritePrivateProfileStringA(kSection, "HasStoreUp", text, ini);
+    GetCheckAsText(&m_UpdateStockCheck, text);
+    WritePrivateProfileStringA(kSection, "HasStoreUpdate", text, ini);
+  }
   const int producers = std::atoi(SelectedText(m_ThreadCombo));
   StartSyncThreads(producers, run_type->producer, run_type->consumer);
 }
@@ -151,6 +172,11 @@ void TongBu::OnSyncListDblClk(NMHDR*, LRESULT* result) {
   }
   const CString url = "https://" + Hosts().item + "/item.htm?id=" + m_SyncList.GetItemText(row, 1);
   ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void TongBu::OnSyncListRClick(NMHDR*, LRESULT* result) {
+  *result = 0;
+  ShowPageContextMenu(kPopupSyncList, this);
 }
 
 void TongBu::OnSaveUpdated() {

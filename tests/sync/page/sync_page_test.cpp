@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file/profile.h"
 #include "platform/thread/thread.h"
 #include "platform/ui/afxwin.h"
 #include "platform/ui/headless/headless.h"
@@ -16,6 +17,7 @@
 #include "services/globals.h"
 #include "services/hosts.h"
 #include "services/http.h"
+#include "services/text_services.h"
 #include "store/item_db.h"
 #include "sync/TongBu.h"
 #include "sync/result_save.h"
@@ -327,6 +329,40 @@ TEST_F(SyncPageTest, OverlappingSavesEachKeepTheirConnectionAndStoreEveryItemOnc
     EXPECT_EQ(row, (StoredRow{row.tb_id, std::to_string(i), std::to_string(i % 50) + ".80", "1"}));
   }
   EXPECT_EQ(g_ItemDb, nullptr);
+}
+
+TEST_F(SyncPageTest, StockOptionsComeFromTheOptionsFileOnlyAsTrueOrFalse) {
+  const struct {
+    const char* up;
+    const char* update;
+    bool up_ticked, update_ticked;
+  } cases[] = {
+      {"true", "true", true, true},
+      {"false", "true", false, true},
+      {"TRUE", nullptr, false, false},  // any other text, a missing key too, leaves the box
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.up);
+    const CString ini = GetSystemIniPath();
+    WritePrivateProfileStringA("SYSCONFIG", "HasStoreUp", c.up, ini);
+    WritePrivateProfileStringA("SYSCONFIG", "HasStoreUpdate", c.update, ini);
+    TongBu page;
+    ASSERT_TRUE(page.Create(TongBu::IDD, nullptr));
+    EXPECT_EQ(page.m_ListWhenInStockCheck.GetCheck() == BST_CHECKED, c.up_ticked);
+    EXPECT_EQ(page.m_UpdateStockCheck.GetCheck() == BST_CHECKED, c.update_ticked);
+    page.DestroyWindow();
+  }
+}
+
+TEST_F(SyncPageTest, ResultListMenuOffersOnlyTheSaveAndSavesWhatIsTickedThen) {
+  AddResult("9101", "70001", "15.00", true);
+  ui::headless::ScriptPopupCommands({ID_SAVE_UPDATED});
+  page_.m_SyncList.UserRightClick(0, POINT{10, 10});
+  ASSERT_TRUE(WaitWorkers());
+  const auto menus = ui::headless::PopupMenusShown();
+  ASSERT_EQ(menus.size(), 1u);
+  EXPECT_EQ(menus[0], std::vector<CString>{"保存更新成功的数据"});
+  EXPECT_EQ(StoredRows(), (std::vector<StoredRow>{{"9101", "70001", "15.00", "1"}}));
 }
 
 }  // namespace
