@@ -69,4 +69,7 @@ CEdit* g_YuanJiaZheEdit = nullptr;
 CEdit* g_ShiYongZheEdit = nullptr;
 std::atomic<int> g_RegionStockMode{0};
 
+CListCtrl* g_DupList = nullptr;
+CEdit* g_DupProgressEdit = nullptr;
+
 sqlite3* g_ItemDb = nullptr;

@@ -112,5 +112,9 @@ extern CEdit* g_YuanJiaZheEdit;
 extern CEdit* g_ShiYongZheEdit;
 extern std::atomic<int> g_RegionStockMode;
 
+// Published by the duplicate finder: its result list and progress line.
+extern CListCtrl* g_DupList;
+extern CEdit* g_DupProgressEdit;
+
 // The connection of the current save run, shared by its threads.
 extern sqlite3* g_ItemDb;
