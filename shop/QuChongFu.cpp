@@ -49,22 +49,24 @@ std::vector<int> DuplicateRowCounts(const std::vector<const TbInfo*>& records) {
       return a ^ (b + 0x9e3779b97f4a7c15ULL + (a << 6) + (a >> 2));
     }
   };
-  // The keys view the records' texts, which outlive this call.
-  std::unordered_map<std::string_view, int> per_code;
-  std::unordered_map<Key, int, KeyHash> per_item;
-  per_code.reserve(records.size());
-  per_item.reserve(records.size());
-  // Map values keep their place when the maps grow: each record remembers
-  // its two counters, so the listing pass looks nothing up again.
+  // The keys view the records' texts, which outlive this call. Map values
+  // keep their place when the maps grow: each record remembers its counters,
+  // so the listing pass looks nothing up again.
+  std::unordered_map<std::string_view, int> per_code(records.size());
   std::vector<const int*> code_count(records.size());
+  for (size_t i = 0; i < records.size(); ++i)
+    code_count[i] = &++per_code[records[i]->DDID.str()];
+  // Only a code on three records or more can give rows: only those records
+  // are counted per (code, id).
+  std::unordered_map<Key, int, KeyHash> per_item;
   std::vector<const int*> item_count(records.size());
   for (size_t i = 0; i < records.size(); ++i) {
-    const std::string_view code = records[i]->DDID.str();
-    code_count[i] = &++per_code[code];
-    item_count[i] = &++per_item[Key(code, records[i]->TbId.str())];
+    if (*code_count[i] < 3) continue;
+    item_count[i] = &++per_item[Key(records[i]->DDID.str(), records[i]->TbId.str())];
   }
   std::vector<int> rows(records.size());
   for (size_t i = 0; i < records.size(); ++i) {
+    if (!item_count[i]) continue;
     const int partners = *code_count[i] - *item_count[i];
     rows[i] = partners >= 2 ? partners - 1 : 0;
   }
@@ -134,21 +136,22 @@ UINT DuplicateScanThread(LPVOID) {
     if (index < 0 || worker_registry::StopRequested()) break;
     examined = true;
     try {
-      const Clock::time_point now = Clock::now();
-      if (now - shown >= kScanProgressEvery) {
-        ShowProgress("正在查：第%d行", index);
-        shown = now;
+      if (index % 256 == 0) {
+        const Clock::time_point now = Clock::now();
+        if (now - shown >= kScanProgressEvery) {
+          ShowProgress("正在查：第%d行", index);
+          shown = now;
+        }
       }
       const int row_count = rows[static_cast<size_t>(index)];
       if (row_count == 0) continue;
-      // A record's rows follow each other: their numbers are taken at once.
-      int first = 0;
-      {
-        WorkLock lock;
-        first = g_DupResultRow;
-        g_DupResultRow += row_count;
-      }
+      // A record's rows follow each other, and the list stays in the order
+      // of the numbers even when two scans run: numbers are taken and rows
+      // inserted under one hold of the lock.
       const TbInfo& record = *records[static_cast<size_t>(index)];
+      WorkLock lock;
+      const int first = g_DupResultRow;
+      g_DupResultRow += row_count;
       for (int k = 0; k < row_count; ++k) {
         CString number;
         number.Format("%d", first + k);
