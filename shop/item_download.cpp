@@ -19,6 +19,8 @@ int g_BlockPageCounters[2][kPriceBlockCount];
 int g_BlockDoneFlags[2][kPriceBlockCount];
 int g_DownloadDoneCount = 0;
 std::atomic<unsigned> g_SearchGeneration{0};
+int g_UnreachablePages = 0;
+int g_UnreadablePages = 0;
 
 const char* const kBlockEndText = "没有找到符合条件的宝贝！";
 
@@ -100,13 +102,25 @@ CString StatusField(const CString& status) {
 }
 
 // A newer search took over, or the program is ending and waits for this
-// worker before the page's controls go away.
+// worker before the page's controls go away. A plain read, for the steps
+// that take nothing of the search's state; every claim, advance and count
+// tests the generation again under g_WorkMutex (OwnsSearch).
 bool MustLeave(unsigned generation) {
   return g_SearchGeneration.load() != generation || worker_registry::StopRequested();
 }
 
-void ResetDownloadState() {
+// With g_WorkMutex held: whether the worker's search is still the current
+// one. A search raises the generation under the same lock as it resets the
+// counters, so a worker that passes this test works on its own search's
+// counters until it unlocks.
+bool OwnsSearch(unsigned generation) { return g_SearchGeneration.load() == generation; }
+
+// Raises the generation and resets the download state in one step under
+// g_WorkMutex: no worker of an earlier search can claim a page, advance a
+// block or count a failure of the new search in between.
+void ResetDownloadState(unsigned generation) {
   LockWaitingAgain(g_WorkMutex, 500);
+  g_SearchGeneration = generation;
   g_PriceBlock = 1;
   for (int set = 0; set < 2; ++set) {
     for (int block = 0; block < kPriceBlockCount; ++block) {
@@ -114,11 +128,19 @@ void ResetDownloadState() {
       g_BlockDoneFlags[set][block] = 0;
     }
   }
+  g_UnreachablePages = 0;
+  g_UnreadablePages = 0;
   g_WorkMutex.Unlock();
   ResetParsedRowCount();
 }
 
 enum class PassEnd { kNext, kLeave };
+
+// A reply that brought nothing: no answer at all (network failure, a status
+// other than 200) or an answer that is no item list.
+bool IsUnreachableReply(const CString& reply) {
+  return reply.IsEmpty() || reply.Find("dwError = ") == 0;
+}
 
 // One pass of a worker: walks the current block of the chosen item set
 // until its end text, until the block moves on or its pages are all claimed.
@@ -128,6 +150,10 @@ PassEnd DownloadPass(unsigned generation) {
     return PassEnd::kLeave;
   }
   LockWaitingAgain(g_WorkMutex, 500);
+  if (!OwnsSearch(generation)) {
+    g_WorkMutex.Unlock();
+    return PassEnd::kLeave;
+  }
   const int block = g_PriceBlock.load();
   g_WorkMutex.Unlock();
   // Another worker may have finished the last block since the test above.
@@ -135,13 +161,13 @@ PassEnd DownloadPass(unsigned generation) {
 
   const CString set_text = SelectedText(*g_ItemSetCombo);
   int item_set;
-  void (*parse_page)(CString);
+  int (*split_page)(const CString&);
   if (set_text == kOnSaleText) {
     item_set = kOnSaleSet;
-    parse_page = &ParseOnSalePage;
+    split_page = &SplitOnSalePage;
   } else if (set_text == kInStockText) {
     item_set = kInStockSet;
-    parse_page = &ParseInStockPage;
+    split_page = &SplitInStockPage;
   } else {
     Sleep(100);  // nothing to walk: do not spin until the Search button comes back
     return PassEnd::kNext;
@@ -150,15 +176,18 @@ PassEnd DownloadPass(unsigned generation) {
 
   for (;;) {
     int page = 0;
-    bool exhausted = false;
     LockWaitingAgain(g_WorkMutex, 500);
+    if (!OwnsSearch(generation)) {
+      g_WorkMutex.Unlock();
+      return PassEnd::kLeave;
+    }
     int& next_page = g_BlockPageCounters[item_set][block - 1];
     if (g_PriceBlock.load() != block) {
       g_WorkMutex.Unlock();
       break;
     }
     if (next_page > kMaxBlockPages) {
-      exhausted = g_BlockDoneFlags[item_set][block - 1] == 0;
+      const bool exhausted = g_BlockDoneFlags[item_set][block - 1] == 0;
       g_WorkMutex.Unlock();
       // Every page of the block was handed out and none carried the end
       // text (a lost session answers every page with its sign-in page):
@@ -178,6 +207,10 @@ PassEnd DownloadPass(unsigned generation) {
 
     if (reply.Find(kBlockEndText) >= 0) {
       LockWaitingAgain(g_WorkMutex, 500);
+      if (!OwnsSearch(generation)) {
+        g_WorkMutex.Unlock();
+        return PassEnd::kLeave;
+      }
       int& done = g_BlockDoneFlags[item_set][block - 1];
       if (done == 0 && g_PriceBlock.load() == block) {
         done = 1;
@@ -186,9 +219,32 @@ PassEnd DownloadPass(unsigned generation) {
       g_WorkMutex.Unlock();
       break;
     }
-    parse_page(reply);
+    // A failed page yields nothing and the block goes on; it is counted, so
+    // that the end of the download does not call an incomplete list whole.
+    const bool unreachable = IsUnreachableReply(reply);
+    if (unreachable || split_page(reply) == 0) {
+      LockWaitingAgain(g_WorkMutex, 500);
+      if (OwnsSearch(generation)) ++(unreachable ? g_UnreachablePages : g_UnreadablePages);
+      g_WorkMutex.Unlock();
+    }
   }
   return PassEnd::kNext;
+}
+
+// The end message of a download with failed pages: what arrived, what
+// failed, and what most likely stands behind it.
+CString IncompleteDownloadText(int items, int unreachable, int unreadable) {
+  CString text;
+  text.Format("下载未完成：已下载 %d 个宝贝，%d 个页面下载失败。\n", items,
+              unreachable + unreadable);
+  if (unreadable > 0 && unreachable > 0) {
+    text += "可能的原因：淘宝登录已失效，或无法连接网站。请检查网络并重新登录淘宝网后再搜索。";
+  } else if (unreadable > 0) {
+    text += "可能的原因：淘宝登录已失效或尚未登录。请点击菜单“登录淘宝网”登录后再搜索。";
+  } else {
+    text += "可能的原因：无法连接网站（网络中断或网站没有响应）。请检查网络后再搜索。";
+  }
+  return text;
 }
 
 }  // namespace
@@ -246,9 +302,8 @@ UINT DownloadItemPagesThread(LPVOID param) {
 void TaoBao::OnSearchItems() {
   // From here on, workers of an earlier search leave at their next step and
   // their end messages no longer count.
-  const unsigned generation = g_SearchGeneration.load() + 1;
-  g_SearchGeneration = generation;
-  ResetDownloadState();
+  ResetDownloadState(g_SearchGeneration.load() + 1);
+  const unsigned generation = g_SearchGeneration.load();
 
   m_ItemSetCombo.EnableWindow(FALSE);
   m_SearchButton.EnableWindow(FALSE);
@@ -309,7 +364,17 @@ LRESULT TaoBao::OnDownloadDone(WPARAM wparam, LPARAM) {
   ++g_DownloadDoneCount;
   if (g_DownloadDoneCount == kWorkerCount) {
     if (g_SyncStartButton) g_SyncStartButton->EnableWindow(TRUE);
-    MessageBox("全部下载完毕！", "提示", MB_ICONEXCLAMATION | MB_OK);
+    // Every worker has left: the counts are final.
+    LockWaitingAgain(g_WorkMutex, 500);
+    const int unreachable = g_UnreachablePages;
+    const int unreadable = g_UnreadablePages;
+    g_WorkMutex.Unlock();
+    if (unreachable + unreadable == 0) {
+      MessageBox("全部下载完毕！", "提示", MB_ICONEXCLAMATION | MB_OK);
+    } else {
+      MessageBox(IncompleteDownloadText(m_ItemList.GetItemCount(), unreachable, unreadable),
+                 g_SoftName, MB_ICONWARNING | MB_OK);
+    }
     OnSaveData();
   }
   return 0;

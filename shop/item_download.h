@@ -42,9 +42,16 @@ extern std::atomic<int> g_PageCount;    // end bound of the block walk (21)
 extern int g_BlockPageCounters[2][kPriceBlockCount];
 extern int g_BlockDoneFlags[2][kPriceBlockCount];
 extern int g_DownloadDoneCount;         // UI thread only
-// Raised by every search; workers of an earlier search leave at their next
-// step and their end messages are not counted.
+// Raised by every search, under g_WorkMutex together with the reset of the
+// counters above; workers of an earlier search leave at their next step,
+// claim nothing of the new search and their end messages are not counted.
 extern std::atomic<unsigned> g_SearchGeneration;
+// Pages of the current search that brought nothing (g_WorkMutex): no answer
+// (a network failure, a status other than 200), or an answer that is no item
+// list (neither rows nor the end text: the sign-in page of an ended session).
+// Either makes the end message say that the download is incomplete.
+extern int g_UnreachablePages;
+extern int g_UnreadablePages;
 
 // The bounds sent for price block `block` (1..20); block 20 has no end.
 const char* PriceBlockStart(int block);

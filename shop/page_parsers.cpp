@@ -90,7 +90,8 @@ void ParseRow(CString& row, const char* id_pattern) {
 
 // Hands every non-empty capture of the row pattern to `parse_row`, in page
 // order; each search starts behind the end of the previous whole match.
-void SplitPage(const CString& page, const char* row_pattern, void (*parse_row)(CString)) {
+// Returns how many it handed on.
+int SplitPage(const CString& page, const char* row_pattern, void (*parse_row)(CString)) {
   if (t_PinnedEpoch >= 0) {
     t_PageEpoch = t_PinnedEpoch;
   } else {
@@ -107,13 +108,16 @@ void SplitPage(const CString& page, const char* row_pattern, void (*parse_row)(C
   const char* rest = text.data();
   const char* const end = text.data() + text.size();
   boost::cmatch match;
+  int blocks = 0;
   while (rest < end && boost::regex_search(rest, end, match, pattern)) {
     if (match[1].matched && match[1].first != match[1].second) {
+      ++blocks;
       parse_row(CString(std::string(match[1].first, match[1].second)));
     }
     // The row pattern cannot match an empty text; never search one place twice.
     rest = match[0].second > rest ? match[0].second : rest + 1;
   }
+  return blocks;
 }
 
 }  // namespace
@@ -122,6 +126,12 @@ void ParseOnSaleRow(CString row) { ParseRow(row, kOnSaleIdPattern); }
 
 void ParseInStockRow(CString row) { ParseRow(row, kInStockIdPattern); }
 
-void ParseOnSalePage(CString page) { SplitPage(page, kOnSaleRowPattern, &ParseOnSaleRow); }
+int SplitOnSalePage(const CString& page) { return SplitPage(page, kOnSaleRowPattern, &ParseOnSaleRow); }
 
-void ParseInStockPage(CString page) { SplitPage(page, kInStockRowPattern, &ParseInStockRow); }
+int SplitInStockPage(const CString& page) {
+  return SplitPage(page, kInStockRowPattern, &ParseInStockRow);
+}
+
+void ParseOnSalePage(CString page) { SplitOnSalePage(page); }
+
+void ParseInStockPage(CString page) { SplitInStockPage(page); }

@@ -35,6 +35,10 @@ void PinRowListForThisThread();
 // in the warehouse ("<tr class=\"goods-sid\">").
 void ParseOnSalePage(CString page);
 void ParseInStockPage(CString page);
+// The same, returning how many row blocks the page held (accepted or not):
+// 0 for a page that is no item list at all, such as the sign-in page.
+int SplitOnSalePage(const CString& page);
+int SplitInStockPage(const CString& page);
 
 // Row parsers: one row block's text in; adds one row when the block carries
 // a merchant code of four or more digits after "商家编码：", else nothing.

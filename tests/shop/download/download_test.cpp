@@ -14,6 +14,7 @@
 #include "resources/resource_ids.h"
 #include "services/globals.h"
 #include "shop/item_download.h"
+#include "shop/page_parsers.h"
 #include "store/item_db.h"
 #include "tests/shop/download/shop_fixture.h"
 
@@ -42,7 +43,29 @@ std::vector<ShopItem> ItemsAtPrice(int count, const std::string& price, std::uin
   return items;
 }
 
-class DownloadTest : public ShopFixture {};
+class DownloadTest : public ShopFixture {
+ protected:
+  // The end of a download with failed pages: one box in place of
+  // "全部下载完毕！", naming the rows that arrived, the pages that failed and
+  // the likely cause; the counts behind it by kind.
+  void ExpectIncomplete(int items, int unreachable, int unreadable, const char* cause) {
+    EXPECT_EQ(g_UnreachablePages, unreachable);
+    EXPECT_EQ(g_UnreadablePages, unreadable);
+    EXPECT_EQ(BoxesWithText("全部下载完毕！"), 0);
+    const std::vector<std::string> texts = BoxesStartingWith("下载未完成");
+    ASSERT_EQ(texts.size(), 1u);
+    const std::string counts = "下载未完成：已下载 " + std::to_string(items) + " 个宝贝，" +
+                               std::to_string(unreachable + unreadable) + " 个页面下载失败。";
+    EXPECT_EQ(texts[0].rfind(counts, 0), 0u) << Utf8(texts[0]);
+    EXPECT_NE(texts[0].find(cause), std::string::npos) << Utf8(texts[0]);
+    for (const auto& box : ui::headless::MessageBoxes()) {
+      if (box.text.str() != texts[0]) continue;
+      EXPECT_EQ(box.caption, g_SoftName);
+      EXPECT_EQ(box.type, MB_ICONWARNING | MB_OK);
+      EXPECT_EQ(box.owner, page_->m_hWnd);
+    }
+  }
+};
 
 // Sign-in, a warehouse search of a 2,000-item shop over every price block,
 // the save that follows it, and the ranged re-load of rows not yet updated.
@@ -64,6 +87,7 @@ TEST_F(DownloadTest, WholeRoadFromSignInToRangedReload) {
     EXPECT_EQ(box.owner, page_->m_hWnd);
   }
   EXPECT_EQ(g_DownloadDoneCount, 20);
+  EXPECT_EQ(g_UnreachablePages + g_UnreadablePages, 0);
   EXPECT_TRUE(sync_start_.IsWindowEnabled());
 
   // Every block was walked, each to its end text.
@@ -359,7 +383,47 @@ TEST_F(DownloadTest, StopMidDownloadEndsAndSavesWhatCame) {
   for (const auto& [id, count] : counts) listed.insert(id);
   for (const DbRow& row : DbRows()) stored.insert(row.tb_id);
   EXPECT_EQ(stored, listed);
-  EXPECT_EQ(BoxesWithText("全部下载完毕！"), 1);
+  EXPECT_EQ(BoxesWithText("全部下载完毕！"), 1);  // stopped, but every page answered
+  EXPECT_EQ(g_UnreachablePages + g_UnreadablePages, 0);
+}
+
+// Stop at the first row, then search the same set again at once, while the
+// stopped search's workers are still reading their pages: none of them takes a page, ends a block or counts a failure of the
+// new search, so every item comes, each once. Repeated, since it is a matter
+// of timing.
+TEST_F(DownloadTest, SearchRightAfterStopGetsEveryItem) {
+  // 50 items a block, two a page: more pages with rows than workers.
+  const std::vector<ShopItem> items = Shop(1000).Items();
+  centre_->SetItems(items);
+  centre_->SetRowsPerPage(2);
+  ChooseItemSet(0, "全部");
+  for (int round = 0; round < 5; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    centre_->SetListDelay(std::chrono::milliseconds(300));
+    g_RowPauseMs = 100;
+    page_->m_SearchButton.UserClick();
+    ASSERT_TRUE(PumpUntil([&] { return page_->m_ItemList.GetItemCount() >= 1; }));
+    page_->m_StopButton.UserClick();
+    page_->m_SearchButton.UserClick();
+    // The old workers are through their pages while the new search's first
+    // block is still out; then the rest may go quickly.
+    PumpUntil([] { return false; }, std::chrono::milliseconds(1200));
+    centre_->SetListDelay(std::chrono::milliseconds(0));
+    g_RowPauseMs = 1;
+    ASSERT_TRUE(PumpUntil([&] { return g_DownloadDoneCount >= kWorkerCount; }));
+    ASSERT_TRUE(WaitWorkers());
+
+    const auto counts = ListIdCounts();
+    for (const ShopItem& item : items) {
+      auto found = counts.find(item.id);
+      ASSERT_NE(found, counts.end()) << "missing " << item.id << " at " << item.price;
+      EXPECT_EQ(found->second, 1) << item.id;
+    }
+    EXPECT_EQ(counts.size(), items.size());
+    EXPECT_EQ(BoxesWithText("全部下载完毕！"), round + 1);
+    page_->OnStopSearch();
+  }
+  g_RowPauseMs = 100;
 }
 
 TEST_F(DownloadTest, FurtherEndMessagesTriggerNothing) {
@@ -403,14 +467,14 @@ TEST_F(DownloadTest, EarlierSearchDoesNotCountTowardTheNext) {
   EXPECT_EQ(*numbers.rbegin(), static_cast<int>(rows.size()) - 1);
 }
 
-// A session that has ended answers every page with the sign-in page: no
-// rows, no end text. The workers give up after the block's 500 pages.
-TEST_F(DownloadTest, FiveHundredPagesWithoutEndTextEndTheWorkers) {
+// Searching before signing in (or after the session ended): every page is
+// the sign-in page, with no rows and no end text. The workers give up after
+// the first block's 500 pages, and the end says so instead of "全部下载完毕！".
+TEST_F(DownloadTest, SearchBeforeSignInEndsIncompleteAfterFiveHundredPages) {
   centre_->SetItems(Shop(100).Items());
-  centre_->ExpireSessionAfterListPages(0);
+  market_->ExpireSessions();
   ChooseItemSet(0, "全部");
   ASSERT_TRUE(SearchAndWait());
-  EXPECT_EQ(BoxesWithText("全部下载完毕！"), 1);
   EXPECT_EQ(page_->m_ItemList.GetItemCount(), 0);
   std::set<int> pages;
   for (const ListRequest& request : PageRequests(*centre_)) {
@@ -420,19 +484,22 @@ TEST_F(DownloadTest, FiveHundredPagesWithoutEndTextEndTheWorkers) {
   }
   EXPECT_EQ(pages.size(), 500u);
   EXPECT_EQ(*pages.rbegin(), 500);
+  ExpectIncomplete(0, 0, 500, "淘宝登录已失效或尚未登录");
+  EXPECT_TRUE(DbRows().empty());
 }
 
-TEST_F(DownloadTest, SessionEndingMidDownloadKeepsWhatCame) {
+TEST_F(DownloadTest, SessionEndingMidDownloadEndsIncompleteAndKeepsWhatCame) {
   centre_->SetItems(Shop(1000).Items());
   centre_->SetRowsPerPage(10);
   centre_->ExpireSessionAfterListPages(30);
   ChooseItemSet(0, "全部");
   ASSERT_TRUE(SearchAndWait());
-  EXPECT_EQ(BoxesWithText("全部下载完毕！"), 1);
 
   std::set<std::string> served;
+  int signed_out_pages = 0;
   for (const ListRequest& request : PageRequests(*centre_)) {
     served.insert(request.ids.begin(), request.ids.end());
+    if (!request.signed_in) ++signed_out_pages;
   }
   const auto counts = ListIdCounts();
   EXPECT_GT(counts.size(), 0u);
@@ -442,16 +509,44 @@ TEST_F(DownloadTest, SessionEndingMidDownloadKeepsWhatCame) {
   }
   EXPECT_EQ(counts.size(), served.size());
   EXPECT_EQ(DbRows().size(), counts.size());
+  EXPECT_GE(signed_out_pages, 500);
+  ExpectIncomplete(static_cast<int>(counts.size()), 0, signed_out_pages, "淘宝登录已失效或尚未登录");
 }
 
-TEST_F(DownloadTest, CutConnectionsLoseOnlyTheirPages) {
+// The site goes away in the middle: the pages after it fail at once, the
+// rows that came stay and are saved, and the end says the list is incomplete.
+TEST_F(DownloadTest, SiteStoppedMidDownloadEndsIncompleteAndKeepsWhatCame) {
+  centre_->SetItems(Shop(2000).Items());
+  centre_->SetListDelay(std::chrono::milliseconds(50));
+  ChooseItemSet(0, "全部");
+  page_->m_SearchButton.UserClick();
+  ASSERT_TRUE(PumpUntil([&] { return page_->m_ItemList.GetItemCount() >= 30; }));
+  server_->SetRefuse(true);
+  ASSERT_TRUE(PumpUntil([&] { return g_DownloadDoneCount >= kWorkerCount; }));
+  ASSERT_TRUE(WaitWorkers());
+  server_->SetRefuse(false);
+
+  // Every page handed out either reached the site or failed.
+  int claimed = 0;
+  for (int block = 0; block < kPriceBlockCount; ++block) claimed += g_BlockPageCounters[1][block] - 1;
+  const int answered = static_cast<int>(PageRequests(*centre_).size());
+  const auto counts = ListIdCounts();
+  EXPECT_GT(counts.size(), 0u);
+  EXPECT_LT(counts.size(), 2000u);
+  ExpectIncomplete(static_cast<int>(counts.size()), claimed - answered, 0, "无法连接网站");
+  std::set<std::string> listed, stored;
+  for (const auto& [id, count] : counts) listed.insert(id);
+  for (const DbRow& row : DbRows()) stored.insert(row.tb_id);
+  EXPECT_EQ(stored, listed);
+}
+
+TEST_F(DownloadTest, CutConnectionsLoseOnlyTheirPagesAndAreCounted) {
   const std::vector<ShopItem> items = Shop(600).Items();
   centre_->SetItems(items);
   centre_->SetRowsPerPage(10);
   centre_->CutEveryNthListPage(5);
   ChooseItemSet(0, "全部");
   ASSERT_TRUE(SearchAndWait());
-  EXPECT_EQ(BoxesWithText("全部下载完毕！"), 1);
 
   const std::vector<std::string> cut = centre_->CutItemIds();
   const std::set<std::string> lost(cut.begin(), cut.end());
@@ -465,6 +560,10 @@ TEST_F(DownloadTest, CutConnectionsLoseOnlyTheirPages) {
       EXPECT_EQ(found->second, 1);
     }
   }
+  int cut_pages = 0;
+  for (const ListRequest& request : PageRequests(*centre_)) cut_pages += request.cut ? 1 : 0;
+  ASSERT_GT(cut_pages, 0);
+  ExpectIncomplete(static_cast<int>(counts.size()), cut_pages, 0, "无法连接网站");
 }
 
 TEST_F(DownloadTest, MalformedRowsAsTheReadersTakeThem) {
@@ -509,7 +608,7 @@ TEST_F(DownloadTest, PageWithoutHiddenInputsSendsThemEmpty) {
   page_->m_SearchButton.UserClick();
   ASSERT_TRUE(PumpUntil([&] { return !PageRequests(*centre_).empty(); }));
   page_->m_StopButton.UserClick();
-  ASSERT_TRUE(PumpUntil([&] { return BoxesWithText("全部下载完毕！") == 1; }));
+  ASSERT_TRUE(PumpUntil([&] { return g_DownloadDoneCount >= kWorkerCount; }));
   ASSERT_TRUE(WaitWorkers());
   EXPECT_EQ(g_TbToken.Get(), "");
   EXPECT_EQ(g_XId.Get(), "");

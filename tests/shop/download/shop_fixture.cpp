@@ -10,6 +10,7 @@
 #include "services/http.h"
 #include "services/hosts.h"
 #include "shop/Q_Web.h"
+#include "shop/item_download.h"
 #include "store/item_db.h"
 #include "tests/support/page_globals.h"
 
@@ -74,9 +75,9 @@ bool ShopFixture::PumpUntil(const std::function<bool()>& done, std::chrono::mill
 }
 
 bool ShopFixture::SearchAndWait(std::chrono::seconds limit) {
-  const int before = BoxesWithText("全部下载完毕！");
   page_->m_SearchButton.UserClick();
-  if (!PumpUntil([&] { return BoxesWithText("全部下载完毕！") > before; }, limit)) return false;
+  // The search handler reset the count; the end box comes at the twentieth.
+  if (!PumpUntil([&] { return g_DownloadDoneCount >= kWorkerCount; }, limit)) return false;
   return WaitWorkers(limit);
 }
 
@@ -138,6 +139,14 @@ int ShopFixture::BoxesWithText(const char* text) const {
     if (box.text == text) ++count;
   }
   return count;
+}
+
+std::vector<std::string> ShopFixture::BoxesStartingWith(const char* start) const {
+  std::vector<std::string> texts;
+  for (const auto& box : ui::headless::MessageBoxes()) {
+    if (box.text.str().rfind(start, 0) == 0) texts.push_back(box.text.str());
+  }
+  return texts;
 }
 
 std::map<std::string, ExpectedItem> ExpectedItems(const std::vector<sites::ShopItem>& items) {

@@ -38,8 +38,9 @@ class ShopFixture : public ::testing::Test {
   // Chooses the item set (index 0 "仓库中的宝贝", 1 "出售中的宝贝") and,
   // for the warehouse, the status entry `status` (GBK; "全部" ...).
   void ChooseItemSet(int index, const char* status = "全部");
-  // Presses "搜索宝贝" and pumps until "全部下载完毕！" has been shown and
-  // every worker (download and save) has ended. False on a time-out.
+  // Presses "搜索宝贝" and pumps until the twentieth worker has ended the
+  // download (its end message shown) and every worker (download and save)
+  // has ended. False on a time-out.
   bool SearchAndWait(std::chrono::seconds limit = std::chrono::seconds(240));
   // Pumps until `done` holds.
   bool PumpUntil(const std::function<bool()>& done,
@@ -55,6 +56,8 @@ class ShopFixture : public ::testing::Test {
   std::vector<DbRow> DbRows() const;
   // Message boxes with this text (GBK) shown so far.
   int BoxesWithText(const char* text) const;
+  // The texts of the boxes shown so far that begin with `start` (GBK).
+  std::vector<std::string> BoxesStartingWith(const char* start) const;
 
   std::unique_ptr<sites::SiteServer> server_;
   std::unique_ptr<sites::Marketplace> market_;
