@@ -358,6 +358,15 @@ bool Session::DoubleClick(const Window& w, int x, int y) {
   return r.code == 0;
 }
 
+bool Session::Press(const Window& w, int x, int y, std::chrono::milliseconds hold) {
+  const std::string seconds = std::to_string(hold.count() / 1000.0);
+  const CommandResult r = RunCommand({"xdotool", "mousemove", "--window", w.id, std::to_string(x),
+                                      std::to_string(y), "sleep", "0.1", "mousedown", "1", "sleep",
+                                      seconds, "mouseup", "1"},
+                                     Display(), 5s);
+  return r.code == 0;
+}
+
 // Without a window manager nothing gives a new window the keyboard: focus
 // it first (GTK ignores keys sent to a window that has no focus).
 bool Session::Type(const Window& w, const std::string& text) {

@@ -81,6 +81,34 @@ void OnGtkMenuActivate(GtkMenuItem*, gpointer data) {
 
 void FreeMenuActivation(gpointer data, GClosure*) { delete static_cast<MenuActivation*>(data); }
 
+// GTK's menu bar is made for items that open a menu: a press opens it and a
+// release within half a second leaves it open for a second click, so a plain
+// command item of the bar ran only after a long press or a double click.
+// Here a release over the item that the press selected runs its command, as
+// a click on a command item of a menu bar does elsewhere; a release anywhere
+// else, and every item with a menu of its own, stays with GTK.
+gboolean OnMenuBarRelease(GtkWidget* bar, GdkEventButton* event, gpointer) {
+  if (event->button != 1) return FALSE;
+  GtkWidget* item = gtk_menu_shell_get_selected_item(GTK_MENU_SHELL(bar));
+  if (item == nullptr || gtk_menu_item_get_submenu(GTK_MENU_ITEM(item)) != nullptr ||
+      !gtk_widget_is_sensitive(item)) {
+    return FALSE;
+  }
+  // The pointer's place in the item's own coordinates.
+  GdkWindow* window = gtk_widget_get_window(item);
+  if (window == nullptr) return FALSE;
+  int origin_x = 0, origin_y = 0;
+  gdk_window_get_origin(window, &origin_x, &origin_y);
+  GtkAllocation a;
+  gtk_widget_get_allocation(item, &a);
+  const double x = event->x_root - origin_x - a.x;
+  const double y = event->y_root - origin_y - a.y;
+  if (x < 0 || y < 0 || x >= a.width || y >= a.height) return FALSE;
+  // Closes the bar (and its grab) before the command opens any window.
+  gtk_menu_shell_activate_item(GTK_MENU_SHELL(bar), item, TRUE);
+  return TRUE;
+}
+
 GtkWidget* BuildGtkMenuItems(GtkWidget* shell, const std::vector<MenuItemTemplate>& items,
                              WindowTree* tree, CWnd* dialog) {
   for (const MenuItemTemplate& item : items) {
@@ -250,6 +278,7 @@ void WindowTree::MakeTopLevel(Node* n) {
     int bar_height = 0;
     if (const MenuTemplate* menu = ui::LookupMenuTemplate(t->menu_id)) {
       GtkWidget* bar = BuildGtkMenuItems(gtk_menu_bar_new(), menu->items, this, n->wnd);
+      g_signal_connect(bar, "button-release-event", G_CALLBACK(OnMenuBarRelease), nullptr);
       gtk_widget_show_all(bar);
       auto* holder = new wxNativeWindow(frame, wxID_ANY, bar);
       int natural = 0;
