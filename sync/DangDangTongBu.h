@@ -52,5 +52,8 @@ class DangDangTongBu : public CDialogEx {
   void OnRegionListRClick(NMHDR* header, LRESULT* result);
   void OnCheckAllRegions();
   void OnUncheckAllRegions();
+  // Asks Dangdang's stock of the product number over the ticked provinces;
+  // blocks the window until the stock service has answered.
+  void OnCheckStock();
   DECLARE_MESSAGE_MAP()
 };
