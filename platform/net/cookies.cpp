@@ -90,6 +90,38 @@ CookieTextMemo& Memo() {
   return *memo;
 }
 
+// Every cookie that `handle`'s store holds, expired ones too.
+std::vector<CookieRecord> ReadStore(CURL* handle) {
+  std::vector<CookieRecord> cookies;
+  curl_slist* list = nullptr;
+  curl_easy_getinfo(handle, CURLINFO_COOKIELIST, &list);
+  for (curl_slist* item = list; item; item = item->next) {
+    std::string line = item->data;
+    CookieRecord cookie;
+    const char kHttpOnly[] = "#HttpOnly_";
+    if (line.compare(0, sizeof(kHttpOnly) - 1, kHttpOnly) == 0) {
+      cookie.http_only = true;
+      line.erase(0, sizeof(kHttpOnly) - 1);
+    }
+    std::vector<std::string> fields = SplitTabs(line);
+    if (fields.size() < 6) continue;
+    bool tail = fields[1] == "TRUE";
+    cookie.domain = fields[0];
+    if (tail && (cookie.domain.empty() || cookie.domain.front() != '.'))
+      cookie.domain.insert(cookie.domain.begin(), '.');
+    if (!tail && !cookie.domain.empty() && cookie.domain.front() == '.')
+      cookie.domain.erase(0, 1);
+    cookie.path = fields[2];
+    cookie.secure = fields[3] == "TRUE";
+    cookie.expires = std::strtoll(fields[4].c_str(), nullptr, 10);
+    cookie.name = fields[5];
+    cookie.value = fields.size() > 6 ? fields[6] : std::string();
+    cookies.push_back(std::move(cookie));
+  }
+  curl_slist_free_all(list);
+  return cookies;
+}
+
 }  // namespace
 
 std::vector<CookieRecord> ParseCookieText(std::string_view text) {
@@ -127,43 +159,33 @@ bool AddCookieToStore(const CookieRecord& cookie) {
                      "\t" + cookie.value;
   CURL* handle = NewSharedHandle();
   if (!handle) return false;
-  CURLcode result = curl_easy_setopt(handle, CURLOPT_COOKIELIST, line.c_str());
+  bool kept = curl_easy_setopt(handle, CURLOPT_COOKIELIST, line.c_str()) == CURLE_OK;
+  // curl drops some cookies without a word (a "__Secure-" or "__Host-" one
+  // without the secure flag, for one): only a cookie that the store now
+  // holds counts as set.
+  if (kept) {
+    kept = false;
+    for (const CookieRecord& held : ReadStore(handle)) {
+      if (held.name == cookie.name && held.value == cookie.value &&
+          AsciiLower(held.domain) == domain) {
+        kept = true;
+        break;
+      }
+    }
+  }
   curl_easy_cleanup(handle);
-  return result == CURLE_OK;
+  return kept;
 }
 
 std::vector<CookieRecord> ListCookieStore() {
   std::vector<CookieRecord> cookies;
   CURL* handle = NewSharedHandle();
   if (!handle) return cookies;
-  curl_slist* list = nullptr;
-  curl_easy_getinfo(handle, CURLINFO_COOKIELIST, &list);
   long long now = static_cast<long long>(std::time(nullptr));
-  for (curl_slist* item = list; item; item = item->next) {
-    std::string line = item->data;
-    CookieRecord cookie;
-    const char kHttpOnly[] = "#HttpOnly_";
-    if (line.compare(0, sizeof(kHttpOnly) - 1, kHttpOnly) == 0) {
-      cookie.http_only = true;
-      line.erase(0, sizeof(kHttpOnly) - 1);
-    }
-    std::vector<std::string> fields = SplitTabs(line);
-    if (fields.size() < 6) continue;
-    bool tail = fields[1] == "TRUE";
-    cookie.domain = fields[0];
-    if (tail && (cookie.domain.empty() || cookie.domain.front() != '.'))
-      cookie.domain.insert(cookie.domain.begin(), '.');
-    if (!tail && !cookie.domain.empty() && cookie.domain.front() == '.')
-      cookie.domain.erase(0, 1);
-    cookie.path = fields[2];
-    cookie.secure = fields[3] == "TRUE";
-    cookie.expires = std::strtoll(fields[4].c_str(), nullptr, 10);
-    cookie.name = fields[5];
-    cookie.value = fields.size() > 6 ? fields[6] : std::string();
+  for (CookieRecord& cookie : ReadStore(handle)) {
     if (cookie.expires > 0 && cookie.expires <= now) continue;
     cookies.push_back(std::move(cookie));
   }
-  curl_slist_free_all(list);
   curl_easy_cleanup(handle);
   return cookies;
 }
@@ -207,13 +229,14 @@ BOOL InternetSetCookieA(LPCSTR url, LPCSTR name, LPCSTR data) {
   } else {
     cookies = ParseCookieText(data ? data : "");
   }
-  BOOL any = FALSE;
+  // TRUE only when the store keeps every cookie of the text.
+  BOOL all = cookies.empty() ? FALSE : TRUE;
   for (CookieRecord& cookie : cookies) {
     cookie.domain = host;
-    if (AddCookieToStore(cookie)) any = TRUE;
+    if (!AddCookieToStore(cookie)) all = FALSE;
   }
-  if (!any) SetLastError(87);  // ERROR_INVALID_PARAMETER
-  return any;
+  if (!all) SetLastError(87);  // ERROR_INVALID_PARAMETER
+  return all;
 }
 
 BOOL InternetGetCookieExA(LPCSTR url, LPCSTR name, LPSTR data, DWORD* size, DWORD flags,

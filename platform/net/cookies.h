@@ -13,7 +13,9 @@ constexpr DWORD INTERNET_COOKIE_HTTPONLY = 0x00002000;
 // Sets cookies for the host of `url` (host only, path "/", for the session).
 // `name` null or empty: `data` is a cookie text "a=1; b=2" and each pair is
 // one cookie; otherwise the cookie is `name`=`data`. FALSE for a URL without
-// a host or when no cookie could be set.
+// a host, for a text without a cookie, or when the store does not keep one of
+// them (a "__Secure-" or "__Host-" cookie, which needs the secure flag that
+// this call cannot give).
 BOOL InternetSetCookieA(LPCSTR url, LPCSTR name, LPCSTR data);
 
 // Every cookie that a request to `url` would carry, as "a=1; b=2" (longest
@@ -45,7 +47,8 @@ std::vector<CookieRecord> ParseCookieText(std::string_view text);
 
 // Puts one cookie into the store, replacing one of the same name, domain and
 // path. FALSE when the record cannot be a cookie (no name or domain, control
-// characters). For the sign-in browser.
+// characters) or the store does not keep it (a "__Secure-" or "__Host-" one
+// without the secure flag). For the sign-in browser.
 bool AddCookieToStore(const CookieRecord& cookie);
 
 // Every cookie in the store, expired ones left out.

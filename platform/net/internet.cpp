@@ -67,7 +67,10 @@ std::string Origin(const std::string& url) {
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto* transfer = static_cast<Transfer*>(user);
-  if (size * count > transfer->max_body - std::min(transfer->max_body, transfer->body->size())) {
+  size_t room = transfer->max_body - std::min(transfer->max_body, transfer->body->size());
+  if (size * count > room) {
+    // The bytes up to the limit are kept, as those of a body cut there.
+    transfer->body->append(data, room);
     transfer->too_big = true;
     return 0;  // ends the transfer with CURLE_WRITE_ERROR
   }

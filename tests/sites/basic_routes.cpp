@@ -130,6 +130,19 @@ void AddBasicRoutes(SiteServer& server) {
                                     return true;
                                   });
   });
+  server.Route("ANY", "/basic/trickle",
+               [&server](const SiteRequest& request, httplib::Response& response) {
+                 auto pause = std::chrono::milliseconds(SizeParam(request.http, "ms", 100));
+                 response.set_chunked_content_provider(
+                     "text/plain", [&server, pause](size_t, httplib::DataSink& sink) {
+                       return server.SleepFor(pause) && sink.write("x", 1);
+                     });
+               });
+  server.Route("ANY", "/basic/longheader",
+               [](const SiteRequest& request, httplib::Response& response) {
+                 response.set_header("X-Long", std::string(SizeParam(request.http, "n", 0), 'h'));
+                 response.set_content("short body", "text/plain");
+               });
   server.Route("ANY", "/basic/never", [&server](const SiteRequest&, httplib::Response& response) {
     server.SleepFor(std::chrono::hours(24));
     response.set_content("too late", "text/plain");

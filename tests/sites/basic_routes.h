@@ -20,6 +20,8 @@
 //   /basic/delay?ms=N     replies "delayed" (and ?size=N bytes of filler) after N ms
 //   /basic/cut            promises 4000 bytes of "line NNNN\n" lines, sends half, hangs up
 //   /basic/never          never replies (until the server stops)
+//   /basic/trickle?ms=N   a chunked body of one "x" every N ms, until the server stops
+//   /basic/longheader?n=N "short body" under a header line "X-Long: " with N bytes
 #include <string>
 
 #include "tests/sites/site_server.h"

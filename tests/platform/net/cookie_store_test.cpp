@@ -57,6 +57,40 @@ TEST_F(CookieStore, NamedCookieAndReplacement) {
   EXPECT_FALSE(InternetSetCookieA("http://h.example/", nullptr, ""));
 }
 
+TEST_F(CookieStore, CookiesTheStoreDropsAreReportedAsNotSet) {
+  // Prefixed names ask for the secure flag, which a cookie text cannot give.
+  struct Case {
+    const char* name;
+    const char* text;
+    bool kept;
+  };
+  const Case cases[] = {
+      {nullptr, "__Host-id=1", false},
+      {nullptr, "__Secure-id=1", false},
+      {"__Host-id", "1", false},
+      {"__Secure-id", "1", false},
+      {nullptr, "ok=1; __Secure-id=1", false},  // one of two refused
+      {nullptr, "plain=1; Host-id=2", true},
+  };
+  for (const Case& c : cases) {
+    ClearCookieStore();
+    SetLastError(0);
+    EXPECT_EQ(InternetSetCookieA("https://h.example/", c.name, c.text) != FALSE, c.kept) << c.text;
+    if (!c.kept) {
+      EXPECT_NE(GetLastError(), 0u) << c.text;
+    }
+  }
+  EXPECT_EQ(CookiesFor("https://h.example/"), "plain=1; Host-id=2");
+
+  CookieRecord secure;
+  secure.name = "__Secure-id";
+  secure.value = "9";
+  secure.domain = "h.example";
+  EXPECT_FALSE(AddCookieToStore(secure));
+  secure.secure = true;
+  EXPECT_TRUE(AddCookieToStore(secure));
+}
+
 TEST_F(CookieStore, DomainCookiesReachEveryHostUnderTheDomain) {
   CookieRecord wide;
   wide.name = "cna";

@@ -275,6 +275,59 @@ TEST_P(Requests, LaterRequestsGoOutOnTheKeptConnection) {
   EXPECT_EQ(server_.ConnectionCount(), 2u);
 }
 
+TEST_P(Requests, ATricklingReplyEndsAtTheTotalTimeLimit) {
+  InternetTimeouts timeouts;
+  timeouts.idle = std::chrono::milliseconds(1500);
+  timeouts.total = std::chrono::milliseconds(1000);
+  SetInternetTimeouts(timeouts);
+  const auto started = std::chrono::steady_clock::now();
+  CInternetSession session;
+  std::unique_ptr<CHttpFile> file;
+  DWORD error = ErrorOf([&] {
+    // The head comes at once, then a byte every 50 ms: never idle.
+    file.reset(session.OpenURL(Url("/basic/trickle?ms=50").c_str()));
+    CString line;
+    while (file->ReadString(line)) {
+    }
+  });
+  const auto took = std::chrono::steady_clock::now() - started;
+  EXPECT_EQ(error, ERROR_INTERNET_TIMEOUT);
+  EXPECT_GE(took, std::chrono::milliseconds(900));
+  EXPECT_LT(took, std::chrono::seconds(3));
+}
+
+TEST_P(Requests, RepliesBeyondTheSizeLimitAreInvalid) {
+  SetReplySizeLimit(4096);
+  struct Case {
+    std::string path;
+    DWORD error;
+    size_t bytes;  // of the body given before the error
+  };
+  const Case cases[] = {
+      {"/basic/big?n=4096", 0, 4096},
+      {"/basic/big?n=4097", ERROR_HTTP_INVALID_SERVER_RESPONSE, 4096},
+      {"/basic/big?n=3000000", ERROR_HTTP_INVALID_SERVER_RESPONSE, 4096},
+      // One header line over curl's limit fails before any body; the size
+      // limit is for bodies only.
+      {"/basic/longheader?n=20000", 0, 10},
+      {"/basic/longheader?n=200000", ERROR_HTTP_INVALID_SERVER_RESPONSE, 0},
+  };
+  for (const Case& c : cases) {
+    CInternetSession session;
+    std::unique_ptr<CHttpFile> file;
+    std::string body;
+    DWORD error = ErrorOf([&] {
+      file.reset(session.OpenURL(Url(c.path).c_str()));
+      char buffer[1000];
+      UINT n;
+      while ((n = file->Read(buffer, sizeof(buffer))) > 0) body.append(buffer, n);
+    });
+    EXPECT_EQ(error, c.error) << c.path;
+    EXPECT_EQ(body.size(), c.bytes) << c.path;
+  }
+  SetReplySizeLimit(kDefaultReplySizeLimit);
+}
+
 TEST_P(Requests, OtherSchemesGiveNoFile) {
   CInternetSession session;
   EXPECT_EQ(session.OpenURL("ftp://127.0.0.1/file"), nullptr);

@@ -174,6 +174,35 @@ TEST_P(HttpHelpers, NetworkFailuresOfTheGets) {
             ERROR_INTERNET_CONNECTION_ABORTED);
 }
 
+TEST_P(HttpHelpers, TricklingAndOverSizeRepliesEndWithTheirError) {
+  InternetTimeouts timeouts = GetInternetTimeouts();
+  timeouts.total = std::chrono::milliseconds(500);
+  SetInternetTimeouts(timeouts);
+  SetReplySizeLimit(4096);
+  struct Case {
+    const char* path;
+    DWORD error;
+    int post_code;
+  };
+  const Case cases[] = {
+      {"/basic/trickle?ms=20", ERROR_INTERNET_TIMEOUT, 2},
+      {"/basic/big?n=100000", ERROR_HTTP_INVALID_SERVER_RESPONSE, 1},
+  };
+  for (const Case& c : cases) {
+    const CString url = Url(c.path);
+    auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(ErrorOf([&] { HttpGetWithCookie(url); }), c.error) << c.path;
+    EXPECT_EQ(ErrorOf([&] { HttpGetUtf8(url); }), c.error) << c.path;
+    CString reply;
+    EXPECT_EQ(HttpPostForm(0, url, "a=1", reply, ""), c.post_code) << c.path;
+    EXPECT_EQ(reply, ("dwError = " + std::to_string(c.error)).c_str());
+    // Neither page has a whole line before its end.
+    EXPECT_EQ(HttpGetQuiet(url), "") << c.path;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(6)) << c.path;
+  }
+  SetReplySizeLimit(kDefaultReplySizeLimit);
+}
+
 TEST_P(HttpHelpers, OtherSchemesGiveEmptyTextWithoutTraffic) {
   EXPECT_EQ(HttpGetQuiet("ftp://127.0.0.1/x"), "");
   EXPECT_EQ(HttpGetWithCookie("ftp://127.0.0.1/x"), "");
