@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <atomic>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/net/cookies.h"
@@ -16,6 +18,7 @@
 #include "services/http.h"
 #include "sync/bookstore_readers.h"
 #include "sync/decimal_text.h"
+#include "sync/price_rules.h"
 #include "tests/sites/bookstores.h"
 #include "tests/sites/hosts_ini.h"
 #include "tests/sites/marketplace.h"
@@ -247,6 +250,69 @@ TEST_F(BookstoreSites, ItemOnShelf) {
   EXPECT_EQ(ErrorOf([&] { IsTaobaoItemOnShelf(items[0].id.c_str()); }),
             static_cast<DWORD>(ERROR_INTERNET_CANNOT_CONNECT));
   server_.SetRefuse(false);
+}
+
+// Fifteen producers read pages, rules and stock at once while the user
+// changes the pricing page and the provinces: every answer is one that
+// some state of the page gives, and nothing breaks.
+TEST_F(BookstoreSites, ProducersReadWhileThePageChanges) {
+  sites::ShopOptions options;
+  options.count = 30;
+  centre_.SetItems(sites::GenerateShop(options));
+  const std::vector<sites::ShopItem> items = centre_.Items();
+
+  CListCtrl rules;
+  for (int i = 0; i < 5; ++i) rules.InsertColumn(i, "", LVCFMT_CENTER, 60);
+  rules.SetCheck(rules.InsertRow(0, {"1", "所有商品", "", "10", "1"}));
+  rules.SetCheck(rules.InsertRow(1, {"2", "所有商品", "", "10", "2"}));
+  CButton all;
+  all.SetCheck(BST_CHECKED);
+  CEdit threshold, fallback;
+  g_RuleList = &rules;
+  g_UseAllProductsCheck = &all;
+  g_YuanJiaZheEdit = &threshold;
+  g_ShiYongZheEdit = &fallback;
+  Tick({true, true, true});
+
+  std::atomic<int> next{0}, wrong{0}, done{0};
+  std::vector<std::thread> producers;
+  for (int t = 0; t < 15; ++t) {
+    producers.emplace_back([&] {
+      for (int i; (i = next++) < 300;) {
+        const sites::ShopItem& item = items[static_cast<size_t>(i) % items.size()];
+        CString page = HttpGetQuiet(GetSourceUrl(kDangdang, item.code.c_str()));
+        const float sale = GetSalePrice(page, kDangdang);
+        float price = 0;
+        CString current = "1.00";
+        ApplyPriceRule(price, current, page, kDangdang);
+        // The first ticked rule adds 1, the second 2; unticked, none applies.
+        const bool fits = price == sale || price == static_cast<float>(ParseDecimal(FormatTwoDecimals(sale + 1.0f))) ||
+                          price == static_cast<float>(ParseDecimal(FormatTwoDecimals(sale + 2.0f))) ||
+                          price == 5.0f;
+        if (!fits) ++wrong;
+        try {
+          GetDangdangStock(item.code.c_str());
+        } catch (CInternetException* error) {
+          error->Delete();
+          ++wrong;
+        }
+      }
+      ++done;
+    });
+  }
+  // The user meanwhile.
+  for (int turn = 0; done < 15; ++turn) {
+    rules.SetCheck(0, turn % 2);
+    all.SetCheck(turn % 3 ? BST_CHECKED : BST_UNCHECKED);
+    regions_.SetCheck(turn % 3, turn % 2);
+    g_RegionStockMode = turn % 2;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  for (std::thread& producer : producers) producer.join();
+  EXPECT_EQ(wrong, 0);
+  g_RuleList = nullptr;
+  g_UseAllProductsCheck = nullptr;
+  g_YuanJiaZheEdit = g_ShiYongZheEdit = nullptr;
 }
 
 }  // namespace
