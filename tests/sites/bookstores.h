@@ -123,7 +123,9 @@ class Bookstores {
   // An item page of its own: on the shelf or not.
   void SetItemOnShelf(const std::string& item_id, bool on_shelf);
 
-  // Switches, each for its service.
+  // Switches, each for its service. A refused connection is the server's
+  // switch (SiteServer::SetRefuse): give the bookstores a server of their
+  // own to refuse them alone.
   void SetProductReplies(ReplyMode mode);
   void SetStockReplies(ReplyMode mode);
   void SetJdReplies(ReplyMode mode);
