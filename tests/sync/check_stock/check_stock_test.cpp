@@ -83,16 +83,12 @@ TEST_F(CheckStockTest, AnswersOverTheTickedProvinces) {
     size_t requests;
   };
   const std::vector<Case> cases = {
-      {"nothing ticked, mode 0: no request", {false, false, false}, IDC_DD_REGION_OUT_IF_ANY,
-       "25112233", "有货", 0},
       {"nothing ticked, mode 1: no request", {false, false, false}, IDC_DD_REGION_IN_IF_ANY,
        "25112233", "无货", 0},
       {"mode 0 stops at the province without stock", {true, true, true}, IDC_DD_REGION_OUT_IF_ANY,
        "25112233", "无货", 2},
       {"mode 1 stops at the first with stock", {true, true, true}, IDC_DD_REGION_IN_IF_ANY,
        "25112233", "有货", 1},
-      {"mode 0 without the province lacking it", {true, false, true}, IDC_DD_REGION_OUT_IF_ANY,
-       "25112233", "有货", 2},
       {"an empty number is asked all the same", {true, false, false}, IDC_DD_REGION_OUT_IF_ANY, "",
        "无货", 1},
   };
