@@ -259,6 +259,11 @@ size_t SiteServer::ConnectionCount() const {
   return accepted_;
 }
 
+size_t SiteServer::ResumedCount() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return resumed_;
+}
+
 void SiteServer::ClearRequests() {
   std::lock_guard<std::mutex> lock(mutex_);
   log_.clear();
@@ -442,6 +447,10 @@ void SiteServer::Serve(int client) {
     if (SSL_accept(ssl) != 1) {
       ERR_clear_error();
       goto done;
+    }
+    if (SSL_session_reused(ssl)) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ++resumed_;
     }
   }
 

@@ -103,8 +103,10 @@ class SiteServer {
   std::vector<RequestRecord> Requests() const;
   size_t RequestCount() const;
   void ClearRequests();
-  // Connections accepted so far (each TLS one with its own handshake).
+  // Connections accepted so far, and the TLS ones among them that resumed
+  // an earlier session instead of a full handshake.
   size_t ConnectionCount() const;
+  size_t ResumedCount() const;
 
   // For handlers: waits `duration` or until the server stops; false when it
   // stopped.
@@ -147,6 +149,7 @@ class SiteServer {
   std::vector<int> open_sockets_;
   int serving_ = 0;  // connection threads still running
   size_t accepted_ = 0;
+  size_t resumed_ = 0;
 };
 
 // A loopback port on which nothing listens: connecting to it is refused. The

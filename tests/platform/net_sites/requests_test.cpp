@@ -273,6 +273,8 @@ TEST_P(Requests, LaterRequestsGoOutOnTheKeptConnection) {
   server_.SetRefuse(false);
   EXPECT_EQ(Lines("/basic/lines-lf").size(), 3u);
   EXPECT_EQ(server_.ConnectionCount(), 2u);
+  // Over TLS the new connection resumes the session of the first.
+  EXPECT_EQ(server_.ResumedCount(), Secure() ? 1u : 0u);
 }
 
 TEST_P(Requests, ATricklingReplyEndsAtTheTotalTimeLimit) {
