@@ -47,6 +47,7 @@ class TaoBao : public CDialogEx {
   void OnSaveData();                             // saving the list
   void OnImportAll();                            // re-loading it
   void OnImportNotUpdated();
+  void OnBatchUpShelf();                         // batch listing (batch_upshelf.cpp)
   void OnGetCategories();
   void OnCategoryTreeRClick(NMHDR* header, LRESULT* result);
   void OnTestLogin();

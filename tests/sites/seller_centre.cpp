@@ -42,6 +42,7 @@ struct SellerCentre::State {
   bool index_stale = true;
 
   ShopItem* Find(const std::string& id) {
+    if (id.empty()) return nullptr;
     if (index_stale) {
       index.clear();
       for (size_t i = 0; i < items.size(); ++i) index.emplace(items[i].id, i);

@@ -1,0 +1,73 @@
+// Batch listing of the item list, 20 items per request, 50 threads.
+#include "shop/batch_upshelf.h"
+
+#include <exception>
+
+#include "services/globals.h"
+#include "shop/TaoBao.h"
+#include "shop/item_download.h"
+#include "shop/item_ops.h"
+
+int g_NextUpShelfGroup = 0;
+
+namespace {
+
+// Claims the next group below `group_count` under g_WorkMutex; false when
+// none is left.
+bool ClaimGroup(int group_count, int& group) {
+  LockWaitingAgain(g_WorkMutex, 500);
+  const bool claimed = g_NextUpShelfGroup < group_count;
+  if (claimed) group = g_NextUpShelfGroup++;
+  g_WorkMutex.Unlock();
+  return claimed;
+}
+
+// The item part of group `group`: five fields for each of its 20 slots, the
+// slot's item id in each; a slot past the last row has an empty id.
+CString GroupItemPart(int group, int row_count) {
+  CString part;
+  for (int slot = 0; slot < kUpShelfGroupSize; ++slot) {
+    const int row = group * kUpShelfGroupSize + slot;
+    const CString id = row < row_count ? g_ItemList->GetItemText(row, 1) : CString();
+    part += "&selectedIds=" + id;
+    part += "&goods_num:" + id + "=300";
+    part += "&stuff_status:" + id + "=5";
+    part += "&autoEnd:" + id + "=true";
+    part += "&prepayCat:" + id + "=true";
+  }
+  return part;
+}
+
+}  // namespace
+
+UINT BatchUpShelfThread(LPVOID) {
+  const int row_count = g_ItemList->GetItemCount();
+  const int group_count = row_count / kUpShelfGroupSize + (row_count % kUpShelfGroupSize ? 1 : 0);
+  // At the program's end no further group is claimed: the page's controls
+  // are about to go.
+  while (!worker_registry::StopRequested()) {
+    try {
+      int group = 0;
+      if (!ClaimGroup(group_count, group)) break;
+      // A refused group is neither retried nor reported.
+      UpShelfTbItems(GroupItemPart(group, row_count), g_TbToken);
+      CString text;
+      text.Format("正在上架第%d组数据", group);
+      g_UpShelfStatusText->SetWindowText(text);
+      Sleep(0);
+    } catch (CException* e) {
+      e->Delete();
+    } catch (const std::exception&) {
+    }
+  }
+  return 0;
+}
+
+void TaoBao::OnBatchUpShelf() {
+  // A network failure here ends the command before any thread starts.
+  if (g_TbToken.IsEmpty()) CheckLoginAndFetchToken();
+  LockWaitingAgain(g_WorkMutex, 500);
+  g_NextUpShelfGroup = 0;
+  g_WorkMutex.Unlock();
+  for (int i = 0; i < kBatchUpShelfThreadCount; ++i) AfxBeginThread(&BatchUpShelfThread, nullptr);
+}
