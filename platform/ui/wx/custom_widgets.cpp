@@ -36,9 +36,10 @@ void VirtualList::OnPaintRows(wxPaintEvent& e) {
 }
 
 VirtualList::VirtualList(wxWindow* parent, CListCtrl* model, const wxPoint& pos,
-                         const wxSize& size, long style)
+                         const wxSize& size, long style, double width_scale)
     : wxListCtrl(parent, wxID_ANY, pos, size, style | wxLC_REPORT | wxLC_VIRTUAL),
-      model_(model) {
+      model_(model),
+      width_scale_(width_scale) {
   selected_attr_.SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHT));
   selected_attr_.SetTextColour(wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHTTEXT));
   wxWindow* rows = RowsWindow();
@@ -49,6 +50,7 @@ VirtualList::VirtualList(wxWindow* parent, CListCtrl* model, const wxPoint& pos,
   Bind(wxEVT_LIST_ITEM_SELECTED, &VirtualList::OnKeySelected, this);
   Bind(wxEVT_LIST_ITEM_CHECKED, &VirtualList::OnChecked, this);
   Bind(wxEVT_LIST_ITEM_UNCHECKED, &VirtualList::OnChecked, this);
+  Bind(wxEVT_LIST_COL_END_DRAG, &VirtualList::OnColumnDragged, this);
   Sync(kChangeAll);
 }
 
@@ -64,8 +66,8 @@ void VirtualList::Sync(unsigned bits) {
   syncing_ = true;
   cached_item_ = -1;
   if (bits & kChangeStyle) SyncExtendedStyle();
+  if (bits & (kChangeItems | kChangeStyle)) SyncColumns();
   if (bits & kChangeItems) {
-    SyncColumns();
     const long count = model_->GetItemCount();
     if (count != GetItemCount()) SetItemCount(count);
   }
@@ -80,23 +82,59 @@ void VirtualList::Sync(unsigned bits) {
 
 void VirtualList::SyncColumns() {
   const int count = model_->GetColumnCount();
-  bool same = count == GetColumnCount();
-  for (int i = 0; same && i < count; ++i) {
-    wxListItem have;
-    have.SetMask(wxLIST_MASK_TEXT | wxLIST_MASK_WIDTH | wxLIST_MASK_FORMAT);
-    GetColumn(i, have);
-    const CListCtrl::Column want = model_->GetColumn(i);
-    same = have.GetText() == ToWx(want.heading) && have.GetWidth() == want.width;
+  std::vector<CListCtrl::Column> want;
+  for (int i = 0; i < count; ++i) want.push_back(model_->GetColumn(i));
+  auto same = [](const CListCtrl::Column& a, const CListCtrl::Column& b) {
+    return a.heading == b.heading && a.format == b.format && a.width == b.width;
+  };
+  const bool boxes = (model_->GetExtendedStyle() & LVS_EX_CHECKBOXES) != 0;
+  if (boxes == shown_with_boxes_ &&
+      std::equal(want.begin(), want.end(), shown_columns_.begin(), shown_columns_.end(), same))
+    return;
+  // A column that stays as it was keeps the width the user gave it.
+  std::vector<int> widths;
+  std::vector<bool> user_sized;
+  for (int i = 0; i < count; ++i) {
+    const bool kept = i < static_cast<int>(shown_columns_.size()) &&
+                      i < static_cast<int>(user_sized_.size()) && user_sized_[i] &&
+                      same(want[i], shown_columns_[i]) && i < GetColumnCount();
+    widths.push_back(kept ? GetColumnWidth(i) : ShownWidth(want[i], i));
+    user_sized.push_back(kept);
   }
-  if (same) return;
   DeleteAllColumns();
   for (int i = 0; i < count; ++i) {
-    const CListCtrl::Column c = model_->GetColumn(i);
+    const CListCtrl::Column& c = want[i];
     const int format = c.format == LVCFMT_CENTER  ? wxLIST_FORMAT_CENTRE
                        : c.format == LVCFMT_RIGHT ? wxLIST_FORMAT_RIGHT
                                                   : wxLIST_FORMAT_LEFT;
-    InsertColumn(i, ToWx(c.heading), format, c.width);
+    InsertColumn(i, ToWx(c.heading), format, widths[i]);
   }
+  shown_columns_ = std::move(want);
+  shown_with_boxes_ = boxes;
+  user_sized_ = std::move(user_sized);
+}
+
+// The object's width in our font's pixels, and never less than the heading
+// needs. In a list with check boxes the box comes on top in column 0: its
+// room does not grow with the font, and the scaled width is left whole for
+// the row number beside it.
+int VirtualList::ShownWidth(const CListCtrl::Column& column, int index) {
+  int width = static_cast<int>(column.width * width_scale_ + 0.5);
+  int heading = 0, height = 0;
+  GetTextExtent(ToWx(column.heading), &heading, &height);
+  constexpr int kHeadingPadding = 16;  // the header's label inset, both sides
+  width = std::max(width, heading + kHeadingPadding);
+  if (index == 0 && (model_->GetExtendedStyle() & LVS_EX_CHECKBOXES)) {
+    constexpr int kCheckBoxMargins = 10;  // the generic list's, either side of the box
+    width += wxRendererNative::Get().GetCheckBoxSize(RowsWindow()).x + kCheckBoxMargins;
+  }
+  return width;
+}
+
+void VirtualList::OnColumnDragged(wxListEvent& e) {
+  const int column = e.GetColumn();
+  if (column >= 0 && column < static_cast<int>(user_sized_.size())) user_sized_[column] = true;
+  e.Skip();
 }
 
 void VirtualList::SyncExtendedStyle() {

@@ -7,6 +7,7 @@
 #include <wx/window.h>
 
 #include <functional>
+#include <vector>
 
 #include "platform/ui/controls.h"
 
@@ -17,8 +18,10 @@ namespace wxui {
 // shown is the control object's: wx's own selection store stays empty.
 class VirtualList : public wxListCtrl {
  public:
+  // `width_scale` turns the object's column widths, pixels for the 8-point
+  // dialog font the templates were drawn with, into pixels for ours.
   VirtualList(wxWindow* parent, CListCtrl* model, const wxPoint& pos, const wxSize& size,
-              long style);
+              long style, double width_scale);
   void Detach() { model_ = nullptr; }
   // Brings the view in line with the object after a change (`bits`: what).
   void Sync(unsigned bits);
@@ -32,7 +35,9 @@ class VirtualList : public wxListCtrl {
   const CListCtrl::RowView* Row(long item) const;
   wxWindow* RowsWindow() const;
   void SyncColumns();
+  int ShownWidth(const CListCtrl::Column& column, int index);
   void SyncExtendedStyle();
+  void OnColumnDragged(wxListEvent& e);
   wxPoint ClientPoint(const wxPoint& main_window_point) const;
   long HitItem(const wxPoint& main_window_point, bool* on_check_box) const;
   void OnLeftDown(wxMouseEvent& e);
@@ -43,6 +48,14 @@ class VirtualList : public wxListCtrl {
   void OnPaintRows(wxPaintEvent& e);
 
   CListCtrl* model_;
+  const double width_scale_;
+  // The columns as last shown from the object (heading, format, width in
+  // the object's pixels), and which of them the user has resized: their
+  // width then stays as dragged for the widget's life, whatever rows come
+  // and go.
+  std::vector<CListCtrl::Column> shown_columns_;
+  bool shown_with_boxes_ = false;
+  std::vector<bool> user_sized_;
   DWORD ex_style_ = 0xFFFFFFFF;
   int ensure_visible_seen_ = -1;
   bool syncing_ = false;

@@ -381,7 +381,11 @@ wxWindow* WindowTree::MakeControl(Node* n, wxWindow* parent, const wxPoint& pos,
       long s = 0;
       if (style & kStyleSingleSel) s |= wxLC_SINGLE_SEL;
       if (!(style & kStyleBorder)) s |= wxBORDER_NONE;
-      n->list = new VirtualList(parent, static_cast<CListCtrl*>(w), pos, size, s);
+      // Column widths are pixels for the 8-point font of the templates,
+      // whose base unit is 6 pixels wide: they grow with ours.
+      int base_x = 0, base_y = 0;
+      BaseUnitsFor(n->point_size, &base_x, &base_y);
+      n->list = new VirtualList(parent, static_cast<CListCtrl*>(w), pos, size, s, base_x / 6.0);
       return n->list;
     }
     case ControlKind::TreeView: {

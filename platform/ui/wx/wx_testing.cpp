@@ -6,6 +6,7 @@
 #include <wx/dialog.h>
 #include <wx/evtloop.h>
 #include <wx/listctrl.h>
+#include <wx/renderer.h>
 #include <wx/textctrl.h>
 #include <wx/treectrl.h>
 
@@ -106,6 +107,50 @@ long ShownRowCount(CWnd* w) {
 
 void SetListPaintObserver(std::function<void(CWnd*, long)> observer) {
   ListPaintObserver() = std::move(observer);
+}
+
+int ShownColumnWidth(CWnd* w, int column) {
+  Node* n = NodeOf(w);
+  if (n == nullptr || n->list == nullptr || column < 0 || column >= n->list->GetColumnCount())
+    return -1;
+  return n->list->GetColumnWidth(column);
+}
+
+std::string ShownColumnHeading(CWnd* w, int column) {
+  Node* n = NodeOf(w);
+  if (n == nullptr || n->list == nullptr || column < 0 || column >= n->list->GetColumnCount())
+    return std::string();
+  wxListItem item;
+  item.SetMask(wxLIST_MASK_TEXT);
+  n->list->GetColumn(column, item);
+  return item.GetText().utf8_str().data();
+}
+
+// The generic list draws a cell's text 4 pixels in and clips it 8 pixels
+// short of the column's edge; a check box takes its width and 5 pixels on
+// either side from column 0. A header label has its own inset of about the
+// same (GTK's header button).
+constexpr int kCellMargins = 8;
+constexpr int kCheckBoxMargins = 10;
+constexpr int kHeaderMargins = 12;
+
+int CellTextNeed(CWnd* w, int column, const CString& text) {
+  Node* n = NodeOf(w);
+  if (n == nullptr || n->list == nullptr) return 0;
+  int width = 0, height = 0;
+  n->list->GetTextExtent(ToWx(text), &width, &height);
+  int need = width + kCellMargins;
+  if (column == 0 && n->list->HasCheckBoxes())
+    need += wxRendererNative::Get().GetCheckBoxSize(n->list).x + kCheckBoxMargins;
+  return need;
+}
+
+int HeaderTextNeed(CWnd* w, const CString& text) {
+  Node* n = NodeOf(w);
+  if (n == nullptr || n->list == nullptr) return 0;
+  int width = 0, height = 0;
+  n->list->GetTextExtent(ToWx(text), &width, &height);
+  return width + kHeaderMargins;
 }
 
 std::string ShownTree(CWnd* w) {

@@ -29,6 +29,15 @@ long ShownRowCount(CWnd* w);
 // Called at the start of every paint of a list's rows, with the row count
 // the list paints (null: none).
 void SetListPaintObserver(std::function<void(CWnd* list, long rows)> observer);
+// The width of column `column` as the list widget of `w` shows it (-1: none),
+// and its heading as shown (UTF-8).
+int ShownColumnWidth(CWnd* w, int column);
+std::string ShownColumnHeading(CWnd* w, int column);
+// Pixels `text` (GBK) needs in a cell of column `column` of the list `w`
+// with the cell's margins (and in column 0 the check box beside it), and
+// in the column's header.
+int CellTextNeed(CWnd* w, int column, const CString& text);
+int HeaderTextNeed(CWnd* w, const CString& text);
 // The tree widget's items, depth-first, each "  " per level then the text.
 std::string ShownTree(CWnd* w);
 

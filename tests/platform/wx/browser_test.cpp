@@ -19,7 +19,7 @@
 #include "platform/ui/templates.h"
 #include "platform/ui/wx/wx_testing.h"
 #include "services/hosts.h"
-#include "tests/platform/wx/wx_env.h"
+#include "tests/support/wx_env.h"
 #include "tests/sites/hosts_ini.h"
 #include "tests/sites/marketplace.h"
 

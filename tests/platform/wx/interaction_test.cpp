@@ -9,7 +9,7 @@
 
 #include "platform/ui/wx/wx_testing.h"
 #include "platform/ui/templates.h"
-#include "tests/platform/wx/wx_env.h"
+#include "tests/support/wx_env.h"
 
 namespace wxtest {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "platform/ui/wx/wx_testing.h"
 #include "resources/resource_ids.h"
-#include "tests/platform/wx/wx_env.h"
+#include "tests/support/wx_env.h"
 
 namespace wxtest {
 namespace {

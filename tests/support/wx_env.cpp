@@ -1,4 +1,4 @@
-#include "tests/platform/wx/wx_env.h"
+#include "tests/support/wx_env.h"
 
 #include <cstdio>
 #include <cstdlib>
