@@ -284,6 +284,10 @@ class WxBackend : public ui::Backend {
 
 std::unique_ptr<ui::Backend> MakeWxBackend(int argc, char** argv) {
   wxSetAssertHandler(AssertToStderr);
+  // Scroll bars always shown, as the templates' lists have them: a list
+  // whose columns run past its edge shows at once that it scrolls (GTK's
+  // overlay bars appear only while the pointer moves over them).
+  g_setenv("GTK_OVERLAY_SCROLLING", "0", TRUE);
   wxApp::SetInstance(new TovraneWxApp);
   // No display: the caller reports it, once.
   if (!wxEntryStart(argc, argv)) return nullptr;
