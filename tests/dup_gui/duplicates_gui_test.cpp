@@ -1,0 +1,171 @@
+// The duplicate finder in the real program under Xvfb: a shop of 3000
+// items stored in the account's database is loaded into the item list with
+// "导入全部数据", then the page "查重" collects it ("整理") and lists the
+// repeated merchant codes ("开始查重"). The progress line is read back
+// through the clipboard as a hand would copy it; the result list is
+// photographed at its top and its end. Screenshots: <build>/screenshots/dup_*.png.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <string>
+#include <thread>
+
+#include "tests/sites/hosts_ini.h"
+#include "tests/sites/marketplace.h"
+#include "tests/sites/seller_centre.h"
+#include "tests/sites/site_server.h"
+#include "tests/support/gui_session.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string U8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+constexpr int kItems = 3000;
+
+// Items 0..2399 have codes of their own; 2400..2699 come in 100 groups of
+// three (one row each), 2700..2899 in 50 groups of four (two rows each),
+// 2900..2999 in 50 pairs (none).
+std::string CodeOf(int item) {
+  if (item < 2400) return std::to_string(30000000 + item);
+  if (item < 2700) return std::to_string(31000000 + (item - 2400) / 3);
+  if (item < 2900) return std::to_string(32000000 + (item - 2700) / 4);
+  return std::to_string(33000000 + (item - 2900) / 2);
+}
+constexpr int kResultRows = 100 * 3 + 50 * 4 * 2;
+
+// The account's database without a session: Data/.db.
+bool WriteShop(const std::string& path) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open(path.c_str(), &db) != SQLITE_OK) return false;
+  std::string sql =
+      "CREATE TABLE DDItems(ID INTEGER PRIMARY KEY,TbId VARCHAR(50),DDID VARCHAR(50),"
+      "Price VARCHAR(30),IsUpdate VARCHAR(5));BEGIN;";
+  for (int i = 0; i < kItems; ++i) {
+    sql += "INSERT INTO DDItems(TbId,DDID,Price,IsUpdate) VALUES('" +
+           std::to_string(610000000000LL + i) + "','" + CodeOf(i) + "','" +
+           std::to_string(10 + i % 80) + ".00','0');";
+  }
+  sql += "COMMIT;";
+  const bool ok = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  sqlite3_close(db);
+  return ok;
+}
+
+class DupProgram {
+ public:
+  explicit DupProgram(gui::Session& session) : session_(session) {}
+
+  bool Open() {
+    main_ = session_.WaitForWindow("VorlupTovrane:V1.1.6", 90s);
+    if (!main_) return false;
+    std::this_thread::sleep_for(2s);
+    main_ = session_.Refresh(main_);
+    m_ = session_.MainLayout(main_);
+    return true;
+  }
+  const gui::Window& Main() const { return main_; }
+
+  // A press as a hand makes it: button down, a moment, button up.
+  void Press(int x, int y, int button = 1) {
+    gui::RunCommand({"xdotool", "mousemove", "--window", main_.id, std::to_string(x),
+                     std::to_string(y), "mousedown", std::to_string(button), "sleep", "0.1",
+                     "mouseup", std::to_string(button)},
+                    session_.Display());
+    std::this_thread::sleep_for(300ms);
+  }
+  // The pages sit in the tab control's client area (tab control at 7, 12;
+  // 1 pixel in, 25 below the headers). The item page has a 9-point font:
+  // 8 x 17 pixels per 4 x 8 dialog units under Xvfb; the duplicate finder
+  // has the main window's font.
+  void PressItemPage(int dlu_x, int dlu_y, int button = 1) {
+    Press(m_.X(7) + 1 + dlu_x * 8 / 4, m_.Y(12) + 25 + dlu_y * 17 / 8, button);
+  }
+  void PressDupPage(int dlu_x, int dlu_y) {
+    Press(m_.X(7) + 1 + m_.X(dlu_x), m_.Y(12) + 25 + dlu_y * m_.base_y / 8);
+  }
+  // Drags from `dx_pixels` right of the page point (dlu) by `by_pixels`.
+  void DragDupPage(int dlu_x, int dlu_y, int dx_pixels, int by_pixels) {
+    const int x = m_.X(7) + 1 + m_.X(dlu_x) + dx_pixels;
+    const int y = m_.Y(12) + 25 + dlu_y * m_.base_y / 8;
+    gui::RunCommand({"xdotool", "mousemove", "--window", main_.id, std::to_string(x),
+                     std::to_string(y), "mousedown", "1", "sleep", "0.2", "mousemove",
+                     "--window", main_.id, std::to_string(x + by_pixels / 2), std::to_string(y),
+                     "sleep", "0.2", "mousemove", "--window", main_.id,
+                     std::to_string(x + by_pixels), std::to_string(y), "sleep", "0.2",
+                     "mouseup", "1"},
+                    session_.Display());
+  }
+  void Tab(int header_x) { Press(m_.X(7) + header_x, m_.Y(12) + 12); }
+
+  // The progress line's text, selected and copied as a hand does (UTF-8).
+  std::string ProgressText() {
+    PressDupPage(15 + 148, 24 + 7);
+    session_.Keys(main_, {"ctrl+a", "ctrl+c"});
+    std::this_thread::sleep_for(300ms);
+    return gui::RunCommand({"xclip", "-o", "-selection", "clipboard"}, session_.Display()).out;
+  }
+
+ private:
+  gui::Session& session_;
+  gui::Window main_;
+  gui::Layout m_;
+};
+
+TEST(DuplicatesGui, CollectAndCheckAShopOfThreeThousandItems) {
+  sites::SiteServer server;
+  sites::Marketplace market(server);
+  sites::SellerCentre centre(server, nullptr);  // the form token of the re-load
+
+  gui::Session session;
+  ASSERT_TRUE(session.Ok()) << "Xvfb or the program folder is missing";
+  ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(server, market.HostKeys())));
+  ASSERT_TRUE(WriteShop(session.Folder() + "/Data/.db"));
+  ASSERT_TRUE(session.Start());
+  DupProgram program(session);
+  ASSERT_TRUE(program.Open()) << "no main window";
+
+  // "导入全部数据", the fifth command of the item list's menu.
+  program.PressItemPage(360, 180, 3);
+  std::this_thread::sleep_for(700ms);
+  session.Screenshot("dup_0_item_menu");
+  session.Keys(program.Main(), {"Down", "Down", "Down", "Down", "Down", "Return"});
+  std::this_thread::sleep_for(3s);
+  session.Screenshot("dup_1_item_list");
+
+  // The fourth tab, "查重"; "整理", then "开始查重".
+  program.Tab(214);
+  std::this_thread::sleep_for(700ms);
+  program.PressDupPage(418 + 25, 25 + 7);
+  const std::string collected = U8(u8"正在整理第");
+  EXPECT_TRUE(gui::WaitFor(
+      [&] { return program.ProgressText().rfind(collected, 0) == 0; }, 30s))
+      << "the collection shows no progress";
+  std::this_thread::sleep_for(2s);  // 50 workers over 3000 rows take far less
+  program.PressDupPage(349 + 25, 24 + 7);
+  const std::string scanned = U8(u8"正在查：第") + std::to_string(kItems - 1) + U8(u8"行");
+  std::string progress;
+  EXPECT_TRUE(gui::WaitFor(
+      [&] {
+        progress = program.ProgressText();
+        return progress == scanned;
+      },
+      30s))
+      << "progress line: " << progress;
+  session.Screenshot("dup_2_results_top");
+
+  // The end of the result list, with column "编号" dragged wider so that
+  // the last number, kResultRows - 1, reads in full.
+  program.PressDupPage(200, 150);
+  session.Keys(program.Main(), {"End"});
+  std::this_thread::sleep_for(700ms);
+  program.DragDupPage(7, 65 + 4, 50, 40);
+  std::this_thread::sleep_for(700ms);
+  session.Screenshot("dup_3_results_end");
+  std::printf("expected result rows: %d (last number %d)\n", kResultRows, kResultRows - 1);
+  EXPECT_TRUE(session.Running());
+  session.Stop();
+}
+
+}  // namespace
