@@ -175,30 +175,38 @@ TEST_F(PricingPageTest, HandMadeDatabaseListsItsRowsAndKeepsThemOnEveryOpen) {
   EXPECT_TRUE(ui::headless::MessageBoxes().empty());
 }
 
-TEST_F(PricingPageTest, AddedConditionsShowTheirNumberAndAreStoredAsTyped) {
+TEST_F(PricingPageTest, AddedConditionsShowTheirNumberAtOnceAndAreStoredAsUtf8) {
   Open();
   AddRule("关键字", "计算机", "8.6", "1");
   AddRule("价格区间", "0-88", "9", "0");
   AddRule("所有商品", "", "", "");
-  // A value with a quote, a semicolon and a second statement is only text.
-  const char* hostile = "x','1','1');DELETE FROM ZheKou;--";
-  AddRule("关键字", hostile, "8'; DROP TABLE ZheKou; --", "O'Neil");
-  const std::vector<std::string> shown = {
-      "1|关键字|计算机|8.6|1", "2|价格区间|0-88|9|0", "3|所有商品|||",
-      std::string("4|关键字|") + hostile + "|8'; DROP TABLE ZheKou; --|O'Neil"};
+  const std::vector<std::string> shown = {"1|关键字|计算机|8.6|1", "2|价格区间|0-88|9|0",
+                                          "3|所有商品|||"};
   EXPECT_EQ(Rows(page_->m_RuleList), shown);
-  EXPECT_EQ(Query(Db(), "select ID,IsCheck,TreatMethod,PiPei from ZheKou where ID<3"),
-            U8(u8"1||关键字|计算机;2||价格区间|0-88;"));
-  EXPECT_EQ(Query(Db(), "select name from sqlite_master order by name"), "FenLei;ZheKou;");
+  EXPECT_EQ(Query(Db(), "select * from ZheKou"),
+            U8(u8"1||关键字|计算机|8.6|1;2||价格区间|0-88|9|0;3||所有商品|||;"));
   EXPECT_EQ(Rows(Open().m_RuleList), shown);
 
   // Deleting a row added just now deletes it.
-  Open();
   AddRule("所有商品", "", "7", "7");
-  page_->m_RuleList.SetItemState(4, LVIS_SELECTED, LVIS_SELECTED);
+  page_->m_RuleList.SetItemState(3, LVIS_SELECTED, LVIS_SELECTED);
   Command(ID_DELETE_RULE);
   EXPECT_EQ(Rows(page_->m_RuleList), shown);
   EXPECT_EQ(Rows(Open().m_RuleList), shown);
+}
+
+TEST_F(PricingPageTest, ValuesWithQuotesSemicolonsAndASecondStatementAreOnlyText) {
+  Open();
+  AddRule("关键字", "a", "9", "0");
+  const char* match = "x','1','1');DELETE FROM ZheKou;--";
+  const char* discount = "8'; DROP TABLE ZheKou; --";
+  AddRule("关键字", match, discount, "O'Neil");
+  const std::vector<std::string> shown = {
+      "1|关键字|a|9|0", std::string("2|关键字|") + match + "|" + discount + "|O'Neil"};
+  EXPECT_EQ(Rows(page_->m_RuleList), shown);
+  EXPECT_EQ(Rows(Open().m_RuleList), shown);
+  EXPECT_EQ(Query(Db(), "select name from sqlite_master order by name"), "FenLei;ZheKou;");
+  EXPECT_EQ(Query(Db(), "select count(*) from ZheKou"), "2;");
 }
 
 TEST_F(PricingPageTest, DeleteTakesOnlyTheTopmostSelectedRowAndReloadsWithoutTicks) {
