@@ -52,6 +52,15 @@ std::string StoredRules(const fs::path& db_path) {
   return out;
 }
 
+// Pixels that differ between two pictures of the same size (-1: not compared).
+long DifferentPixels(const std::string& a, const std::string& b) {
+  const gui::CommandResult diff = gui::RunCommand(
+      {"convert", a, b, "-compose", "difference", "-composite", "-threshold", "5%", "-format",
+       "%[fx:int(mean*w*h+0.5)]", "info:"});
+  if (diff.code != 0 || diff.out.empty()) return -1;
+  return std::stol(diff.out);
+}
+
 // The program in its folder, on the page "当当同步". Page points are dialog
 // units of template 131; the page sits in the tab control's client area
 // (tab control at 7, 12 of the main window; 1 pixel in, 25 below the headers)
@@ -94,10 +103,20 @@ class PricingProgram {
     if (!utf8.empty()) session_.Type(main_, utf8);
   }
 
-  // Chooses entry `index` of the type combo (sorted: 关键字, 价格区间, 所有商品).
+  // Presses at (dlu_x, dlu_y) and waits until the screen shows the pop-up
+  // that the press opens: keys sent before it is there would go elsewhere.
+  bool OpenPopup(int dlu_x, int dlu_y, int button) {
+    const std::string shot = session_.Screenshot("pricing_popup_before");
+    PressPage(dlu_x, dlu_y, button);
+    return gui::WaitFor(
+        [&] { return DifferentPixels(shot, session_.Screenshot("pricing_popup_now")) > 500; },
+        10s);
+  }
+
+  // Chooses entry `index` of the type combo (sorted: 关键字, 价格区间, 所有商品)
+  // from its list, opened by the arrow at the combo's right end.
   void ChooseType(int index) {
-    PressPage(95, 27);
-    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(OpenPopup(115, 27, 1)) << "the type combo did not open";
     std::vector<std::string> keys = {"Home"};
     for (int i = 0; i < index; ++i) keys.push_back("Down");
     keys.push_back("Return");
@@ -125,15 +144,6 @@ class PricingProgram {
   gui::Layout m_;
 };
 
-// Pixels that differ between two pictures of the same size (-1: not compared).
-long DifferentPixels(const std::string& a, const std::string& b) {
-  const gui::CommandResult diff = gui::RunCommand(
-      {"convert", a, b, "-compose", "difference", "-composite", "-threshold", "5%", "-format",
-       "%[fx:int(mean*w*h+0.5)]", "info:"});
-  if (diff.code != 0 || diff.out.empty()) return -1;
-  return std::stol(diff.out);
-}
-
 TEST(PricingGui, ConditionsOptionsAndProvincesComeBackAfterARestart) {
   sites::SiteServer server;
   gui::Session session;
@@ -150,21 +160,24 @@ TEST(PricingGui, ConditionsOptionsAndProvincesComeBackAfterARestart) {
     int type;
     std::string match, discount, markup;
   } rules[] = {{0, U8(u8"计算机"), "9", "1"}, {1, "0-88", "8", "0"}, {2, "", "7", "2"}};
-  for (const auto& rule : rules) {
-    program.ChooseType(rule.type);
-    program.Fill(95, 49, rule.match);
-    program.Fill(95, 69, rule.discount);
-    program.Fill(95, 88, rule.markup);
+  const std::string stored[] = {U8(u8"1|关键字|计算机|9|1;"), U8(u8"2|价格区间|0-88|8|0;"),
+                                U8(u8"3|所有商品||7|2;")};
+  std::string expected;
+  for (int i = 0; i < 3; ++i) {
+    program.ChooseType(rules[i].type);
+    program.Fill(95, 49, rules[i].match);
+    program.Fill(95, 69, rules[i].discount);
+    program.Fill(95, 88, rules[i].markup);
     program.PressPage(95, 106);  // "添加"
+    expected += stored[i];
+    ASSERT_TRUE(gui::WaitFor([&] { return StoredRules(data / "FenLei.db") == expected; }, 10s))
+        << session.Screenshot("pricing_add_failed") << "\n" << StoredRules(data / "FenLei.db");
   }
-  EXPECT_EQ(StoredRules(data / "FenLei.db"),
-            U8(u8"1|关键字|计算机|9|1;2|价格区间|0-88|8|0;3|所有商品||7|2;"));
 
   // "使用关键字条件", a threshold, then "全选" from the province list's menu.
   program.PressPage(154, 28);
   program.Fill(304, 50, "6");
-  program.PressPage(400, 220, 3);
-  std::this_thread::sleep_for(500ms);
+  ASSERT_TRUE(program.OpenPopup(400, 220, 3)) << "no menu on the province list";
   session.Screenshot("pricing_1_menu");
   session.Keys(program.Main(), {"Down", "Return"});
   std::this_thread::sleep_for(500ms);
@@ -191,10 +204,9 @@ TEST(PricingGui, ConditionsOptionsAndProvincesComeBackAfterARestart) {
   // click (dismissed) gives the province list the same selected row.
   session.Stop();
   ASSERT_TRUE(program.Open()) << "no main window after the restart";
-  program.PressPage(400, 220, 3);
-  std::this_thread::sleep_for(500ms);
+  ASSERT_TRUE(program.OpenPopup(400, 220, 3)) << "no menu on the province list";
   session.Keys(program.Main(), {"Escape"});
-  std::this_thread::sleep_for(500ms);
+  std::this_thread::sleep_for(1s);
   const std::string after = session.Screenshot("pricing_4_restarted");
   const struct {
     const char* name;
