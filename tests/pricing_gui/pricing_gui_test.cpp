@@ -208,10 +208,13 @@ TEST(PricingGui, ConditionsOptionsAndProvincesComeBackAfterARestart) {
   session.Keys(program.Main(), {"Escape"});
   std::this_thread::sleep_for(1s);
   const std::string after = session.Screenshot("pricing_4_restarted");
+  // The province list without its edges: GTK's overlay scroll bars show
+  // there for a while after the pointer moved.
   const struct {
     const char* name;
     int x, y, cx, cy;
-  } parts[] = {{"rules", 7, 134, 261, 220}, {"regions", 289, 166, 246, 186}, {"options", 150, 20, 250, 10}};
+  } parts[] = {{"rules", 7, 134, 261, 220}, {"regions", 289, 166, 234, 178},
+               {"options", 150, 20, 250, 10}};
   for (const auto& part : parts) {
     const std::string a = program.Crop(before, std::string("pricing_2_") + part.name, part.x,
                                        part.y, part.cx, part.cy);
