@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "app/MainDlg.h"
+#include "app/TovraneApp.h"
 #include "platform/thread/thread.h"
 #include "platform/ui/headless/headless.h"
 #include "resources/resource_ids.h"
@@ -35,12 +37,13 @@ class BatchUpShelfTest : public ShopFixture {
     g_TbToken = "";
     g_XId = "";
   }
-  void FillList(const std::vector<ShopItem>& items) {
-    page_->m_ItemList.DeleteAllItems();
+  void FillList(const std::vector<ShopItem>& items) { FillListOf(*page_, items); }
+  static void FillListOf(TaoBao& page, const std::vector<ShopItem>& items) {
+    page.m_ItemList.DeleteAllItems();
     for (size_t i = 0; i < items.size(); ++i) {
-      page_->m_ItemList.InsertRow(static_cast<int>(i), {CString(std::to_string(i)),
-                                                        CString(items[i].id), CString(items[i].code),
-                                                        CString(items[i].price)});
+      page.m_ItemList.InsertRow(static_cast<int>(i),
+                                {CString(std::to_string(i)), CString(items[i].id),
+                                 CString(items[i].code), CString(items[i].price)});
     }
   }
   // Chooses "批量上架（仅用于大于1万的情况）" from the list's pop-up menu and
@@ -190,6 +193,39 @@ TEST_F(BatchUpShelfTest, WarehouseDownloadListedAndDownloadedAgain) {
   const std::map<std::string, int> counts = ListIdCounts();
   EXPECT_EQ(counts.size(), 1000u);
   for (const ShopItem& item : items) EXPECT_EQ(counts.count(item.id), 1u) << item.id;
+}
+
+// Closing the main window while every listing thread waits inside its
+// request: the requests give up, no further group is claimed, and no thread
+// outlives the page whose controls it writes.
+TEST_F(BatchUpShelfTest, ClosingTheMainWindowEndsTheListing) {
+  // The main window makes the program's own item page.
+  page_->DestroyWindow();
+  page_.reset();
+  const std::vector<ShopItem> items = Shop(2000).Items();
+  centre_->SetItems(items);
+  centre_->SetOperationDelay(std::chrono::minutes(1));
+  g_XId = CString(centre_->XId().c_str());
+
+  int live_at_close = -1;
+  std::chrono::steady_clock::time_point closed;
+  ui::headless::ScriptModal([&](CDialog& dlg) {
+    TaoBao& page = static_cast<MainDlg&>(dlg).m_TaoBao;
+    FillListOf(page, items);
+    page.SendMessage(WM_COMMAND, ID_BATCH_UPSHELF, 0);
+    ASSERT_TRUE(PumpUntil([&] { return centre_->OperationsInFlight() == kBatchUpShelfThreadCount; },
+                          std::chrono::seconds(60)));
+    live_at_close = worker_registry::LiveCount();
+    closed = std::chrono::steady_clock::now();
+    dlg.EndDialog(IDCANCEL);
+  });
+  EXPECT_EQ(theApp.InitInstance(), FALSE);
+  const auto exit_took = std::chrono::steady_clock::now() - closed;
+
+  EXPECT_EQ(live_at_close, kBatchUpShelfThreadCount);
+  EXPECT_EQ(worker_registry::LiveCount(), 0);
+  EXPECT_LT(exit_took, std::chrono::seconds(10)) << "the requests in flight did not give up";
+  EXPECT_EQ(GroupForms().size(), static_cast<size_t>(kBatchUpShelfThreadCount));
 }
 
 }  // namespace
