@@ -308,7 +308,7 @@ TEST_F(ItemOpsTest, GroupListingThrottle) {
 
   // Empty edit: every call posts at once.
   wait_edit_.SetWindowText("");
-  centre_->SetOperationDelay(500ms);
+  centre_->SetOperationDelay(1000ms);
   centre_->ResetMaxOperationsInFlight();
   RunConcurrently(50, [&](int) { UpShelfTbItems(part, token_); });
   EXPECT_GE(centre_->MaxOperationsInFlight(), 40);
