@@ -15,6 +15,7 @@
 #include "resources/resource_ids.h"
 #include "services/globals.h"
 #include "shop/batch_upshelf.h"
+#include "shop/item_ops.h"
 #include "tests/shop/download/shop_fixture.h"
 
 namespace shoptest {
@@ -193,6 +194,31 @@ TEST_F(BatchUpShelfTest, WarehouseDownloadListedAndDownloadedAgain) {
   const std::map<std::string, int> counts = ListIdCounts();
   EXPECT_EQ(counts.size(), 1000u);
   for (const ShopItem& item : items) EXPECT_EQ(counts.count(item.id), 1u) << item.id;
+}
+
+// With the session signed out, the operations change nothing: the list
+// pages answer with the sign-in page and the price edit with an empty body.
+TEST_F(BatchUpShelfTest, OperationsOfAnEndedSession) {
+  std::vector<ShopItem> items = Shop(2).OnSale().Items();
+  centre_->SetItems(items);
+  const CString token = centre_->Token().c_str();
+  CString reply;
+  EditTbItemPrice(items[0].id.c_str(), items[0].price.c_str(), "9.9", token, reply);
+  EXPECT_NE(reply.Find("\"success\":true"), -1) << reply.str();
+
+  market_->ExpireSessions();
+  EXPECT_FALSE(OffShelfTbItem(items[1].id.c_str(), token));
+  EXPECT_FALSE(DeleteTbItem(items[1].id.c_str(), token));
+  EditTbItemPrice(items[1].id.c_str(), items[1].price.c_str(), "9.9", token, reply);
+  EXPECT_EQ(reply, "");
+  const std::vector<ShopItem> now = centre_->Items();
+  ASSERT_EQ(now.size(), 2u);
+  EXPECT_EQ(now[0].price, "9.90");
+  EXPECT_TRUE(now[1].on_sale);
+  EXPECT_EQ(now[1].price, items[1].price);
+  const std::vector<OperationForm> forms = centre_->OperationForms();
+  ASSERT_EQ(forms.size(), 4u);
+  for (size_t i = 0; i < forms.size(); ++i) EXPECT_EQ(forms[i].signed_in, i == 0) << i;
 }
 
 // Closing the main window while every listing thread waits inside its
