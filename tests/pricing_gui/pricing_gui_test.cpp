@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "platform/text/codepage.h"
+#include "tests/sites/bookstores.h"
 #include "tests/sites/hosts_ini.h"
 #include "tests/sites/site_server.h"
 #include "tests/support/gui_session.h"
@@ -222,6 +223,61 @@ TEST(PricingGui, ConditionsOptionsAndProvincesComeBackAfterARestart) {
                                        part.y, part.cx, part.cy);
     EXPECT_EQ(DifferentPixels(a, b), 0) << part.name;
   }
+  EXPECT_TRUE(session.Running());
+  session.Stop();
+}
+
+// "检测是否有货" by hand against the local stock service: the answer in both
+// modes of the radio pair, then the box when the service cannot be reached,
+// and the program goes on. Screenshots: <build>/screenshots/stock_*.png.
+TEST(PricingGui, StockCheckOfOneProductNumber) {
+  sites::SiteServer server;
+  sites::Bookstores stores(server, nullptr);
+  sites::BookProduct product;
+  product.number = "25112233";
+  product.nostock_provinces = {"12"};
+  stores.SetProduct(product);
+  gui::Session session;
+  ASSERT_TRUE(session.Ok()) << "Xvfb or the program folder is missing";
+  ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(server, stores.HostKeys())));
+  ASSERT_TRUE(session.WriteDataFile(U8(u8"地区.txt"), "11,北京,TRUE\r\n12,天津,TRUE\r\n13,河北,TRUE\r\n"));
+
+  PricingProgram program(session);
+  ASSERT_TRUE(program.Open()) << "no main window";
+  program.Fill(361, 369, "25112233");
+
+  // Presses "检测是否有货"; the answer box is captioned with the application
+  // name. Returns whether it came; closes it after its screenshot.
+  auto check = [&](const std::string& shot) {
+    program.PressPage(433, 369);
+    gui::Window box = session.WaitForWindow("Tovrane", 20s);
+    session.Screenshot(shot);
+    if (!box) return false;
+    session.Keys(box, {"Return"});
+    return gui::WaitFor([&] { return !session.HasWindow("Tovrane"); }, 10s);
+  };
+
+  // Mode 0 (chosen at start): 天津 has none, the asking stops there: "无货".
+  ASSERT_TRUE(check("stock_1_mode0")) << "no answer";
+  std::vector<sites::StockRequest> asked = stores.StockRequests();
+  ASSERT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked[0].province_id, "11");
+  EXPECT_EQ(asked[1].province_id, "12");
+  EXPECT_EQ(asked[1].product_id, "25112233");
+
+  // Mode 1: 北京 has it: "有货" after one request.
+  program.PressPage(292, 157);
+  stores.ClearRequests();
+  ASSERT_TRUE(check("stock_2_mode1")) << "no answer";
+  EXPECT_EQ(stores.StockRequests().size(), 1u);
+
+  // The stock service refuses: the error box, and the program goes on.
+  server.SetRefuse(true);
+  ASSERT_TRUE(check("stock_3_unreachable")) << "no error box";
+  server.SetRefuse(false);
+  stores.ClearRequests();
+  ASSERT_TRUE(check("stock_4_again")) << "no answer after the failure";
+  EXPECT_EQ(stores.StockRequests().size(), 1u);
   EXPECT_TRUE(session.Running());
   session.Stop();
 }
