@@ -11,6 +11,7 @@
 #include <string>
 
 #include "bench/shop_bench.h"
+#include "platform/text/codepage.h"
 #include "resources/resource_ids.h"
 #include "shop/QuChongFu.h"
 
@@ -76,9 +77,9 @@ int main(int argc, char** argv) {
     const double scan = Press(page, IDC_QC_START_CHECK);
     const int now = page.m_ResultList.GetItemCount();
     std::printf("run %d: collect %.3f s, scan with result rows %.3f s, %d result rows, "
-                "progress \"%s\"\n",
+                "progress line \"%s\"\n",
                 run + 1, collect, scan, now - listed,
-                page.m_ProgressEdit.GetWindowText().GetLength() > 0 ? "set" : "empty");
+                GbkToUtf8(page.m_ProgressEdit.GetWindowText().str()).c_str());
     listed = now;
   }
   page.DestroyWindow();
