@@ -26,10 +26,7 @@ struct Bookstores::State {
   // The shop's item with this merchant code (or id); none without a centre.
   std::optional<ShopItem> ShopItemWhere(bool by_code, const std::string& key) const {
     if (centre == nullptr) return std::nullopt;
-    for (const ShopItem& item : centre->Items()) {
-      if ((by_code ? item.code : item.id) == key) return item;
-    }
-    return std::nullopt;
+    return by_code ? centre->ItemWithCode(key) : centre->ItemWithId(key);
   }
   std::optional<BookProduct> Product(const std::string& number) const {
     auto own = products.find(number);

@@ -533,6 +533,22 @@ std::vector<ShopItem> SellerCentre::Items() const {
   return state_->items;
 }
 
+std::optional<ShopItem> SellerCentre::ItemWithCode(const std::string& code) const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  for (const ShopItem& item : state_->items) {
+    if (item.code == code) return item;
+  }
+  return std::nullopt;
+}
+
+std::optional<ShopItem> SellerCentre::ItemWithId(const std::string& id) const {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  for (const ShopItem& item : state_->items) {
+    if (item.id == id) return item;
+  }
+  return std::nullopt;
+}
+
 void SellerCentre::SetRowsPerPage(int rows) {
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->rows_per_page = rows;

@@ -39,6 +39,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <map>
 #include <string>
 #include <vector>
@@ -139,6 +140,9 @@ class SellerCentre {
   void SetItems(std::vector<ShopItem> items);
   void AddItems(const std::vector<ShopItem>& items);
   std::vector<ShopItem> Items() const;
+  // The first item with this merchant code, or this id (without copying the shop).
+  std::optional<ShopItem> ItemWithCode(const std::string& code) const;
+  std::optional<ShopItem> ItemWithId(const std::string& id) const;
   void SetRowsPerPage(int rows);  // 20 at start
 
   std::string Token() const;
