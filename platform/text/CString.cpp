@@ -9,7 +9,8 @@ bool IsSpace(unsigned char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
-// Byte offsets at which the characters of `s` start.
+// Byte offsets at which the characters of `s` start, from `start` (itself
+// the start of a character) on.
 template <typename Fn>
 void ForEachCharStart(std::string_view s, size_t start, Fn fn) {
   size_t i = start;
@@ -19,29 +20,67 @@ void ForEachCharStart(std::string_view s, size_t start, Fn fn) {
   }
 }
 
-// Moves `start` forward to the first character boundary at or after it.
-size_t AlignToCharStart(std::string_view s, size_t start) {
-  size_t i = 0;
-  while (i < start && i < s.size())
-    i += (IsGbkLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
-  return i;
+// How far a search start is checked back for lying inside a character.
+constexpr size_t kAlignLookBack = 64;
+
+// The first character start at or after `pos`, as far as the bytes before it
+// tell. A byte outside the lead-byte range always ends a character (it is one,
+// or the trail of one), so the bytes between the last such byte before `pos`
+// and `pos` pair up as lead and trail. When no such byte lies within
+// kAlignLookBack bytes, `pos` is taken as a character start, as callers pass
+// positions that searches of the same text gave: reading further back would
+// make a walk over a text of nothing but double-byte characters read the text
+// from its start at every step.
+size_t AlignToCharStart(std::string_view s, size_t pos) {
+  if (pos == 0 || pos >= s.size()) return pos;
+  const size_t limit = pos > kAlignLookBack ? pos - kAlignLookBack : 0;
+  size_t run = pos;
+  while (run > limit && IsGbkLeadByte(static_cast<unsigned char>(s[run - 1]))) --run;
+  if (run == limit && limit > 0) return pos;
+  return (pos - run) % 2 == 0 ? pos : pos + 1;
 }
+
+// Walks a text's character starts forwards, never back: the searches of one
+// pass over a text cost the text's length together.
+class CharCursor {
+ public:
+  // `start` must be the start of a character.
+  CharCursor(std::string_view text, size_t start) : text_(text), at_(start) {}
+
+  // The first occurrence of `sub` at a character start at or after the
+  // cursor, which moves to it; npos when there is none.
+  size_t Find(std::string_view sub) {
+    size_t from = at_;
+    while (true) {
+      const size_t hit = text_.find(sub, from);
+      if (hit == std::string_view::npos) return hit;
+      SkipTo(hit);
+      if (at_ == hit) return hit;
+      from = at_;  // the hit began on a trail byte: go on behind that character
+    }
+  }
+
+  // Moves to the first character start at or after `pos`.
+  void SkipTo(size_t pos) {
+    while (at_ < pos)
+      at_ += (IsGbkLeadByte(static_cast<unsigned char>(text_[at_])) && at_ + 1 < text_.size())
+                 ? 2
+                 : 1;
+  }
+
+ private:
+  std::string_view text_;
+  size_t at_;
+};
 
 }  // namespace
 
 int FindMultibyte(std::string_view text, std::string_view sub, size_t start) {
   if (start > text.size()) return -1;
-  size_t from = AlignToCharStart(text, start);
-  if (sub.empty()) return from <= text.size() ? static_cast<int>(from) : -1;
-  int found = -1;
-  ForEachCharStart(text, from, [&](size_t i) {
-    if (text.compare(i, sub.size(), sub) == 0) {
-      found = static_cast<int>(i);
-      return false;
-    }
-    return true;
-  });
-  return found;
+  const size_t from = AlignToCharStart(text, start);
+  if (sub.empty()) return static_cast<int>(from);
+  const size_t hit = CharCursor(text, from).Find(sub);
+  return hit == std::string_view::npos ? -1 : static_cast<int>(hit);
 }
 
 int CString::Find(char c, int start) const {
@@ -87,18 +126,22 @@ int CString::Replace(const char* old_text, const char* new_text) {
   std::string_view from = old_text ? old_text : "";
   std::string_view to = new_text ? new_text : "";
   if (from.empty()) return 0;
+  CharCursor cursor(s_, 0);
+  size_t hit = cursor.Find(from);
+  if (hit == std::string_view::npos) return 0;
   std::string out;
   int count = 0;
   size_t pos = 0;
-  while (true) {
-    int hit = FindMultibyte(s_, from, pos);
-    if (hit < 0) break;
-    out.append(s_, pos, static_cast<size_t>(hit) - pos);
+  do {
+    out.append(s_, pos, hit - pos);
     out.append(to);
-    pos = static_cast<size_t>(hit) + from.size();
+    pos = hit + from.size();
     ++count;
-  }
-  if (count == 0) return 0;
+    // The replaced text may end inside a character; the next search begins
+    // at the character after it, as a search from that position would.
+    cursor.SkipTo(pos);
+    hit = cursor.Find(from);
+  } while (hit != std::string_view::npos);
   out.append(s_, pos, std::string::npos);
   s_ = std::move(out);
   return count;

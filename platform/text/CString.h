@@ -30,6 +30,13 @@ class CString {
   char operator[](int i) const { return GetAt(i); }
 
   // Byte index of the first occurrence at or after `start` (a byte index), or -1.
+  // `start` is meant to be a character start (0, or a position that a search
+  // of this text gave, or the end of what it found): the search starts there
+  // and costs the distance to the hit, so a walk that passes each hit's end
+  // as the next start reads the text once. A start inside a character moves
+  // on to the next character when a single-byte character or a trail byte
+  // outside the lead-byte range lies within the 64 bytes before it; behind a
+  // longer run of double-byte characters it is taken as it stands.
   int Find(char c, int start = 0) const;
   int Find(const char* sub, int start = 0) const;
   int ReverseFind(char c) const;
@@ -39,7 +46,8 @@ class CString {
   CString Left(int count) const;
   CString Right(int count) const;
 
-  // Replaces every non-overlapping occurrence, left to right; returns the count.
+  // Replaces every non-overlapping occurrence, left to right, in one pass;
+  // returns the count.
   int Replace(const char* old_text, const char* new_text);
   int Replace(char old_char, char new_char);
 
