@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <new>
+#include <system_error>
 #include <thread>
 
 #include "platform/exception.h"
@@ -53,6 +55,8 @@ struct Registry {
   // Read by every worker step and every request's progress callback: an
   // atomic, so that none of them takes the registry's lock.
   std::atomic<bool> stop{false};
+  // Starts still to fail, for tests (FailThreadStartsForTesting).
+  std::atomic<int> failing_starts{0};
 };
 
 Registry& TheRegistry() {
@@ -65,31 +69,49 @@ Registry& TheRegistry() {
 
 CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param, int, UINT, DWORD, void*) {
   Registry& r = TheRegistry();
-  auto* handle = new CWinThread;
+  CWinThread* handle = nullptr;
+  try {
+    handle = new CWinThread;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
   {
     std::lock_guard<std::mutex> lock(r.mutex);
     ++r.live;
     handle->m_nThreadID = r.next_id++;
   }
-  std::thread([proc, param, handle] {
-    // Workers catch what each pass can meet; anything that still escapes ends
-    // this worker only, never the program, and the registry still counts it.
-    try {
-      proc(param);
-    } catch (CException* e) {
-      e->Delete();
-      std::fputs("worker thread ended by an exception of the layer\n", stderr);
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "worker thread ended by an exception: %s\n", e.what());
-    } catch (...) {
-      std::fputs("worker thread ended by an unknown exception\n", stderr);
-    }
-    Registry& reg = TheRegistry();
-    std::lock_guard<std::mutex> lock(reg.mutex);
+  try {
+    if (r.failing_starts.load() > 0 && r.failing_starts.fetch_sub(1) > 0)
+      throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+    std::thread([proc, param, handle] {
+      // Workers catch what each pass can meet; anything that still escapes ends
+      // this worker only, never the program, and the registry still counts it.
+      try {
+        proc(param);
+      } catch (CException* e) {
+        e->Delete();
+        std::fputs("worker thread ended by an exception of the layer\n", stderr);
+      } catch (const std::exception& e) {
+        std::fprintf(stderr, "worker thread ended by an exception: %s\n", e.what());
+      } catch (...) {
+        std::fputs("worker thread ended by an unknown exception\n", stderr);
+      }
+      Registry& reg = TheRegistry();
+      std::lock_guard<std::mutex> lock(reg.mutex);
+      delete handle;
+      --reg.live;
+      reg.ended.notify_all();
+    }).detach();
+  } catch (const std::system_error& e) {
+    // The system would not make the thread (too many threads, no memory for
+    // its stack): it never runs, so it must not be waited for.
+    std::fprintf(stderr, "worker thread not started: %s\n", e.what());
+    std::lock_guard<std::mutex> lock(r.mutex);
     delete handle;
-    --reg.live;
-    reg.ended.notify_all();
-  }).detach();
+    --r.live;
+    r.ended.notify_all();
+    return nullptr;
+  }
   return handle;
 }
 
@@ -112,5 +134,7 @@ bool WaitAll(std::chrono::milliseconds timeout) {
 void SetStopRequested(bool stop) { TheRegistry().stop.store(stop); }
 
 bool StopRequested() { return TheRegistry().stop.load(); }
+
+void FailThreadStartsForTesting(int count) { TheRegistry().failing_starts.store(count); }
 
 }  // namespace worker_registry

@@ -54,7 +54,9 @@ class CWinThread {
 constexpr int THREAD_PRIORITY_NORMAL = 0;
 
 // Starts `proc(param)` on a new thread at once. The returned object lives as
-// long as the thread; callers do not delete it.
+// long as the thread; callers do not delete it. When the system cannot make
+// the thread, the result is null, `proc` never runs and the thread is not
+// counted: a caller that waits for its threads must count it as ended.
 CWinThread* AfxBeginThread(AFX_THREADPROC proc, LPVOID param,
                            int priority = THREAD_PRIORITY_NORMAL, UINT stack_size = 0,
                            DWORD create_flags = 0, void* security = nullptr);
@@ -70,4 +72,7 @@ bool WaitAll(std::chrono::milliseconds timeout);
 // the program's end (see ui::detail::StopWorkers); read by any thread.
 void SetStopRequested(bool stop);
 bool StopRequested();
+// Makes the next `count` starts fail as when the system has no thread to
+// give. For tests only.
+void FailThreadStartsForTesting(int count);
 }  // namespace worker_registry

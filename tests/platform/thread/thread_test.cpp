@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <stdexcept>
+#include <string>
 #include <thread>
 
 #include "platform/exception.h"
@@ -142,6 +147,54 @@ TEST(AfxBeginThreadTest, AnEscapingExceptionEndsOnlyThatWorker) {
   AfxBeginThread(Throws, reinterpret_cast<LPVOID>(1));
   EXPECT_TRUE(worker_registry::WaitAll(milliseconds(5000)));
   EXPECT_EQ(worker_registry::LiveCount(), 0);
+}
+
+UINT CountRun(LPVOID param) {
+  ++*static_cast<std::atomic<int>*>(param);
+  return 0;
+}
+
+TEST(AfxBeginThreadTest, AThreadTheSystemWillNotMakeIsNotCounted) {
+  ASSERT_TRUE(worker_registry::WaitAll(milliseconds(5000)));
+  std::atomic<int> runs{0};
+  // Among running workers, so the count must come back to theirs exactly.
+  AfxBeginThread(SleepAWhile, reinterpret_cast<LPVOID>(std::uintptr_t{200}));
+  worker_registry::FailThreadStartsForTesting(2);
+  EXPECT_EQ(AfxBeginThread(CountRun, &runs), nullptr);
+  EXPECT_EQ(AfxBeginThread(CountRun, &runs), nullptr);
+  EXPECT_EQ(worker_registry::LiveCount(), 1);
+  EXPECT_NE(AfxBeginThread(CountRun, &runs), nullptr);  // the next start works again
+  // The end of the program is not held up by the threads that never ran.
+  EXPECT_TRUE(worker_registry::WaitAll(milliseconds(5000)));
+  EXPECT_EQ(worker_registry::LiveCount(), 0);
+  EXPECT_EQ(runs.load(), 1);
+}
+
+// The same with the system really refusing: a child process whose address
+// space has no room left for a thread's stack (a limit that binds root too).
+TEST(AfxBeginThreadTest, AThreadWithoutRoomForItsStackIsNotCounted) {
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizers' own mappings need the address space this test takes away";
+#else
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        std::ifstream status("/proc/self/status");
+        long vm_kib = 0;
+        for (std::string line; std::getline(status, line);)
+          if (line.rfind("VmSize:", 0) == 0) vm_kib = std::stol(line.substr(7));
+        rlimit limit{};
+        limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(vm_kib + 2048) * 1024;
+        if (vm_kib == 0 || setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(2);
+        std::atomic<int> runs{0};
+        const bool refused = AfxBeginThread(CountRun, &runs) == nullptr;
+        std::_Exit(refused && worker_registry::LiveCount() == 0 &&
+                           worker_registry::WaitAll(milliseconds(100))
+                       ? 0
+                       : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+#endif
 }
 
 }  // namespace
