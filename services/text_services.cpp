@@ -13,36 +13,6 @@
 
 CString g_DataDirName = "\\Data\\";
 
-#if defined(__SANITIZE_THREAD__)
-// Boost.Regex hands the backtracking stack blocks of each search between
-// threads through a lock-free cache inside its compiled library, which
-// ThreadSanitizer does not see; without this every search on two threads is
-// reported as a race on those blocks.
-//
-// The test sites' HTTP server library (cpp-httplib, prebuilt without
-// ThreadSanitizer) keeps function-local statics, such as its set of request
-// methods, that every connection thread reads. Inside the library the check
-// that a static is built already is a plain load ThreadSanitizer cannot see,
-// so a second thread's first read is reported as a race with the thread that
-// built it.
-//
-// OpenSSL's libcrypto fills a certificate's cached extensions (its key ids)
-// under the certificate's lock and later reads them after a lock-free check
-// of an atomic flag; the trust store that every request shares holds such
-// certificates. ThreadSanitizer sees neither that atomic nor, therefore, the
-// order it gives, and reports the key id compare of one handshake as a race
-// with the handshake on another thread that filled it.
-//
-// called_from_lib drops only what such a library itself reads and writes
-// through the sanitizer's interceptors; code of ours that it calls back
-// (the test server's handlers) is checked as ever.
-extern "C" const char* __tsan_default_suppressions() {
-  return "race:boost::re_detail_\n"
-         "called_from_lib:libcpp-httplib.so\n"
-         "called_from_lib:libcrypto.so\n";
-}
-#endif
-
 boost::regex MakeRegex(CString pattern) {
   return boost::regex(pattern.GetString(), boost::regex::icase);
 }
