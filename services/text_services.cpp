@@ -115,8 +115,9 @@ CString UnescapeUnicode(const char* text) {
       if (d[0] >= 0 && d[1] >= 0 && d[2] >= 0 && d[3] >= 0) {
         // Each escape on its own: the halves of a surrogate pair stay apart.
         char16_t unit = static_cast<char16_t>((d[0] << 12) | (d[1] << 8) | (d[2] << 4) | d[3]);
-        std::string ansi = Utf16ToCodePage(CP_ACP, std::u16string_view(&unit, 1));
-        result += ansi.c_str();
+        // All of it: "\u0000" gives a zero byte, which a caller that names a
+        // file after the text must be able to see.
+        result += CString(Utf16ToCodePage(CP_ACP, std::u16string_view(&unit, 1)));
         pos += 6;
         continue;
       }

@@ -2,9 +2,12 @@
 
 #include <sqlite3.h>
 
+#include <cstdio>
+#include <string_view>
 #include <vector>
 
 #include "platform/file/file.h"
+#include "platform/text/codepage.h"
 #include "platform/ui/afxwin.h"
 #include "services/globals.h"
 #include "services/http.h"
@@ -22,15 +25,22 @@ constexpr const char* kCreateItemTable =
 constexpr const char* kCreateTbIdIndex =
     "CREATE INDEX IF NOT EXISTS DDItemsTbId ON DDItems(TbId);";
 
+// How long a statement on any connection waits for another connection's
+// write lock (a save run, the sync results' save, a menu command) before it
+// gives up: long enough for any single statement of theirs.
+constexpr int kBusyTimeoutMs = 10000;
+
 // A result table of sqlite3_get_table, freed with its owner.
 class ResultTable {
  public:
   ~ResultTable() {
     if (cells_) sqlite3_free_table(cells_);
   }
-  // Runs `sql`; false when the statement failed.
+  // Runs `sql`; false (and reported) when the statement failed.
   bool Run(sqlite3* db, const char* sql) {
-    return sqlite3_get_table(db, sql, &cells_, &rows_, &columns_, nullptr) == SQLITE_OK;
+    const int rc = sqlite3_get_table(db, sql, &cells_, &rows_, &columns_, nullptr);
+    if (rc != SQLITE_OK) ReportItemSqlError(db, rc, sql);
+    return rc == SQLITE_OK;
   }
   int Rows() const { return cells_ ? rows_ : 0; }
   int Columns() const { return cells_ ? columns_ : 0; }
@@ -56,6 +66,24 @@ struct Connection {
 
 }  // namespace
 
+void ReportItemSqlError(sqlite3* db, int rc, const char* sql) {
+  // The statement's start names it well enough; a save's statements are short.
+  std::string_view text = sql ? sql : "";
+  if (text.size() > 200) text = text.substr(0, 200);
+  std::fprintf(stderr, "item database: %s (%d) in: %s\n",
+               db ? sqlite3_errmsg(db) : sqlite3_errstr(rc), rc, GbkToUtf8(text).c_str());
+}
+
+bool RunItemSql(sqlite3* db, const char* sql) {
+  if (!db) {
+    ReportItemSqlError(nullptr, SQLITE_NOMEM, sql);
+    return false;
+  }
+  const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) ReportItemSqlError(db, rc, sql);
+  return rc == SQLITE_OK;
+}
+
 CString SqlQuote(const CString& value) {
   std::string quoted;
   quoted.reserve(static_cast<size_t>(value.GetLength()) + 2);
@@ -73,14 +101,20 @@ std::string ItemDbNickUtf8() {
   CString nick = RegexFirst(cookies, MakeRegex("tracknick=(.*?);"));
   nick.Replace("%5C", "\\");
   nick = UnescapeUnicode(nick);
-  return ConvertCodePage(nick, CP_GBK, CP_UTF8).str();
+  // Converted whole, not up to a zero byte as ConvertCodePage goes: a nick
+  // with an escaped zero must not share its file with the nick cut there.
+  return GbkToUtf8(nick.str());
 }
 
 std::string ItemDbPath() {
   std::string name;
   for (char c : ItemDbNickUtf8()) {
-    // In UTF-8 these bytes never occur inside a multibyte character.
-    if (c == '/')
+    // In UTF-8 these bytes never occur inside a multibyte character. "%" is
+    // escaped too, so that the name is undone one way only: two nicks never
+    // share a file.
+    if (c == '%')
+      name += "%25";
+    else if (c == '/')
       name += "%2F";
     else if (c == '\\')
       name += "%5C";
@@ -100,21 +134,25 @@ sqlite3* OpenItemDb() {
   const int rc = sqlite3_open_v2(path.c_str(), &db,
                                  SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
                                  nullptr);
-  if (db) sqlite3_exec(db, "PRAGMA synchronous=OFF;", nullptr, nullptr, nullptr);
+  if (db) {
+    // Every connection waits for another's write lock rather than failing at
+    // once: a save run and the sync results' save write one file together.
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_exec(db, "PRAGMA synchronous=OFF;", nullptr, nullptr, nullptr);
+  }
   if (rc != SQLITE_OK) {
     AfxMessageBox("创建db库失败！", MB_OK);
   } else {
     // Fails once the table exists; that is expected.
     sqlite3_exec(db, kCreateItemTable, nullptr, nullptr, nullptr);
-    sqlite3_exec(db, kCreateTbIdIndex, nullptr, nullptr, nullptr);
+    RunItemSql(db, kCreateTbIdIndex);
   }
   return db;
 }
 
 void ExecItemSql(CString sql) {
   Connection connection;
-  if (!connection.db) return;
-  sqlite3_exec(connection.db, sql, nullptr, nullptr, nullptr);
+  RunItemSql(connection.db, sql);
 }
 
 void LoadItemList(CString sql) {

@@ -5,6 +5,9 @@
 //
 // Connections are opened in SQLite's serialized mode, so one handle may be
 // used by several threads at once (the save runs share g_ItemDb that way).
+// Every connection waits up to 10 s for another connection's write lock, so
+// two save runs writing one file at once both store every row; a statement
+// that fails all the same is reported on standard error (RunItemSql).
 // ExecItemSql, LoadItemList and QueryItemScalar open their own connection,
 // run one statement and close it; they block the calling thread.
 //
@@ -38,7 +41,16 @@ sqlite3* OpenItemDb();
 // sqlite3_get_table); a failing lookup counts as none. Any thread.
 int StoredItemRows(sqlite3* db, const CString& tb_id);
 
-// Runs `sql` on a connection of its own. Errors are not reported.
+// Runs `sql` on `db` (a connection from OpenItemDb; null fails); false when
+// it failed, which is reported on standard error with SQLite's reason and the
+// statement. Any thread, as the connection allows.
+bool RunItemSql(sqlite3* db, const char* sql);
+
+// Writes one line about a failed statement to standard error; `db` may be null.
+void ReportItemSqlError(sqlite3* db, int rc, const char* sql);
+
+// Runs `sql` on a connection of its own. The caller learns nothing of the
+// outcome; a failure is reported on standard error.
 void ExecItemSql(CString sql);
 
 // Runs the query and inserts its result rows into g_ItemList at 0, 1, 2, ...
@@ -61,4 +73,6 @@ std::string ItemDbNickUtf8();
 // "%2F", every "\" "%5C" and every zero byte "%00" (the URL escapes those
 // characters have in the cookie), so the name stays one plain file name;
 // "." and ".." cannot step out either, since ".db" always follows the nick.
+// Every "%" is written "%25", so different nicks always name different files;
+// a nick without "%", "/", "\" or a zero byte is the file name as it stands.
 std::string ItemDbPath();

@@ -203,7 +203,6 @@ TEST(UnescapeUnicodeTest, Table) {
       {"backslash before an escape", "\\\\u4E2D", "\\中"},
       {"trailing backslash", "abc\\", "abc\\"},
       {"ASCII by escape", "\\u0041\\u0062", "Ab"},
-      {"zero unit adds nothing", "a\\u0000b", "ab"},
       {"surrogate halves stay apart", "\\uD83D\\uDE00", "??"},
       {"not in GBK", "\\u0E01", "?"},
       {"trail byte 0x5C is no backslash", "\x95\x5Cu4E2D", "\x95\x5Cu4E2D"},
@@ -213,6 +212,8 @@ TEST(UnescapeUnicodeTest, Table) {
     EXPECT_EQ(UnescapeUnicode(c.text), c.expected) << c.what;
   }
   EXPECT_EQ(UnescapeUnicode(nullptr), "");
+  // A zero unit gives a zero byte inside the text, not the end of it.
+  EXPECT_EQ(UnescapeUnicode("a\\u0000b").str(), std::string("a\0b", 3));
 }
 
 // ---- Paths ----

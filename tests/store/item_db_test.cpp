@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <random>
 #include <string>
 #include <thread>
@@ -90,7 +91,8 @@ TEST_F(ItemDbTest, FileNameFromTheCookieNick) {
   const std::vector<NickCase> cases = {
       {"escaped Chinese nick", "cna=x; tracknick=%5Cu5F20%5Cu4E09%5Cu4E30; t=1", U8(u8"张三丰.db")},
       {"plain ASCII nick", "tracknick=tb_seller01; _tb_token_=abc", "tb_seller01.db"},
-      {"other percent escapes stay", "tracknick=ab%E4%B8%AD; x=1", "ab%E4%B8%AD.db"},
+      {"other percent escapes stay, their % written %25", "tracknick=ab%E4%B8%AD; x=1",
+       "ab%25E4%25B8%25AD.db"},
       {"mixed ASCII and escapes", "tracknick=shop%5Cu4E66%5Cu5E97-2; x=1", U8(u8"shop书店-2.db")},
       {"no tracknick cookie", "cna=x; t=1", ".db"},
       {"tracknick last, no semicolon", "cna=x; tracknick=someone", ".db"},
@@ -111,7 +113,10 @@ TEST_F(ItemDbTest, NickThatWouldLeaveTheDataFolderStaysInside) {
       {"backslashes", "tracknick=..%5C..%5Cevil;", "..%5C..%5Cevil.db"},
       {"escaped slash", "tracknick=..%5Cu002F..%5Cu002Fevil;", "..%2F..%2Fevil.db"},
       {"escaped backslash", "tracknick=%5Cu005C..;", "%5C...db"},
-      {"escaped zero", "tracknick=FenLei.db%5Cu0000;", "FenLei.db.db"},
+      {"escaped zero", "tracknick=FenLei.db%5Cu0000;", "FenLei.db%00.db"},
+      {"escaped zero inside", "tracknick=a%5Cu0000b;", "a%00b.db"},
+      {"the text of an escape", "tracknick=a%252Fb;", "a%25252Fb.db"},
+      {"an escaped percent", "tracknick=a%5Cu0025;", "a%25.db"},
       {"dot-dot alone", "tracknick=..;", "...db"},
   };
   for (const NickCase& c : cases) {
@@ -130,9 +135,10 @@ TEST_F(ItemDbTest, NickThatWouldLeaveTheDataFolderStaysInside) {
 }
 
 // Random cookie texts: whatever the nick, the file is one name directly in
-// the data folder.
-TEST_F(ItemDbTest, MutatedCookiesNeverNameAFileOutside) {
-  const std::string alphabet = "tracknick=%5Cu002F.;/\\ \x01\x7f\xd5\xc5\xb0\xa1";
+// the data folder, and no two different nicks share it.
+TEST_F(ItemDbTest, MutatedCookiesNeverNameAFileOutsideOrShareOne) {
+  const std::string alphabet = "tracknick=%5Cu002F.;/\\ \x01\x7f\xd5\xc5\xb0\xa1" "2500";
+  std::map<std::string, std::string> nick_of_name;
   std::mt19937 random(20240607);
   const std::string prefix = DataDir().string() + "/";
   for (int round = 0; round < 3000; ++round) {
@@ -148,7 +154,10 @@ TEST_F(ItemDbTest, MutatedCookiesNeverNameAFileOutside) {
     ASSERT_EQ(name.find('\0'), std::string::npos) << cookies;
     ASSERT_GE(name.size(), 3u);
     ASSERT_EQ(name.substr(name.size() - 3), ".db") << cookies;
+    const auto [known, added] = nick_of_name.emplace(name, ItemDbNickUtf8());
+    ASSERT_EQ(known->second, ItemDbNickUtf8()) << cookies;
   }
+  EXPECT_GT(nick_of_name.size(), 1000u);
 }
 
 // ---- opening --------------------------------------------------------------
@@ -340,6 +349,75 @@ TEST_F(ItemDbTest, OneConnectionServesTwentyThreads) {
   expected.Format("%d", kThreads * kRowsEach);
   EXPECT_EQ(QueryItemScalar("SELECT COUNT(*) FROM DDItems"), expected);
   EXPECT_EQ(QueryItemScalar("SELECT COUNT(DISTINCT ID) FROM DDItems"), expected);
+}
+
+// The list save and the sync results' save each keep a connection of their
+// own, shared by their threads, and write one account's file at the same
+// moment: a statement that meets the other's write lock waits for it.
+TEST_F(ItemDbTest, TwoConnectionsWritingAtOnceStoreEveryRow) {
+  SetCookies("tracknick=two-savers;");
+  constexpr int kThreadsEach = 10, kRowsEach = 60;
+  sqlite3* list_save = OpenItemDb();
+  sqlite3* result_save = OpenItemDb();
+  ASSERT_NE(list_save, nullptr);
+  ASSERT_NE(result_save, nullptr);
+  std::atomic<int> failures{0};
+  std::atomic<bool> go{false};
+  std::vector<std::thread> threads;
+  for (int saver = 0; saver < 2; ++saver) {
+    sqlite3* db = saver == 0 ? list_save : result_save;
+    for (int t = 0; t < kThreadsEach; ++t) {
+      threads.emplace_back([=, &failures, &go] {
+        while (!go) std::this_thread::yield();
+        for (int i = 0; i < kRowsEach; ++i) {
+          CString id;
+          id.Format("%d", (saver * kThreadsEach + t) * 1000 + i);
+          // A lookup, then the guarded insert, as both saves write.
+          const CString lookup = "select * from DDItems where TbId=" + SqlQuote(id);
+          char** cells = nullptr;
+          int rows = 0, columns = 0;
+          if (sqlite3_get_table(db, lookup, &cells, &rows, &columns, nullptr) != SQLITE_OK)
+            ++failures;
+          sqlite3_free_table(cells);
+          const CString insert = "INSERT INTO DDItems (TbId,DDID,Price,IsUpdate) SELECT " +
+                                 SqlQuote(id) + ",'d','1.00'," + (saver ? "'1'" : "'0'") +
+                                 " WHERE NOT EXISTS (SELECT 1 FROM DDItems WHERE TbId=" +
+                                 SqlQuote(id) + ")";
+          if (!RunItemSql(db, insert)) ++failures;
+        }
+      });
+    }
+  }
+  go = true;
+  for (auto& thread : threads) thread.join();
+  sqlite3_close(list_save);
+  sqlite3_close(result_save);
+  EXPECT_EQ(failures.load(), 0);
+  CString each;
+  each.Format("%d", kThreadsEach * kRowsEach);
+  EXPECT_EQ(QueryItemScalar("SELECT COUNT(*) FROM DDItems WHERE IsUpdate='0'"), each);
+  EXPECT_EQ(QueryItemScalar("SELECT COUNT(*) FROM DDItems WHERE IsUpdate='1'"), each);
+  EXPECT_EQ(QueryItemScalar("SELECT COUNT(DISTINCT TbId) FROM DDItems"),
+            QueryItemScalar("SELECT COUNT(*) FROM DDItems"));
+}
+
+// A statement that fails is said so, with SQLite's reason and the statement.
+TEST_F(ItemDbTest, AFailedStatementIsReported) {
+  SetCookies("tracknick=reports;");
+  sqlite3* db = OpenItemDb();
+  ASSERT_NE(db, nullptr);
+  ::testing::internal::CaptureStderr();
+  const bool ran = RunItemSql(db, "INSERT INTO NoSuchTable VALUES ('书')");
+  ExecItemSql("DELETE FROM NoSuchTable");
+  const bool on_null = RunItemSql(nullptr, "DELETE FROM DDItems");
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  sqlite3_close(db);
+  EXPECT_FALSE(ran);
+  EXPECT_FALSE(on_null);
+  EXPECT_NE(said.find("no such table: NoSuchTable"), std::string::npos) << said;
+  EXPECT_NE(said.find(U8(u8"INSERT INTO NoSuchTable VALUES ('书')")), std::string::npos) << said;
+  EXPECT_NE(said.find("DELETE FROM NoSuchTable"), std::string::npos) << said;
+  EXPECT_NE(said.find("DELETE FROM DDItems"), std::string::npos) << said;
 }
 
 }  // namespace
