@@ -15,15 +15,16 @@ constexpr DWORD kClaimLockTimeout = 500;
 void ItemSaveRun::Start(int threads, int& next_row, AFX_THREADPROC thread) {
   auto* run = new ItemSaveRun(threads);
   run->db_ = OpenItemDb();
-  // Another run, of this page or the other, may hold the database's write
-  // lock for a moment: wait for it instead of losing the row.
-  if (run->db_) sqlite3_busy_timeout(run->db_, 10000);
   g_ItemDb = run->db_;
 
   LockWaitingAgain(g_WorkMutex, kClaimLockTimeout);
   next_row = 0;
   g_WorkMutex.Unlock();
-  for (int i = 0; i < threads; ++i) AfxBeginThread(thread, run);
+  for (int i = 0; i < threads; ++i) {
+    // A thread the system would not make counts as ended at once, so the
+    // run's last thread still closes the connection.
+    if (!AfxBeginThread(thread, run)) run->ThreadEnded();
+  }
 }
 
 void ItemSaveRun::RunThread(ItemSaveRun* run, int& next_row, int rows,

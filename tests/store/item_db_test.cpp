@@ -20,6 +20,7 @@
 #include "platform/ui/headless/headless.h"
 #include "services/globals.h"
 #include "services/http.h"
+#include "store/save_run.h"
 
 namespace fs = std::filesystem;
 
@@ -418,6 +419,36 @@ TEST_F(ItemDbTest, AFailedStatementIsReported) {
   EXPECT_NE(said.find(U8(u8"INSERT INTO NoSuchTable VALUES ('书')")), std::string::npos) << said;
   EXPECT_NE(said.find("DELETE FROM NoSuchTable"), std::string::npos) << said;
   EXPECT_NE(said.find("DELETE FROM DDItems"), std::string::npos) << said;
+}
+
+// A save run whose threads the system will not all make: the others save
+// every row, and the run still closes its connection at the end.
+int g_NextTestRow = 0;
+
+UINT SaveTestRowsThread(LPVOID param) {
+  ItemSaveRun::RunThread(static_cast<ItemSaveRun*>(param), g_NextTestRow, 40,
+                         [](sqlite3* db, int row) {
+                           CString id;
+                           id.Format("%d", row);
+                           RunItemSql(db, "INSERT INTO DDItems (TbId,DDID,Price,IsUpdate) VALUES (" +
+                                              SqlQuote(id) + ",'d','1.00','0')");
+                         });
+  return 0;
+}
+
+TEST_F(ItemDbTest, ASaveRunWithThreadsThatNeverStartedStillEnds) {
+  SetCookies("tracknick=short-handed;");
+  for (int refused : {2, 4}) {
+    ExecItemSql("DELETE FROM DDItems");
+    worker_registry::FailThreadStartsForTesting(refused);
+    ItemSaveRun::Start(4, g_NextTestRow, &SaveTestRowsThread);
+    worker_registry::FailThreadStartsForTesting(0);
+    ASSERT_TRUE(worker_registry::WaitAll(std::chrono::seconds(20)));
+    // The last thread hands the connection to this thread, which closes it.
+    EXPECT_TRUE(ui::PumpUntil([] { return g_ItemDb == nullptr; }, std::chrono::seconds(5)))
+        << refused << " refused";
+    EXPECT_EQ(QueryItemScalar("SELECT COUNT(*) FROM DDItems"), refused < 4 ? "40" : "0");
+  }
 }
 
 }  // namespace
