@@ -13,6 +13,7 @@
 #include "services/text_services.h"
 #include "store/save_run.h"
 #include "sync/option_checks.h"
+#include "sync/price_sync.h"
 #include "sync/result_save.h"
 #include "sync/sync_run.h"
 
@@ -126,7 +127,7 @@ void TongBu::OnStartSync() {
   }
 
   static const RunType kRunTypes[] = {
-      {"更新价格", nullptr, nullptr},
+      {"更新价格", &PriceCheckThread, &PriceEditThread},
       {"更新库存", nullptr, nullptr},
       {"更新库存和价格", nullptr, nullptr},
   };

@@ -12,6 +12,7 @@ struct Bookstores::State {
   SellerCentre* centre = nullptr;
   Marketplace* market = nullptr;
   std::map<std::string, BookProduct> products;
+  std::set<std::string> removed;  // product numbers gone from the store
   std::map<std::string, std::pair<std::optional<std::string>, std::optional<std::string>>> jd;
   std::map<std::string, bool> on_shelf;
   ReplyMode product_mode = ReplyMode::kNormal;
@@ -29,6 +30,7 @@ struct Bookstores::State {
     return by_code ? centre->ItemWithCode(key) : centre->ItemWithId(key);
   }
   std::optional<BookProduct> Product(const std::string& number) const {
+    if (removed.count(number) != 0) return std::nullopt;
     auto own = products.find(number);
     if (own != products.end()) return own->second;
     if (auto item = ShopItemWhere(true, number)) return DangdangProductFor(*item);
@@ -384,6 +386,11 @@ std::map<std::string, std::string> Bookstores::HostKeys() const {
 void Bookstores::SetProduct(const BookProduct& product) {
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->products[product.number] = product;
+}
+
+void Bookstores::RemoveProduct(const std::string& number) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->removed.insert(number);
 }
 
 void Bookstores::SetJdPrice(const std::string& sku, std::optional<std::string> p,

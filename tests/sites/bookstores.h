@@ -117,6 +117,8 @@ class Bookstores {
   std::map<std::string, std::string> HostKeys() const;
 
   void SetProduct(const BookProduct& product);
+  // The product is gone from the store: its page is the not-found page.
+  void RemoveProduct(const std::string& number);
   // A JD sku of its own: a field without a value is left out of the reply.
   void SetJdPrice(const std::string& sku, std::optional<std::string> p,
                   std::optional<std::string> m);

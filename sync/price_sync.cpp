@@ -1,0 +1,70 @@
+#include "sync/price_sync.h"
+
+#include "services/globals.h"
+#include "services/http.h"
+#include "services/page_lists.h"
+#include "shop/Q_Web.h"
+#include "shop/item_ops.h"
+#include "sync/bookstore_readers.h"
+#include "sync/price_rules.h"
+#include "sync/sync_run.h"
+
+namespace {
+
+// The bookstore's page-not-found text: the book is gone from the store.
+constexpr const char* kPageNotFound = "对不起，您要访问的页面暂时没有找到";
+
+bool CheckPrice(const SyncShopRow& shop) {
+  const CString store = SelectedText(*g_SiteCombo);
+  const CString page = HttpGetQuiet(GetSourceUrl(store, shop.code));
+  if (page.Find(kPageNotFound) >= 0) {
+    DeleteTbItem(shop.id, g_TbToken);  // a failed delete is not reported
+    return false;
+  }
+  CString price_text = shop.price;
+  float new_price = 0;
+  if (ApplyPriceRule(new_price, price_text, page, store)) {
+    std::vector<CString> cells(kSyncColumns);
+    cells[2] = shop.code;
+    cells[1] = shop.id;
+    cells[3] = shop.price;
+    cells[4].Format("%.2f", static_cast<double>(new_price));
+    cells[6] = price_text;
+    AppendResultRow(shop, cells);
+  }
+  return true;
+}
+
+void EditPrice(int row) {
+  const CString id = g_SyncList->GetItemText(row, 1);
+  const CString old_price = g_SyncList->GetItemText(row, 3);
+  const CString new_price = g_SyncList->GetItemText(row, 4);
+  if (old_price == new_price) return;
+  CString reply;
+  EditTbItemPrice(id, old_price, new_price, g_TbToken, reply);
+  if (reply.IsEmpty()) {
+    // The row keeps its decision text and stays unticked; the consumer
+    // waits for a new sign-in and then goes on with the next row.
+    g_LoggedIn = 0;
+    ShowLoginLost();
+    return;
+  }
+  g_SyncList->SetItemText(row, 6, reply);
+  g_SyncList->SetCheck(row, TRUE);
+}
+
+}  // namespace
+
+UINT PriceCheckThread(LPVOID param) {
+  RunSyncProducer(param, g_SyncStartButton, &CheckPrice);
+  return 0;
+}
+
+UINT PriceEditThread(LPVOID param) {
+  if (RunSyncConsumer(param, ConsumerWaits::kUntickedRowAndSignIn, &EditPrice)) {
+    ::PostMessage(g_SyncHwnd, WM_SYNC_DONE, 0, 0);
+  }
+  return 0;
+}
+
+void ShowLoginLost() { ShowAccountStatus("登陆失效，请重新登录"); }

@@ -1,0 +1,328 @@
+// Price runs ("更新价格") of the sync page against the local marketplace and
+// bookstores, headless: the whole road from sign-in and download through the
+// edits, Stop, the save and a re-load; and the runs' edge cases.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/thread/thread.h"
+#include "platform/ui/headless/headless.h"
+#include "services/globals.h"
+#include "sync/price_sync.h"
+#include "sync/sync_run.h"
+#include "tests/support/sync_fixture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+long Cents(const std::string& price) { return std::lround(std::strtod(price.c_str(), nullptr) * 100); }
+
+std::string PriceText(long cents) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%ld.%02ld", cents / 100, cents % 100);
+  return text;
+}
+
+// "." as the price edit sends it.
+std::string Escaped(std::string price) {
+  for (size_t at = price.find('.'); at != std::string::npos; at = price.find('.', at))
+    price.replace(at, 1, "%2E");
+  return price;
+}
+
+std::vector<sites::ShopItem> OnSaleShop(int count) {
+  sites::ShopOptions options;
+  options.count = count;
+  options.on_sale = true;
+  return sites::GenerateShop(options);
+}
+
+class PriceRunTest : public support::SyncFixture {
+ protected:
+  // Gives item i the sale price `sale_cents` at the bookstore; returns the
+  // new price the run computes ("10" 折, no markup: the sale price, at
+  // least 5.00), or "" when the shop price stays.
+  std::string Price(const sites::ShopItem& item, long sale_cents) {
+    SetSalePrice(item, PriceText(sale_cents));
+    const std::string fresh = PriceText(std::max(sale_cents, 500L));
+    return fresh == item.price ? "" : fresh;
+  }
+  void Start() { tongbu_->m_StartButton.UserClick(); }
+  void Stop() { tongbu_->m_StopButton.UserClick(); }
+  // The producers have ended and `edited` result rows are ticked.
+  bool WaitEdited(size_t edited) {
+    return PumpUntil([&] {
+      if (g_LiveProducers.load() != 0) return false;
+      size_t ticked = 0;
+      for (const auto& row : Results()) ticked += row.ticked ? 1 : 0;
+      return ticked == edited;
+    });
+  }
+  int ShopTicks() const {
+    int ticks = 0;
+    for (int i = 0; i < taobao_->m_ItemList.GetItemCount(); ++i) ticks += taobao_->m_ItemList.GetCheck(i) ? 1 : 0;
+    return ticks;
+  }
+};
+
+TEST_F(PriceRunTest, TwoThousandItemsOnFifteenProducers) {
+  const std::vector<sites::ShopItem> items = OnSaleShop(2000);
+  std::map<std::string, std::string> fresh;  // id -> new price, for the items that change
+  std::map<std::string, std::string> old;    // id -> shop price
+  std::set<std::string> vanished;
+  for (size_t i = 0; i < items.size(); ++i) {
+    const sites::ShopItem& item = items[i];
+    old[item.id] = item.price;
+    std::string price;
+    switch (i % 5) {
+      case 0: price = Price(item, Cents(item.price)); break;
+      case 1: price = Price(item, Cents(item.price) + 100); break;
+      case 2: price = Price(item, 310); break;
+      case 3: price = Price(item, Cents(item.price) + 50); break;
+      case 4:
+        books_->RemoveProduct(item.code);
+        vanished.insert(item.id);
+        break;
+    }
+    if (!price.empty()) fresh[item.id] = price;
+  }
+  ASSERT_TRUE(Download(items));
+  ASSERT_EQ(taobao_->m_ItemList.GetItemCount(), 2000);
+  ASSERT_TRUE(tongbu_->m_StartButton.IsWindowEnabled());
+  AddAllProductsRule("10", "0");
+  centre_->ClearOperationForms();
+
+  Start();
+  EXPECT_FALSE(tongbu_->m_StartButton.IsWindowEnabled());
+  ASSERT_TRUE(WaitEdited(fresh.size()));
+  EXPECT_EQ(BoxesWithText("全部同步 完毕！"), 0) << "a run with results waits for Stop";
+  Stop();
+  ASSERT_TRUE(WaitSyncDone());
+  EXPECT_EQ(BoxesWithText("全部同步 完毕！"), 1);
+  EXPECT_TRUE(tongbu_->m_StartButton.IsWindowEnabled());
+
+  // The result list holds exactly the items whose price differs, each edited.
+  const auto results = Results();
+  ASSERT_EQ(results.size(), fresh.size());
+  std::set<std::string> listed;
+  for (size_t r = 0; r < results.size(); ++r) {
+    const auto& cells = results[r].cells;
+    SCOPED_TRACE(cells[1]);
+    listed.insert(cells[1]);
+    EXPECT_EQ(cells[0], std::to_string(r));
+    ASSERT_EQ(fresh.count(cells[1]), 1u);
+    EXPECT_EQ(cells[3], old[cells[1]]);
+    EXPECT_EQ(cells[4], fresh[cells[1]]);
+    EXPECT_EQ(cells[5], "");
+    EXPECT_EQ(cells[6], "{\"success\":true,\"itemId\":\"" + cells[1] + "\",\"price\":\"" +
+                            fresh[cells[1]] + "\"}");
+    EXPECT_TRUE(results[r].ticked);
+  }
+  EXPECT_EQ(listed.size(), fresh.size());
+
+  // Each edit reached the seller centre once, with its body.
+  std::map<std::string, int> edits;
+  for (const auto& form : PriceEdits()) {
+    const std::string id = form.Field("itemId");
+    ++edits[id];
+    EXPECT_EQ(form.query,
+              "_input_charset=utf-8&_output_charset=utf-8&action=goodsmanager/GoodsPriceEditAction"
+              "&event_submit_do_edit_item=1");
+    EXPECT_EQ(form.body, "oldtext=" + Escaped(old[id]) + "&newItemPrice=" + Escaped(fresh[id]) +
+                             "&itemId=" + id + "&_tb_token_=" + centre_->Token() + "&type=c");
+  }
+  EXPECT_EQ(edits.size(), fresh.size());
+  for (const auto& [id, times] : edits) EXPECT_EQ(times, 1) << id;
+
+  // The vanished books were deleted in the shop; their rows stay unticked.
+  std::set<std::string> deleted;
+  for (const auto& form : Deletes()) deleted.insert(form.Field("selectedIds"));
+  EXPECT_EQ(deleted, vanished);
+  EXPECT_EQ(Deletes().size(), vanished.size());
+  for (const auto& item : centre_->Items()) EXPECT_EQ(vanished.count(item.id), 0u) << item.id;
+  const CListCtrl& shop = taobao_->m_ItemList;
+  for (int i = 0; i < shop.GetItemCount(); ++i) {
+    EXPECT_EQ(shop.GetCheck(i) != 0, vanished.count(shop.GetItemText(i, 1).str()) == 0) << i;
+  }
+
+  // The account's database: the new prices, marked, for the edited items only.
+  const auto stored = DbRows();
+  ASSERT_EQ(stored.size(), 2000u);
+  for (const auto& row : stored) {
+    SCOPED_TRACE(row.tb_id);
+    const bool changed = fresh.count(row.tb_id) == 1;
+    EXPECT_EQ(row.price, changed ? fresh[row.tb_id] : old[row.tb_id]);
+    EXPECT_EQ(row.is_update, changed ? "1" : "0");
+  }
+
+  // A re-load of the items no sync has updated leaves the edited ones out.
+  taobao_->m_ItemList.DeleteAllItems();
+  ui::headless::ScriptMessageBoxAnswers({IDOK});
+  taobao_->OnImportNotUpdated();
+  std::set<std::string> reloaded;
+  for (int i = 0; i < shop.GetItemCount(); ++i) reloaded.insert(shop.GetItemText(i, 1).str());
+  EXPECT_EQ(reloaded.size(), 2000u - fresh.size());
+  for (const auto& [id, price] : fresh) EXPECT_EQ(reloaded.count(id), 0u) << id;
+}
+
+TEST_F(PriceRunTest, RunsThatEndByThemselves) {
+  struct Case {
+    const char* name;
+    int items;            // -1: no list downloaded at all
+    bool prices_differ;
+    const char* store;
+  };
+  const Case cases[] = {
+      {"empty shop list", -1, false, "当当网"},
+      {"no price differs", 30, false, "当当网"},
+      {"store without reader", 30, true, "卓越图书"},
+  };
+  AddAllProductsRule("10", "0");
+  int done = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.items < 0) {
+      tongbu_->m_StartButton.EnableWindow(TRUE);
+    } else {
+      taobao_->m_ItemList.DeleteAllItems();
+      auto items = OnSaleShop(c.items);
+      for (auto& item : items) {
+        item.price = PriceText(std::max(Cents(item.price), 500L));  // above the floor
+        SetSalePrice(item, c.prices_differ ? "88.88" : item.price);
+      }
+      ASSERT_TRUE(Download(items));
+    }
+    tongbu_->m_SiteCombo.SelectString(-1, c.store);
+    books_->ClearRequests();
+    centre_->ClearOperationForms();
+    Start();
+    ASSERT_TRUE(WaitSyncDone(done));
+    ++done;
+    EXPECT_TRUE(tongbu_->m_StartButton.IsWindowEnabled());
+    EXPECT_TRUE(Results().empty());
+    EXPECT_TRUE(PriceEdits().empty());
+    EXPECT_EQ(ShopTicks(), std::max(c.items, 0)) << "every shop row processed";
+    if (std::string(c.store) != "当当网") {
+      EXPECT_EQ(books_->ProductPageRequests(), 0);
+    }
+  }
+}
+
+TEST_F(PriceRunTest, MoreProducersThanRowsClaimEachRowOnce) {
+  const auto items = OnSaleShop(3);
+  for (const auto& item : items) Price(item, Cents(item.price) + 1);
+  ASSERT_TRUE(Download(items));
+  AddAllProductsRule("10", "0");
+  books_->ClearRequests();
+  Start();
+  ASSERT_TRUE(WaitEdited(3));
+  EXPECT_EQ(books_->ProductPageRequests(), 3);
+  EXPECT_EQ(tongbu_->m_AnalysedEdit.GetWindowText(), "2") << "the last shop row claimed";
+  Stop();
+  ASSERT_TRUE(WaitSyncDone());
+  EXPECT_EQ(PriceEdits().size(), 3u);
+}
+
+TEST_F(PriceRunTest, EditsWaitForTheSignInAndResumeAfterALostOneWithTheNextRow) {
+  const auto items = OnSaleShop(12);
+  for (const auto& item : items) Price(item, Cents(item.price) + 200);
+  ASSERT_TRUE(Download(items));
+  AddAllProductsRule("10", "0");
+  centre_->ClearOperationForms();
+
+  // Not signed in at the start: the list fills, nothing is edited.
+  g_LoggedIn = 0;
+  Start();
+  ASSERT_TRUE(PumpUntil([&] { return g_LiveProducers.load() == 0 && Results().size() == 12; }));
+  PumpUntil([] { return false; }, 200ms);
+  EXPECT_TRUE(PriceEdits().empty());
+
+  // Signed in, the first edit finds the session gone (an empty reply).
+  centre_->SetOperationFault(sites::OperationFault::kEmptyBody);
+  g_LoggedIn = 1;
+  ASSERT_TRUE(PumpUntil([] { return g_LoggedIn.load() == 0; }));
+  EXPECT_EQ(ui::GetStatusText(), "VorlupTovrane----淘宝账户状态：登陆失效，请重新登录");
+  EXPECT_EQ(taobao_->GetWindowText(), "VorlupTovrane----淘宝账户状态：登陆失效，请重新登录");
+  PumpUntil([] { return false; }, 200ms);
+  ASSERT_EQ(PriceEdits().size(), 1u) << "no edit while signed out";
+
+  // A new sign-in: the edits go on with the next row; the failed one stays.
+  centre_->SetOperationFault(sites::OperationFault::kNormal);
+  SignIn();
+  ASSERT_TRUE(WaitEdited(11));
+  const auto results = Results();
+  EXPECT_FALSE(results[0].ticked);
+  EXPECT_EQ(results[0].cells[6], "需要更新");
+  std::map<std::string, int> edits;
+  for (const auto& form : PriceEdits()) ++edits[form.Field("itemId")];
+  EXPECT_EQ(edits.size(), 12u);
+  for (const auto& [id, times] : edits) EXPECT_EQ(times, 1) << id;
+  Stop();
+  ASSERT_TRUE(WaitSyncDone());
+  // Only the edited rows are stored as updated.
+  int updated = 0;
+  for (const auto& row : DbRows()) updated += row.is_update == "1";
+  EXPECT_EQ(updated, 11);
+}
+
+// Result rows whose old and new prices are given by the shop rows (column 3
+// old, column 0 new), for the consumer's own tests.
+UINT GivenRowsProducer(LPVOID param) {
+  RunSyncProducer(param, g_SyncStartButton, [](const SyncShopRow& shop) {
+    std::vector<CString> cells(kSyncColumns);
+    cells[1] = shop.id;
+    cells[2] = shop.code;
+    cells[3] = shop.price;
+    cells[4] = g_ItemList->GetItemText(shop.index, 0);
+    cells[6] = "需要更新";
+    AppendResultRow(shop, cells);
+    return true;
+  });
+  return 0;
+}
+
+TEST_F(PriceRunTest, EqualPricesArePassedOverAndAHandTickedRowHoldsTheConsumer) {
+  const auto items = OnSaleShop(4);
+  centre_->SetItems(items);
+  CListCtrl& shop = taobao_->m_ItemList;
+  const char* fresh[] = {"9.90", "", "35", "12.00"};
+  const char* olds[] = {"10.00", "", "35.00", "12.00"};
+  for (int i = 0; i < 4; ++i)
+    shop.InsertRow(i, {fresh[i], items[i].id.c_str(), items[i].code.c_str(), olds[i]});
+  centre_->ClearOperationForms();
+  g_LoggedIn = 0;
+  ResetSyncState();
+  tongbu_->m_StartButton.EnableWindow(FALSE);
+  StartSyncThreads(1, &GivenRowsProducer, &PriceEditThread);
+  ASSERT_TRUE(PumpUntil([&] { return Results().size() == 4; }));
+  tongbu_->m_SyncList.SetCheck(2, TRUE);  // ticked by hand before the consumer comes
+  g_LoggedIn = 1;
+  PumpUntil([] { return false; }, 300ms);
+  auto edits = PriceEdits();
+  ASSERT_EQ(edits.size(), 1u) << "row 1 (equal, both empty) passed over, row 2 holds";
+  EXPECT_EQ(edits[0].Field("itemId"), items[0].id);
+
+  tongbu_->m_SyncList.SetCheck(2, FALSE);
+  ASSERT_TRUE(PumpUntil([&] { return PriceEdits().size() == 2; }));
+  PumpUntil([] { return false; }, 200ms);
+  edits = PriceEdits();
+  ASSERT_EQ(edits.size(), 2u) << "row 3 (equal) passed over";
+  EXPECT_EQ(edits[1].Field("newItemPrice"), "35") << "35 and 35.00 differ";
+  const auto results = Results();
+  EXPECT_FALSE(results[1].ticked);
+  EXPECT_FALSE(results[3].ticked);
+  EXPECT_EQ(results[3].cells[6], "需要更新");
+  Stop();
+  ASSERT_TRUE(WaitSyncDone());
+}
+
+}  // namespace
