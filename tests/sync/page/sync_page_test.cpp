@@ -85,6 +85,7 @@ class SyncPageTest : public ::testing::Test {
   }
   static bool WaitWorkers() {
     const auto end = std::chrono::steady_clock::now() + 60s;
+    ui::RunPending();  // what was posted (a menu command) may start workers
     while (worker_registry::LiveCount() > 0) {
       if (std::chrono::steady_clock::now() > end) return false;
       ui::PumpUntil([] { return worker_registry::LiveCount() == 0; }, 50ms);
