@@ -155,7 +155,11 @@ void StartSyncThreads(int producers, AFX_THREADPROC producer, AFX_THREADPROC con
     run = g_SyncRun.load();
     g_LiveProducers.fetch_add(producers);
   }
-  for (int i = 0; i < producers; ++i) AfxBeginThread(producer, RunParam(run));
+  for (int i = 0; i < producers; ++i) {
+    // A producer the system would not make is not live: the consumer must
+    // not wait for it.
+    if (!AfxBeginThread(producer, RunParam(run))) EndProducer(run);
+  }
   AfxBeginThread(consumer, RunParam(run));
 }
 
