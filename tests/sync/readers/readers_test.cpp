@@ -128,26 +128,6 @@ TEST(BookstoreReaders, PageSamples) {
   }
 }
 
-// Products the local bookstores generate for a shop: every variant reads
-// back as generated.
-TEST(BookstoreReaders, GeneratedProducts) {
-  for (int i = 0; i < 60; ++i) {
-    sites::ShopItem item;
-    item.code = std::to_string(20000000 + i);
-    item.price = std::to_string(10 + i) + ".50";
-    item.title = "图书第" + std::to_string(i) + "号";
-    BookProduct product = sites::DangdangProductFor(item);
-    SCOPED_TRACE(item.code);
-    Read read = ReadAll(sites::DangdangPage(product), kDangdang);
-    EXPECT_EQ(read.sale, static_cast<float>(ParseDecimal(product.sale.c_str())));
-    EXPECT_EQ(read.list, product.list);
-    if (product.discount_layout != DiscountLayout::kNone) {
-      EXPECT_EQ("(" + read.discount + "折)", product.discount);
-    }
-    EXPECT_EQ(read.title, item.title);
-  }
-}
-
 // The readers as the tables of patterns describe them, each pattern applied
 // with RegexFirst: the oracle for the readers' faster search.
 std::string Oracle(const std::vector<std::pair<const char*, bool>>& patterns, const std::string& page) {
