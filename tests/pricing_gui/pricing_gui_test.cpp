@@ -74,13 +74,39 @@ class PricingProgram {
     if (!session_.Start()) return false;
     main_ = session_.WaitForWindow("VorlupTovrane:V1.1.6", 90s);
     if (!main_) return false;
-    std::this_thread::sleep_for(2s);
+    // The first page painted in full before the press that leaves it.
+    const std::string first = Settled("pricing_open");
     main_ = session_.Refresh(main_);
     m_ = session_.MainLayout(main_);
-    // The third tab header, "当当同步".
+    // The third tab header, "当当同步": the screen changes, then holds still.
     Press(m_.X(7) + 162, m_.Y(12) + 12);
-    std::this_thread::sleep_for(1s);
+    if (!ChangedFrom(first)) return false;
+    Settled("pricing_open");
     return true;
+  }
+
+  // Waits until the screen shows something else than `shot` does (more
+  // than a blinking text cursor).
+  bool ChangedFrom(const std::string& shot) {
+    return gui::WaitFor(
+        [&] { return DifferentPixels(shot, session_.Screenshot("pricing_changed")) > 500; }, 20s);
+  }
+
+  // A screenshot taken once the screen holds still: two shots 300 ms apart
+  // differ in no more than a text cursor's pixels. A loaded machine may
+  // take seconds to paint what a fixed pause would have photographed half
+  // drawn.
+  std::string Settled(const std::string& name) {
+    std::string last = session_.Screenshot(name);
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(300ms);
+      const std::string now = session_.Screenshot(name + "_next");
+      const long changed = DifferentPixels(last, now);
+      fs::rename(now, last);
+      if (changed >= 0 && changed <= 50) break;
+    }
+    return last;
   }
 
   // A press as a hand makes it: button down, a moment, button up.
@@ -179,10 +205,10 @@ TEST(PricingGui, ConditionsOptionsAndProvincesComeBackAfterARestart) {
   program.PressPage(154, 28);
   program.Fill(304, 50, "6");
   ASSERT_TRUE(program.OpenPopup(400, 220, 3)) << "no menu on the province list";
-  session.Screenshot("pricing_1_menu");
+  std::string menu = program.Settled("pricing_1_menu");
   session.Keys(program.Main(), {"Down", "Return"});
-  std::this_thread::sleep_for(500ms);
-  const std::string before = session.Screenshot("pricing_2_filled");
+  ASSERT_TRUE(program.ChangedFrom(menu)) << "the menu stayed";
+  const std::string before = program.Settled("pricing_2_filled");
 
   // "确定": "保存成功" in a box captioned with the application name.
   program.PressPage(511, 369);
@@ -206,9 +232,10 @@ TEST(PricingGui, ConditionsOptionsAndProvincesComeBackAfterARestart) {
   session.Stop();
   ASSERT_TRUE(program.Open()) << "no main window after the restart";
   ASSERT_TRUE(program.OpenPopup(400, 220, 3)) << "no menu on the province list";
+  menu = program.Settled("pricing_4_menu");
   session.Keys(program.Main(), {"Escape"});
-  std::this_thread::sleep_for(1s);
-  const std::string after = session.Screenshot("pricing_4_restarted");
+  ASSERT_TRUE(program.ChangedFrom(menu)) << "the menu stayed";
+  const std::string after = program.Settled("pricing_4_restarted");
   // The province list without its edges: GTK's overlay scroll bars show
   // there for a while after the pointer moved.
   const struct {
