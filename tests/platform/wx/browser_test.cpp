@@ -44,6 +44,13 @@ bool HasCookie(const std::string& name, bool http_only) {
   });
 }
 
+// What a failed wait reports: how far the page came.
+std::string PageProgress(const sites::Marketplace& market) {
+  return "login visits: " + std::to_string(market.LoginVisits()) +
+         ", refused certificates: " + std::to_string(wxui::testing::BrowserRefusedCertificates()) +
+         ", page crashes: " + std::to_string(wxui::testing::BrowserPageCrashes());
+}
+
 // The WebKit page processes this test program started.
 std::vector<pid_t> PageProcesses() {
   std::vector<pid_t> found;
@@ -127,7 +134,7 @@ TEST_F(WxBrowser, TheLoginPageLoadsWithTheTestCaAndItsCookiesReachTheStore) {
 
   // The page sets a domain-wide HttpOnly session cookie and a host-only one.
   EXPECT_TRUE(Pump([&] { return HasCookie("cookie2", true) && HasCookie("lgc", false); }, 30s))
-      << "login visits: " << market_.LoginVisits();
+      << PageProgress(market_);
   EXPECT_GE(market_.LoginVisits(), 1);
   EXPECT_EQ(wxui::testing::BrowserRefusedCertificates(), refused);
   EXPECT_EQ(wxui::testing::BrowserPageCrashes(), crashes);
@@ -170,7 +177,7 @@ TEST_F(WxBrowser, APageNavigatingBeforeItsWindowExistsLoadsThatPageOnce) {
   ASSERT_TRUE(dlg.Create(kBrowserDlg));
   dlg.ShowWindow(SW_SHOW);
   ASSERT_TRUE(Pump([&] { return HasCookie("cookie2", true); }, 30s))
-      << "login visits: " << market_.LoginVisits();
+      << PageProgress(market_);
   PumpFor(1s);
   EXPECT_EQ(market_.LoginVisits(), 1);
   EXPECT_EQ(wxui::testing::BrowserPageCrashes(), crashes);
@@ -186,7 +193,7 @@ TEST_F(WxBrowser, ACrashedPageProcessLoadsItsPageAgain) {
   ASSERT_NE(browser, nullptr);
   dlg.ShowWindow(SW_SHOW);
   browser->Navigate(CString(("https://" + market_.LoginHost() + "/").c_str()));
-  ASSERT_TRUE(Pump([&] { return HasCookie("cookie2", true); }, 30s));
+  ASSERT_TRUE(Pump([&] { return HasCookie("cookie2", true); }, 30s)) << PageProgress(market_);
   PumpFor(500ms);
   ASSERT_EQ(market_.LoginVisits(), 1);
 
@@ -198,7 +205,7 @@ TEST_F(WxBrowser, ACrashedPageProcessLoadsItsPageAgain) {
   for (pid_t pid : pages) ::kill(pid, SIGKILL);
   ClearCookieStore();
   EXPECT_TRUE(Pump([&] { return market_.LoginVisits() >= 2 && HasCookie("cookie2", true); }, 30s))
-      << "login visits: " << market_.LoginVisits();
+      << PageProgress(market_);
   EXPECT_GT(wxui::testing::BrowserPageCrashes(), crashes);
   dlg.DestroyWindow();
 }
@@ -212,7 +219,7 @@ TEST_F(WxBrowser, APageThatKeepsCrashingIsLoadedAgainThreeTimesAtMost) {
   ASSERT_NE(browser, nullptr);
   dlg.ShowWindow(SW_SHOW);
   browser->Navigate(CString(("https://" + market_.LoginHost() + "/").c_str()));
-  ASSERT_TRUE(Pump([&] { return market_.LoginVisits() == 1; }, 30s));
+  ASSERT_TRUE(Pump([&] { return market_.LoginVisits() == 1; }, 30s)) << PageProgress(market_);
 
   for (int round = 0; round < 5; ++round) {
     const int visits = market_.LoginVisits();
