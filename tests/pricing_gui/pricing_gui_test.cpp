@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "platform/text/codepage.h"
 #include "tests/sites/bookstores.h"
@@ -68,20 +69,24 @@ long DifferentPixels(const std::string& a, const std::string& b) {
 // and has the main window's font.
 class PricingProgram {
  public:
-  explicit PricingProgram(gui::Session& session) : session_(session) {}
+  // `shots` starts the names of the screenshots it takes to find its way:
+  // each test its own, since the tests of this program may run at once and
+  // share the screenshot folder.
+  PricingProgram(gui::Session& session, std::string shots)
+      : session_(session), shots_(std::move(shots)) {}
 
   bool Open() {
     if (!session_.Start()) return false;
     main_ = session_.WaitForWindow("VorlupTovrane:V1.1.6", 90s);
     if (!main_) return false;
     // The first page painted in full before the press that leaves it.
-    const std::string first = Settled("pricing_open");
+    const std::string first = Settled(shots_ + "_open");
     main_ = session_.Refresh(main_);
     m_ = session_.MainLayout(main_);
     // The third tab header, "当当同步": the screen changes, then holds still.
     Press(m_.X(7) + 162, m_.Y(12) + 12);
     if (!ChangedFrom(first)) return false;
-    Settled("pricing_open");
+    Settled(shots_ + "_open");
     return true;
   }
 
@@ -89,7 +94,7 @@ class PricingProgram {
   // than a blinking text cursor).
   bool ChangedFrom(const std::string& shot) {
     return gui::WaitFor(
-        [&] { return DifferentPixels(shot, session_.Screenshot("pricing_changed")) > 500; }, 20s);
+        [&] { return DifferentPixels(shot, session_.Screenshot(shots_ + "_changed")) > 500; }, 20s);
   }
 
   // A screenshot taken once the screen holds still: two shots 300 ms apart
@@ -133,10 +138,10 @@ class PricingProgram {
   // Presses at (dlu_x, dlu_y) and waits until the screen shows the pop-up
   // that the press opens: keys sent before it is there would go elsewhere.
   bool OpenPopup(int dlu_x, int dlu_y, int button) {
-    const std::string shot = session_.Screenshot("pricing_popup_before");
+    const std::string shot = session_.Screenshot(shots_ + "_popup_before");
     PressPage(dlu_x, dlu_y, button);
     return gui::WaitFor(
-        [&] { return DifferentPixels(shot, session_.Screenshot("pricing_popup_now")) > 500; },
+        [&] { return DifferentPixels(shot, session_.Screenshot(shots_ + "_popup_now")) > 500; },
         10s);
   }
 
@@ -167,6 +172,7 @@ class PricingProgram {
 
  private:
   gui::Session& session_;
+  std::string shots_;
   gui::Window main_;
   gui::Layout m_;
 };
@@ -178,7 +184,7 @@ TEST(PricingGui, ConditionsOptionsAndProvincesComeBackAfterARestart) {
   ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(server)));
   const fs::path data = fs::path(session.Folder()) / "Data";
 
-  PricingProgram program(session);
+  PricingProgram program(session, "pricing");
   ASSERT_TRUE(program.Open()) << "no main window";
   session.Screenshot("pricing_0_start");
 
@@ -230,7 +236,8 @@ TEST(PricingGui, ConditionsOptionsAndProvincesComeBackAfterARestart) {
   // Again from the start: the page shows what was saved. The same right
   // click (dismissed) gives the province list the same selected row.
   session.Stop();
-  ASSERT_TRUE(program.Open()) << "no main window after the restart";
+  ASSERT_TRUE(program.Open()) << "no main window after the restart\n"
+                              << ReadBytes(fs::path(session.Folder()) / ".." / "program.log");
   ASSERT_TRUE(program.OpenPopup(400, 220, 3)) << "no menu on the province list";
   menu = program.Settled("pricing_4_menu");
   session.Keys(program.Main(), {"Escape"});
@@ -269,7 +276,7 @@ TEST(PricingGui, StockCheckOfOneProductNumber) {
   ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(server, stores.HostKeys())));
   ASSERT_TRUE(session.WriteDataFile(U8(u8"地区.txt"), "11,北京,TRUE\r\n12,天津,TRUE\r\n13,河北,TRUE\r\n"));
 
-  PricingProgram program(session);
+  PricingProgram program(session, "stock");
   ASSERT_TRUE(program.Open()) << "no main window";
   program.Fill(361, 369, "25112233");
 
