@@ -13,8 +13,10 @@
 #include "services/text_services.h"
 #include "store/save_run.h"
 #include "sync/option_checks.h"
+#include "sync/price_stock_sync.h"
 #include "sync/price_sync.h"
 #include "sync/result_save.h"
+#include "sync/stock_sync.h"
 #include "sync/sync_run.h"
 
 namespace {
@@ -128,8 +130,8 @@ void TongBu::OnStartSync() {
 
   static const RunType kRunTypes[] = {
       {"更新价格", &PriceCheckThread, &PriceEditThread},
-      {"更新库存", nullptr, nullptr},
-      {"更新库存和价格", nullptr, nullptr},
+      {"更新库存", &StockCheckThread, &StockActionThread},
+      {"更新库存和价格", &PriceStockCheckThread, &PriceStockActionThread},
   };
   const CString type = SelectedText(m_ProcessTypeCombo);
   const RunType* run_type = nullptr;

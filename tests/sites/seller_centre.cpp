@@ -6,6 +6,7 @@
 #include <limits>
 #include <mutex>
 #include <random>
+#include <set>
 #include <thread>
 #include <unordered_map>
 
@@ -34,6 +35,7 @@ struct SellerCentre::State {
   OperationFault op_fault = OperationFault::kNormal;
   std::chrono::milliseconds op_delay{0};
   std::string op_reply;
+  std::set<std::string> refused_delistings;  // item ids whose delisting is refused
   std::vector<OperationForm> op_forms;
   int op_in_flight = 0;
   int op_max_in_flight = 0;
@@ -217,6 +219,7 @@ std::string Carry(SellerCentre::State& state, Operation operation, const Operati
       for (const std::string& id : form.Values("selectedIds")) {
         ShopItem* item = state.Find(id);
         if (!item || !item->on_sale) continue;
+        if (operation == Operation::kOffShelf && state.refused_delistings.count(id) != 0) continue;
         ++count;
         if (operation == Operation::kDelete) {
           state.Erase(id);
@@ -598,6 +601,11 @@ void SellerCentre::SetOperationDelay(std::chrono::milliseconds delay) {
 void SellerCentre::SetOperationReply(const std::string& body) {
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->op_reply = body;
+}
+
+void SellerCentre::RefuseDelisting(const std::string& item_id) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->refused_delistings.insert(item_id);
 }
 
 std::vector<OperationForm> SellerCentre::OperationForms() const {

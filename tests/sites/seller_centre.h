@@ -167,6 +167,9 @@ class SellerCentre {
   void SetOperationFault(OperationFault fault);
   void SetOperationDelay(std::chrono::milliseconds delay);
   void SetOperationReply(const std::string& body);
+  // A delisting of `item_id` leaves it on sale and counts it not
+  // ("下架成功：0个"); its other operations go on as usual.
+  void RefuseDelisting(const std::string& item_id);
   std::vector<OperationForm> OperationForms() const;
   void ClearOperationForms();
   // Operation POSTs being answered right now, and the most at once since

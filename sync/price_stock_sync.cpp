@@ -1,0 +1,65 @@
+#include "sync/price_stock_sync.h"
+
+#include "services/globals.h"
+#include "services/http.h"
+#include "services/page_lists.h"
+#include "shop/item_ops.h"
+#include "sync/bookstore_readers.h"
+#include "sync/price_rules.h"
+#include "sync/stock_sync.h"
+#include "sync/sync_run.h"
+
+namespace {
+
+// The delist and list texts end in an ASCII comma, the delete texts in a
+// full-width one; a refused delisting is followed by a delete.
+constexpr StockActionTexts kPriceStockTexts = {"下架成功,", "下架失败,", "删除成功，",
+                                               "删除失败，", "上架成功,", "上架失败,", true};
+
+bool CheckPriceAndStock(const SyncShopRow& shop) {
+  const CString store = SelectedText(*g_SiteCombo);
+  const CString page = HttpGetQuiet(GetSourceUrl(store, shop.code));
+  CString price_text = shop.price;
+  float new_price = 0;
+  if (ApplyPriceRule(new_price, price_text, page, store)) {
+    // Stock is always Dangdang's, whatever store the page names.
+    const bool in_stock = GetDangdangStock(shop.code);
+    std::vector<CString> cells(kSyncColumns);
+    cells[2] = shop.code;
+    cells[1] = shop.id;
+    cells[3] = shop.price;
+    cells[4].Format("%.2f", static_cast<double>(new_price));
+    cells[5] = CString(in_stock ? "1" : "0");
+    cells[6] = price_text;
+    AppendResultRow(shop, cells);
+  }
+  return true;
+}
+
+void ActOnPriceAndStock(int row, const CString& item_set) {
+  const CString id = g_SyncList->GetItemText(row, 1);
+  const CString old_price = g_SyncList->GetItemText(row, 3);
+  const CString new_price = g_SyncList->GetItemText(row, 4);
+  CString log = RunStockAction(id, g_SyncList->GetItemText(row, 5), item_set, kPriceStockTexts).log;
+  // Equal prices: no edit, and the row keeps the producer's text unticked.
+  if (old_price == new_price) return;
+  CString reply;
+  EditTbItemPrice(id, old_price, new_price, g_TbToken, reply);
+  log += reply;
+  g_SyncList->SetItemText(row, 6, log);
+  g_SyncList->SetCheck(row, TRUE);
+}
+
+}  // namespace
+
+UINT PriceStockCheckThread(LPVOID param) {
+  RunSyncProducer(param, g_SyncStartButton, &CheckPriceAndStock);
+  return 0;
+}
+
+UINT PriceStockActionThread(LPVOID param) {
+  const CString item_set = CurrentItemSet();
+  RunSyncConsumer(param, ConsumerWaits::kRowOnly,
+                  [&item_set](int row) { ActOnPriceAndStock(row, item_set); });
+  return 0;
+}
