@@ -173,16 +173,15 @@ LentHandle::LentHandle(const std::string& origin) : origin_(origin) {
       pool.erase(pick);
     }
   }
-  if (handle_) {
-    curl_easy_reset(handle_);  // keeps its connections and TLS sessions
-    AttachToShare(handle_);
-  } else {
-    handle_ = NewSharedHandle();
-  }
+  if (handle_) AttachToShare(handle_);
+  else handle_ = NewSharedHandle();
 }
 
 LentHandle::~LentHandle() {
   if (!handle_) return;
+  // Its options go, pointing into the request that has ended; its
+  // connections and TLS sessions stay.
+  curl_easy_reset(handle_);
   CURL* spare = nullptr;
   {
     std::lock_guard<std::mutex> lock(PoolMutex());

@@ -26,8 +26,9 @@ CURL* NewSharedHandle();
 // goes out on an open connection, or resumes its session, instead of a new
 // TCP connection and a full handshake. (curl's share could hold the
 // connections too, but its connection cache is not safe for threads that
-// use it at once.) A borrowed handle is reset and attached to the share,
-// cookie engine on; it belongs to the borrowing thread until given back.
+// use it at once.) A borrowed handle has default options, is attached to the
+// share with its cookie engine on, and belongs to the borrowing thread until
+// given back (when its options are reset).
 //
 // Certificates: curl reuses a connection or a session only for the same host,
 // port and TLS settings (the name check on or off alike), and each was made

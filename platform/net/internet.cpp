@@ -306,10 +306,7 @@ void CHttpFile::Perform() {
   // reports as running out of memory), is not a reply of a real site.
   if (transfer.too_big || (result == CURLE_OUT_OF_MEMORY && !transfer.reply_begun))
     error = ERROR_HTTP_INVALID_SERVER_RESPONSE;
-  // The handle goes back to the pool without the request's header list and
-  // body, which are freed below.
-  curl_easy_setopt(handle, CURLOPT_HTTPHEADER, nullptr);
-  curl_easy_setopt(handle, CURLOPT_POSTFIELDS, nullptr);
+  // The handle is reset, forgetting the list, when it goes back.
   curl_slist_free_all(list);
 
   if (result != CURLE_OK) {
