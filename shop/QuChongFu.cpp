@@ -209,8 +209,12 @@ void QuChongFu::OnCollectItems() {
   // Released here unless a worker of an earlier collection or scan still
   // holds it; then that worker releases it as it ends.
   previous.reset();
-  for (int i = 0; i < kCollectThreadCount; ++i)
-    AfxBeginThread(&DuplicateCollectThread, new std::shared_ptr<TbInfoArray>(array));
+  for (int i = 0; i < kCollectThreadCount; ++i) {
+    // The worker takes over its share; one the system would not make leaves
+    // it here.
+    auto handed = std::make_unique<std::shared_ptr<TbInfoArray>>(array);
+    if (AfxBeginThread(&DuplicateCollectThread, handed.get())) handed.release();
+  }
 }
 
 void QuChongFu::OnStartDuplicateCheck() {

@@ -69,5 +69,7 @@ void TaoBao::OnBatchUpShelf() {
   LockWaitingAgain(g_WorkMutex, 500);
   g_NextUpShelfGroup = 0;
   g_WorkMutex.Unlock();
+  // Nothing waits for a count of these threads: the groups of one the system
+  // would not make are claimed by the others.
   for (int i = 0; i < kBatchUpShelfThreadCount; ++i) AfxBeginThread(&BatchUpShelfThread, nullptr);
 }

@@ -354,8 +354,12 @@ void TaoBao::OnSearchItems() {
 
   g_PageCount = kPriceBlockCount + 1;
   for (int i = 0; i < kWorkerCount; ++i) {
-    AfxBeginThread(&DownloadItemPagesThread,
-                   reinterpret_cast<LPVOID>(static_cast<std::uintptr_t>(generation)));
+    // A worker the system would not make has ended at once: its end message
+    // still comes, so the download ends when the workers that ran have.
+    if (!AfxBeginThread(&DownloadItemPagesThread,
+                        reinterpret_cast<LPVOID>(static_cast<std::uintptr_t>(generation)))) {
+      ::PostMessage(g_TaoBaoHwnd, WM_TAOBAO_WORKER_DONE, generation, 0);
+    }
   }
 }
 
