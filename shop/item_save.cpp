@@ -39,7 +39,8 @@ void SaveRow(sqlite3* db, int row) {
                          SqlQuote(tb_id) + "," + SqlQuote(code) + "," + SqlQuote(price) +
                          ",'0' WHERE NOT EXISTS (SELECT 1 FROM DDItems WHERE TbId=" +
                          SqlQuote(tb_id) + ")";
-  sqlite3_exec(db, insert, nullptr, nullptr, nullptr);
+  // A failure (a lock held past the busy wait, a full disk) is reported.
+  RunItemSql(db, insert);
   g_SaveStatusText->SetWindowText("已经保存第" + row_text + "行数据");
   Sleep(0);
 }

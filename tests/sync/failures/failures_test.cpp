@@ -3,6 +3,7 @@
 // refuses. Each run still ends, nothing waits for a thread that never ran,
 // nothing handed to one is lost, and a refused statement is reported.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <functional>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "shop/QuChongFu.h"
 #include "shop/batch_upshelf.h"
 #include "shop/item_download.h"
+#include "store/item_db.h"
 #include "tests/support/sync_fixture.h"
 
 namespace {
@@ -133,6 +135,49 @@ TEST_F(FailuresTest, RunsWhoseThreadsTheSystemWouldNotMakeStillEnd) {
       worker_registry::FailThreadStartsForTesting(0);
       run.check(ran);
       ASSERT_TRUE(WaitWorkers(60s));
+    }
+  }
+}
+
+// Saves into a database that refuses every write: each refused statement is
+// reported, with SQLite's reason and the statement.
+TEST_F(FailuresTest, ASaveTheDatabaseRefusesIsReported) {
+  {
+    sqlite3* db = OpenItemDb();
+    ASSERT_NE(db, nullptr);
+    ASSERT_TRUE(RunItemSql(db,
+                           "CREATE TRIGGER NoInsert BEFORE INSERT ON DDItems BEGIN "
+                           "SELECT RAISE(ABORT, 'list is read-only'); END;"
+                           "CREATE TRIGGER NoUpdate BEFORE UPDATE ON DDItems BEGIN "
+                           "SELECT RAISE(ABORT, 'list is read-only'); END;"));
+    sqlite3_close(db);
+  }
+  const std::vector<sites::ShopItem> items = OnSaleShop(3);
+  struct Save {
+    const char* name;
+    std::function<void()> start;
+    std::vector<std::string> statements;  // how each refused statement begins
+  };
+  const Save saves[] = {
+      {"item list",
+       [&] {
+         FillShopList(items);
+         taobao_->OnSaveData();
+       },
+       {"INSERT INTO DDItems (TbId, DDID,Price,IsUpdate) SELECT '" + items[0].id,
+        "INSERT INTO DDItems (TbId, DDID,Price,IsUpdate) SELECT '" + items[2].id}},
+  };
+  for (const Save& save : saves) {
+    SCOPED_TRACE(save.name);
+    ::testing::internal::CaptureStderr();
+    save.start();
+    const bool ended = WaitWorkers(60s);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(DbRows().empty());
+    for (const std::string& statement : save.statements) {
+      EXPECT_NE(said.find("item database: list is read-only (19) in: " + statement), std::string::npos)
+          << said;
     }
   }
 }
