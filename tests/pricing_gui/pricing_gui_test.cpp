@@ -54,15 +54,6 @@ std::string StoredRules(const fs::path& db_path) {
   return out;
 }
 
-// Pixels that differ between two pictures of the same size (-1: not compared).
-long DifferentPixels(const std::string& a, const std::string& b) {
-  const gui::CommandResult diff = gui::RunCommand(
-      {"convert", a, b, "-compose", "difference", "-composite", "-threshold", "5%", "-format",
-       "%[fx:int(mean*w*h+0.5)]", "info:"});
-  if (diff.code != 0 || diff.out.empty()) return -1;
-  return std::stol(diff.out);
-}
-
 // The program in its folder, on the page "当当同步". Page points are dialog
 // units of template 131; the page sits in the tab control's client area
 // (tab control at 7, 12 of the main window; 1 pixel in, 25 below the headers)
@@ -94,7 +85,8 @@ class PricingProgram {
   // than a blinking text cursor).
   bool ChangedFrom(const std::string& shot) {
     return gui::WaitFor(
-        [&] { return DifferentPixels(shot, session_.Screenshot(shots_ + "_changed")) > 500; }, 20s);
+        [&] { return gui::DifferentPixels(shot, session_.Screenshot(shots_ + "_changed")) > 500; },
+        20s);
   }
 
   // A screenshot taken once the screen holds still: two shots 300 ms apart
@@ -107,7 +99,7 @@ class PricingProgram {
     while (std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(300ms);
       const std::string now = session_.Screenshot(name + "_next");
-      const long changed = DifferentPixels(last, now);
+      const long changed = gui::DifferentPixels(last, now);
       fs::rename(now, last);
       if (changed >= 0 && changed <= 50) break;
     }
@@ -141,7 +133,9 @@ class PricingProgram {
     const std::string shot = session_.Screenshot(shots_ + "_popup_before");
     PressPage(dlu_x, dlu_y, button);
     return gui::WaitFor(
-        [&] { return DifferentPixels(shot, session_.Screenshot(shots_ + "_popup_now")) > 500; },
+        [&] {
+          return gui::DifferentPixels(shot, session_.Screenshot(shots_ + "_popup_now")) > 500;
+        },
         10s);
   }
 
@@ -255,7 +249,7 @@ TEST(PricingGui, ConditionsOptionsAndProvincesComeBackAfterARestart) {
                                        part.y, part.cx, part.cy);
     const std::string b = program.Crop(after, std::string("pricing_4_") + part.name, part.x,
                                        part.y, part.cx, part.cy);
-    EXPECT_EQ(DifferentPixels(a, b), 0) << part.name;
+    EXPECT_EQ(gui::DifferentPixels(a, b), 0) << part.name;
   }
   EXPECT_TRUE(session.Running());
   session.Stop();

@@ -64,10 +64,18 @@ TEST(SignInGui, MenuSignsInThroughTheBrowserAndTheTreeLoadsTheCategories) {
   bool loaded = gui::WaitFor([&] { return market.LoginVisits() >= 1; }, 60s);
   if (!loaded) session.Screenshot("signin_1_login_page_missing");
   ASSERT_TRUE(loaded) << "the browser never asked for the login page\n" << ProgramLog(session);
-  std::this_thread::sleep_for(3s);  // let WebKit paint the page
-  session.Screenshot("signin_1_login_page");
-
+  // "确定" takes the cookies the page's reply set: press it once the page
+  // shows, its heading drawn in the browser's upper part (7, 7; 507 wide).
   gui::Layout d = session.DialogLayout(dialog, kSignInCx, kSignInCy);
+  std::string page_shot;
+  ASSERT_TRUE(gui::WaitFor(
+      [&] {
+        page_shot = session.Screenshot("signin_1_login_page");
+        return gui::DarkPixels(page_shot, dialog.x + d.X(7), dialog.y + d.Y(7), d.X(507),
+                               d.Y(60)) > 200;
+      },
+      60s))
+      << "the login page never showed\n" << ProgramLog(session);
   ASSERT_TRUE(session.Click(dialog, d.X(198 + 25), d.Y(322 + 7)));  // "确定"
   ASSERT_TRUE(gui::WaitFor([&] { return !session.HasWindow("VorlupTovrane"); }, 30s))
       << "the dialog stayed open";
@@ -84,9 +92,13 @@ TEST(SignInGui, MenuSignsInThroughTheBrowserAndTheTreeLoadsTheCategories) {
   const int page_y = m.Y(12) + 25;
   const int tree_x = page_x + static_cast<int>(60 * m.base_x * kPageUnitScale / 4);
   const int tree_y = page_y + static_cast<int>(120 * m.base_y * kPageUnitScale / 8);
+  // The menu's one command is clicked once the menu shows.
+  const std::string no_menu = session.Screenshot("signin_3_no_menu");
   ASSERT_TRUE(session.Click(main, tree_x, tree_y, 3));
-  std::this_thread::sleep_for(1s);
-  session.Screenshot("signin_3_tree_menu");
+  ASSERT_TRUE(gui::WaitFor(
+      [&] { return gui::DifferentPixels(no_menu, session.Screenshot("signin_3_tree_menu")) > 300; },
+      30s))
+      << "no menu on the category tree";
   ASSERT_TRUE(session.Click(main, tree_x + 25, tree_y + 12));
   EXPECT_TRUE(gui::WaitFor([&] { return Saw(market, "/auction/goods/get_shop_category.htm", true); },
                       30s))

@@ -7,6 +7,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <X11/Xlib.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -140,6 +141,25 @@ std::string Screenshot(const std::string& display, const std::string& name) {
   const CommandResult r =
       RunCommand({"import", "-display", display, "-window", "root", file.string()}, display);
   return r.code == 0 && fs::exists(file) ? file.string() : std::string();
+}
+
+long DifferentPixels(const std::string& a, const std::string& b) {
+  const CommandResult diff = RunCommand(
+      {"convert", a, b, "-compose", "difference", "-composite", "-threshold", "5%", "-format",
+       "%[fx:int(mean*w*h+0.5)]", "info:"});
+  if (diff.code != 0 || diff.out.empty()) return -1;
+  return std::stol(diff.out);
+}
+
+long DarkPixels(const std::string& picture, int x, int y, int width, int height) {
+  const CommandResult dark = RunCommand(
+      {"convert", picture, "-crop",
+       std::to_string(width) + "x" + std::to_string(height) + "+" + std::to_string(x) + "+" +
+           std::to_string(y),
+       "+repage", "-colorspace", "Gray", "-threshold", "50%", "-negate", "-format",
+       "%[fx:int(mean*w*h+0.5)]", "info:"});
+  if (dark.code != 0 || dark.out.empty()) return -1;
+  return std::stol(dark.out);
 }
 
 std::vector<std::string> FindWindows(const std::string& display, const std::string& title) {
@@ -367,9 +387,70 @@ bool Session::Press(const Window& w, int x, int y, std::chrono::milliseconds hol
   return r.code == 0;
 }
 
+namespace {
+
+// The code points of UTF-8 text beyond ASCII (a broken sequence ends it).
+std::vector<unsigned long> NonAsciiCodePoints(const std::string& utf8) {
+  std::vector<unsigned long> out;
+  for (size_t i = 0; i < utf8.size();) {
+    const auto lead = static_cast<unsigned char>(utf8[i]);
+    const int length = lead < 0x80        ? 1
+                       : lead >> 5 == 6   ? 2
+                       : lead >> 4 == 14  ? 3
+                       : lead >> 3 == 30  ? 4
+                                          : 0;
+    if (length == 0 || i + length > utf8.size()) break;
+    unsigned long cp = length == 1 ? lead : lead & (0x7F >> length);
+    for (int k = 1; k < length; ++k) {
+      cp = cp << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    }
+    if (cp >= 0x80) out.push_back(cp);
+    i += length;
+  }
+  return out;
+}
+
+// xdotool types a character the keyboard lacks by binding it to a spare
+// key for the moment of the press and unbinding it at once: a program
+// that reads the press after that (a loaded machine) gets no character.
+// So every such character of `utf8` gets a spare key of its own here, for
+// the rest of the X server's life, and xdotool finds it on the keyboard.
+void BindCharacters(const std::string& display, const std::string& utf8) {
+  const std::vector<unsigned long> code_points = NonAsciiCodePoints(utf8);
+  if (code_points.empty()) return;
+  ::Display* x = XOpenDisplay(display.c_str());
+  if (x == nullptr) return;
+  int min_code = 0, max_code = 0;
+  XDisplayKeycodes(x, &min_code, &max_code);
+  for (unsigned long cp : code_points) {
+    const KeySym sym = cp < 0x100 ? cp : 0x01000000 | cp;
+    if (XKeysymToKeycode(x, sym) != 0) continue;
+    int per_code = 0;
+    KeySym* map = XGetKeyboardMapping(x, static_cast<KeyCode>(min_code), max_code - min_code + 1,
+                                      &per_code);
+    if (map == nullptr) break;
+    // Spare keys from the top; two stay spare for xdotool's own use.
+    std::vector<int> spare;
+    for (int code = max_code; code >= min_code; --code) {
+      bool empty = true;
+      for (int k = 0; k < per_code; ++k) empty &= map[(code - min_code) * per_code + k] == NoSymbol;
+      if (empty) spare.push_back(code);
+    }
+    XFree(map);
+    if (spare.size() <= 2) break;
+    KeySym syms[2] = {sym, sym};
+    XChangeKeyboardMapping(x, spare.front(), 2, syms, 1);
+    XSync(x, False);
+  }
+  XCloseDisplay(x);
+}
+
+}  // namespace
+
 // Without a window manager nothing gives a new window the keyboard: focus
 // it first (GTK ignores keys sent to a window that has no focus).
 bool Session::Type(const Window& w, const std::string& text) {
+  BindCharacters(Display(), text);
   const CommandResult r = RunCommand(
       {"xdotool", "windowfocus", w.id, "sleep", "0.2", "type", "--delay", "30", text}, Display(), 30s);
   return r.code == 0;

@@ -28,6 +28,12 @@ std::string BuildDir();
 // Writes a screenshot of the whole screen of `display` to
 // <build>/screenshots/<name>.png; returns its path ("" on failure).
 std::string Screenshot(const std::string& display, const std::string& name);
+// Pixels that differ by more than 5% between two pictures of the same size
+// (-1: not compared).
+long DifferentPixels(const std::string& a, const std::string& b);
+// Pixels darker than middle grey in the rectangle of a picture (-1: not
+// counted): text drawn there.
+long DarkPixels(const std::string& picture, int x, int y, int width, int height);
 
 // Runs a program (looked up in PATH) with `args`, waits at most `timeout`,
 // returns its exit code (-1: not started or killed at the time-out) and
