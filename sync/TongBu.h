@@ -40,6 +40,10 @@ class TongBu : public CDialogEx {
   void OnSyncListRClick(NMHDR* header, LRESULT* result);
   void OnSaveUpdated();  // "保存更新成功的数据", and at the end of a price run
   LRESULT OnSyncFinished(WPARAM wparam, LPARAM lparam);  // WM_SYNC_DONE
+  // The category method (category_sync.cpp); its buttons stay hidden.
+  void OnCategoryStep1();
+  void OnCategoryStep2();
+  void OnStopCategorySync();
 
  protected:
   void DoDataExchange(CDataExchange* dx) override;

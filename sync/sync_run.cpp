@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <exception>
 #include <mutex>
+#include <thread>
 
 #include "platform/thread/thread.h"
 #include "services/globals.h"
@@ -20,6 +21,7 @@ namespace {
 constexpr DWORD kRowLockTimeout = 300;   // g_ShopRowMutex, g_ResultMutex
 constexpr DWORD kClaimLockTimeout = 50;  // the consumer's g_WorkMutex
 constexpr auto kConsumerLook = std::chrono::milliseconds(20);
+constexpr auto kHeldRowLook = std::chrono::milliseconds(20);  // a producer at a ticked row
 
 // The current run. Changed only together with g_LiveProducers, under
 // g_RunLock, so that a producer of an earlier run can never lower the count
@@ -164,14 +166,24 @@ void StartSyncThreads(int producers, AFX_THREADPROC producer, AFX_THREADPROC con
 }
 
 void RunSyncProducer(LPVOID param, CButton* stop_button,
-                     const std::function<bool(const SyncShopRow&)>& work) {
+                     const std::function<bool(const SyncShopRow&)>& work, ProducerWaits waits) {
   const unsigned run = RunOf(param);
   const int rows = g_ItemList ? g_ItemList->GetItemCount() : 0;
   while (rows > 0 && !MustStop(run, stop_button)) {
     int row = -1;
+    bool held = false;  // the next row is ticked: wait at it
     LockWaitingAgain(g_ShopRowMutex, kRowLockTimeout);
-    if (IsCurrent(run) && g_NextShopRow < rows) row = g_NextShopRow++;
+    if (IsCurrent(run) && g_NextShopRow < rows) {
+      if (waits == ProducerWaits::kUntickedShopRow && g_ItemList->GetCheck(g_NextShopRow))
+        held = true;
+      else
+        row = g_NextShopRow++;
+    }
     g_ShopRowMutex.Unlock();
+    if (held) {
+      std::this_thread::sleep_for(kHeldRowLook);
+      continue;
+    }
     if (row < 0) break;
     g_AnalysedEdit->SetWindowText(IndexText(row));
 

@@ -62,8 +62,14 @@ struct SyncShopRow {
 // abandons the row: nothing appended by then stays, the row stays
 // unticked); it returns whether the shop row is ticked as processed. At its
 // end the producer no longer counts as live.
+//
+// With ProducerWaits::kUntickedShopRow the producer does not claim a shop
+// row that is ticked: it waits at it, looking again every 20 ms, until the
+// row is unticked or the run is stopped.
+enum class ProducerWaits { kNone, kUntickedShopRow };
 void RunSyncProducer(LPVOID param, CButton* stop_button,
-                     const std::function<bool(const SyncShopRow&)>& work);
+                     const std::function<bool(const SyncShopRow&)>& work,
+                     ProducerWaits waits = ProducerWaits::kNone);
 
 // Appends a result row in one step under g_ResultMutex: the next index goes
 // into g_NeedUpdateEdit and column 0, `cells` (by column; column 0 is
