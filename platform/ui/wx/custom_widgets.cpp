@@ -178,8 +178,9 @@ wxPoint VirtualList::ClientPoint(const wxPoint& p) const {
 }
 
 long VirtualList::HitItem(const wxPoint& p, bool* on_check_box) const {
+  // The generic list's hit test takes the rows window's own coordinates.
   int flags = 0;
-  long item = HitTest(ClientPoint(p), flags);
+  long item = HitTest(p, flags);
   if (!(flags & wxLIST_HITTEST_ONITEM)) item = -1;
   if (on_check_box != nullptr) {
     *on_check_box = false;
@@ -198,12 +199,17 @@ long VirtualList::HitItem(const wxPoint& p, bool* on_check_box) const {
 void VirtualList::OnLeftDown(wxMouseEvent& e) {
   bool on_box = false;
   const long item = HitItem(e.GetPosition(), &on_box);
-  if (on_box) {
-    e.Skip();  // wx toggles the box and reports it (OnChecked)
-    return;
-  }
   RowsWindow()->SetFocus();
   if (model_ == nullptr) return;
+  if (on_box) {
+    // The generic list does not toggle the boxes of a virtual list by
+    // mouse: the click goes to the control object as the user's tick.
+    CListCtrl* model = model_;
+    ui::detail::CallReporting([&] { model->UserToggleCheck(static_cast<int>(item)); });
+    cached_item_ = -1;
+    RefreshItem(item);
+    return;
+  }
   const POINT pt{ClientPoint(e.GetPosition()).x, ClientPoint(e.GetPosition()).y};
   CListCtrl* model = model_;
   ui::detail::CallReporting([&] { model->UserClick(static_cast<int>(item), pt); });

@@ -1,0 +1,180 @@
+// A price run in the real program under Xvfb against the local seller centre
+// and bookstore: download the shop, test the sign-in, tick the stored
+// "所有商品" condition on "当当同步", press "开始同步" on "宝贝同步", photograph
+// the result list while the edits go on, press "停止同步" and photograph
+// "全部同步 完毕！"; the save that follows marks the edited items. The seller
+// centre takes every request as signed in and the seller page always says
+// "卖家中心". Screenshots: <build>/screenshots/sync_*.png.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <thread>
+
+#include "platform/text/codepage.h"
+#include "tests/sites/bookstores.h"
+#include "tests/sites/hosts_ini.h"
+#include "tests/sites/seller_centre.h"
+#include "tests/sites/site_server.h"
+#include "tests/support/gui_session.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kItemCount = 300;
+// The item page's template font gives it 8 x 17 pixels per 4 x 8 dialog
+// units under Xvfb (see the download's gui test); the other pages have the
+// main window's metrics.
+constexpr int kItemPageBaseX = 8;
+constexpr int kItemPageBaseY = 17;
+
+std::string U8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+long Cents(const std::string& price) { return std::lround(std::strtod(price.c_str(), nullptr) * 100); }
+
+std::string PriceText(long cents) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%ld.%02ld", cents / 100, cents % 100);
+  return text;
+}
+
+// One query's single number from the program's item database (no account
+// nick: Data/.db); -1 when it cannot be read.
+int Count(const gui::Session& session, const char* sql) {
+  sqlite3* db = nullptr;
+  int value = -1;
+  if (sqlite3_open_v2((session.Folder() + "/Data/.db").c_str(), &db, SQLITE_OPEN_READONLY,
+                      nullptr) == SQLITE_OK) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW) {
+      value = sqlite3_column_int(statement, 0);
+    }
+    sqlite3_finalize(statement);
+  }
+  sqlite3_close(db);
+  return value;
+}
+
+// The conditions database with one "所有商品" condition: 10 折, no markup.
+bool WriteConditions(const gui::Session& session) {
+  sqlite3* db = nullptr;
+  bool ok = sqlite3_open((session.Folder() + "/Data/FenLei.db").c_str(), &db) == SQLITE_OK;
+  const std::string sql =
+      "CREATE TABLE ZheKou(ID INTEGER PRIMARY KEY,IsCheck VARCHAR(10),TreatMethod VARCHAR(50),"
+      "PiPei VARCHAR(50),ZheK VARCHAR(30),JiaJia VARCHAR(30));"
+      "INSERT INTO ZheKou (TreatMethod,PiPei,ZheK,JiaJia) VALUES ('" + U8(u8"所有商品") + "','','10','0');";
+  ok = ok && sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  sqlite3_close(db);
+  return ok;
+}
+
+TEST(SyncGui, PriceRunFillsTheResultListEditsThePricesAndEndsWithTheSave) {
+  sites::SiteServer server;
+  server.Route("GET", "/auction/sell.jhtml", [](const sites::SiteRequest&, httplib::Response& res) {
+    res.set_content(Utf8ToGbk(U8(u8"<html><title>卖家中心</title></html>")), "text/html; charset=GBK");
+  });
+  sites::SellerCentre centre(server, nullptr);
+  sites::Bookstores books(server, &centre);
+  sites::ShopOptions options;
+  options.count = kItemCount;
+  options.status = "myOff";  // what the item page searches at start
+  const std::vector<sites::ShopItem> items = sites::GenerateShop(options);
+  centre.SetItems(items);
+  int changes = 0;
+  for (size_t i = 0; i < items.size(); ++i) {
+    sites::BookProduct product = sites::DangdangProductFor(items[i]);
+    const long sale = Cents(items[i].price) + (i % 3 == 0 ? 100 : 0);
+    product.sale = PriceText(sale);
+    books.SetProduct(product);
+    changes += PriceText(std::max(sale, 500L)) != items[i].price ? 1 : 0;
+  }
+  // Slow enough to watch: the pages take 100 ms, each edit 60 ms.
+  books.SetSlowDelay(100ms);
+  books.SetProductReplies(sites::ReplyMode::kSlow);
+  centre.SetOperationDelay(60ms);
+
+  gui::Session session;
+  ASSERT_TRUE(session.Ok()) << "Xvfb or the program folder is missing";
+  ASSERT_TRUE(session.WriteDataFile(
+      "system.ini", sites::HostsIniText(server) + "[SYSCONFIG]\r\nUseAllProducts=true\r\n"));
+  ASSERT_TRUE(WriteConditions(session));
+  ASSERT_TRUE(session.Start());
+  gui::Window main = session.WaitForWindow("VorlupTovrane:V1.1.6", 90s);
+  ASSERT_TRUE(main) << "no main window";
+  std::this_thread::sleep_for(2s);
+  main = session.Refresh(main);
+  const gui::Layout m = session.MainLayout(main);
+  auto item_page = [&](int dlu_x, int dlu_y) {
+    return std::pair<int, int>{m.X(7) + 1 + dlu_x * kItemPageBaseX / 4,
+                               m.Y(12) + 25 + dlu_y * kItemPageBaseY / 8};
+  };
+  auto page = [&](int dlu_x, int dlu_y) {
+    return std::pair<int, int>{m.X(7) + 1 + m.X(dlu_x), m.Y(12) + 25 + dlu_y * m.base_y / 8};
+  };
+  auto press = [&](std::pair<int, int> at) {
+    gui::RunCommand({"xdotool", "mousemove", "--window", main.id, std::to_string(at.first),
+                     std::to_string(at.second), "mousedown", "1", "sleep", "0.1", "mouseup", "1"},
+                    session.Display());
+    std::this_thread::sleep_for(400ms);
+  };
+  auto answer_box = [&](const std::string& title, const std::string& shot) {
+    gui::Window box = session.WaitForWindow(title, 90s);
+    session.Screenshot(shot);
+    if (!box) return false;
+    session.Keys(box, {"Return"});
+    return gui::WaitFor([&] { return !session.HasWindow(title); }, 20s);
+  };
+  const std::string notice_title = GbkToUtf8("提示");
+
+  // The download ("搜索宝贝"), its total and its end.
+  press(item_page(25 + 25, 317 + 7));
+  ASSERT_TRUE(answer_box("Tovrane", "sync_0_total")) << "no box with the total";
+  ASSERT_TRUE(answer_box(notice_title, "sync_1_downloaded")) << "no \"全部下载完毕！\"";
+  ASSERT_TRUE(gui::WaitFor([&] { return Count(session, "SELECT COUNT(*) FROM DDItems") == kItemCount; }, 60s));
+
+  // "测试淘宝登录状态": "登录有效".
+  press(item_page(177 + 36, 317 + 7));
+  ASSERT_TRUE(answer_box("Tovrane", "sync_2_signed_in")) << "no sign-in box";
+
+  // "当当同步": tick the stored condition (the tick box of the list's first row).
+  press({m.X(7) + 162, m.Y(12) + 12});
+  const auto [rules_x, rules_y] = page(7, 134);
+  press({rules_x + 14, rules_y + 28});
+  session.Screenshot("sync_3_condition_ticked");
+
+  // "宝贝同步": "开始同步".
+  press({m.X(7) + 99, m.Y(12) + 12});
+  centre.ClearOperationForms();
+  press(page(421 + 31, 364 + 7));
+  auto edits = [&] { return static_cast<int>(centre.OperationForms().size()); };
+  if (!gui::WaitFor([&] { return edits() >= 5; }, 30s)) {
+    session.Screenshot("sync_4_no_edit");
+    FAIL() << "no price edit arrived";
+  }
+  session.Screenshot("sync_4_running");
+  ASSERT_TRUE(gui::WaitFor([&] { return edits() >= changes / 2; }, 60s));
+  session.Screenshot("sync_5_running_later");
+  ASSERT_TRUE(gui::WaitFor([&] { return edits() == changes; }, 90s)) << edits() << " of " << changes;
+  std::this_thread::sleep_for(1s);
+  session.Screenshot("sync_6_edited");
+  EXPECT_FALSE(session.HasWindow(notice_title)) << "a run with results waits for Stop";
+
+  // "停止同步": "全部同步 完毕！"; the save marks the edited items.
+  press(page(504 + 25, 364 + 7));
+  ASSERT_TRUE(answer_box(notice_title, "sync_7_done")) << "no \"全部同步 完毕！\"";
+  EXPECT_TRUE(gui::WaitFor(
+      [&] { return Count(session, "SELECT COUNT(*) FROM DDItems WHERE IsUpdate='1'") == changes; }, 60s))
+      << Count(session, "SELECT COUNT(*) FROM DDItems WHERE IsUpdate='1'") << " of " << changes;
+  std::this_thread::sleep_for(500ms);
+  session.Screenshot("sync_8_saved");
+  EXPECT_TRUE(session.Running());
+  session.Stop();
+}
+
+}  // namespace
