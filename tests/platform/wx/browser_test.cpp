@@ -10,8 +10,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -51,7 +49,21 @@ std::string PageProgress(const sites::Marketplace& market) {
          ", page crashes: " + std::to_string(wxui::testing::BrowserPageCrashes());
 }
 
-// The WebKit page processes this test program started.
+// The text of a /proc file; empty when the process has gone meanwhile (C
+// stdio: a read that fails with ESRCH would throw from an ifstream).
+std::string ProcText(const std::string& path) {
+  std::string text;
+  if (FILE* f = std::fopen(path.c_str(), "r")) {
+    char buffer[4096];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+    std::fclose(f);
+  }
+  return text;
+}
+
+// The WebKit page processes this test program started. Any process of the
+// machine may end while it is looked at.
 std::vector<pid_t> PageProcesses() {
   std::vector<pid_t> found;
   DIR* proc = opendir("/proc");
@@ -60,8 +72,7 @@ std::vector<pid_t> PageProcesses() {
     const pid_t pid = static_cast<pid_t>(std::atoi(entry->d_name));
     if (pid <= 0) continue;
     const std::string folder = std::string("/proc/") + entry->d_name;
-    std::ifstream stat(folder + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const std::string text = ProcText(folder + "/stat");
     // "pid (name) state ppid ...": the name may hold blanks, so read after
     // the last ')'.
     const size_t close = text.rfind(')');
@@ -70,9 +81,8 @@ std::vector<pid_t> PageProcesses() {
     int parent = 0;
     if (std::sscanf(text.c_str() + close + 1, " %c %d", &state, &parent) != 2) continue;
     if (parent != getpid() || state == 'Z') continue;
-    std::ifstream cmdline(folder + "/cmdline");
-    std::string program;
-    std::getline(cmdline, program, '\0');
+    const std::string cmdline = ProcText(folder + "/cmdline");
+    const std::string program = cmdline.substr(0, cmdline.find('\0'));
     if (program.find("WebKitWebProcess") != std::string::npos) found.push_back(pid);
   }
   closedir(proc);
