@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -129,9 +130,13 @@ std::string ExtraCaFile() {
   return ca.IsEmpty() ? std::string() : NativePath(ca);
 }
 
-// Hosts and certificates already let through: a certificate that fails
-// again after being allowed is not retried forever.
-std::set<std::pair<std::string, std::string>> g_allowed;
+// Hosts and certificates already let through, with how often. The
+// allowance travels to WebKit's network process apart from the load asked
+// for behind it, which on a loaded machine may get there first, and a
+// network process started anew has forgotten it: a certificate that fails
+// again is allowed again, a few times at most, never forever.
+std::map<std::pair<std::string, std::string>, int> g_allowed;
+constexpr int kMaxAllowances = 3;
 
 std::string Fingerprint(GTlsCertificate* certificate) {
   GByteArray* der = nullptr;
@@ -179,9 +184,9 @@ bool AllowThroughExtraCa(WebKitWebView* view, const gchar* failing_uri,
   g_uri_unref(parsed);
   if (host.empty()) return false;
   const auto key = std::make_pair(host, Fingerprint(certificate));
-  if (g_allowed.count(key) != 0) return false;  // allowed once, failed again
+  if (g_allowed[key] >= kMaxAllowances) return false;
   if (!TrustedByExtraCa(ca_file, failing_uri, certificate)) return false;
-  g_allowed.insert(key);
+  ++g_allowed[key];
   webkit_web_context_allow_tls_certificate_for_host(webkit_web_view_get_context(view), certificate,
                                                     host.c_str());
   webkit_web_view_load_uri(view, failing_uri);
