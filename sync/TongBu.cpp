@@ -155,7 +155,7 @@ void TongBu::OnStartSync() {
     WritePrivateProfileStringA(kSection, "HasStoreUpdate", text, ini);
   }
   const int producers = std::atoi(SelectedText(m_ThreadCombo));
-  StartSyncThreads(producers, run_type->producer, run_type->consumer);
+  if (!StartSyncThreads(producers, run_type->producer, run_type->consumer)) OnStopSync();
 }
 
 void TongBu::OnStopSync() {

@@ -65,7 +65,10 @@ void StartCategoryStep(TongBu& page, CButton& step_button, AFX_THREADPROC produc
   // press, also after an earlier Stop left it disabled.
   page.m_StopButton.EnableWindow(TRUE);
   step_button.EnableWindow(FALSE);
-  StartSyncThreads(std::atoi(SelectedText(page.m_ThreadCombo)), producer, &PriceEditThread);
+  if (!StartSyncThreads(std::atoi(SelectedText(page.m_ThreadCombo)), producer, &PriceEditThread)) {
+    page.OnStopSync();
+    page.OnStopCategorySync();
+  }
 }
 
 }  // namespace

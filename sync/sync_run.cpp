@@ -150,7 +150,7 @@ void ResetSyncState() {
   RaiseSignal();
 }
 
-void StartSyncThreads(int producers, AFX_THREADPROC producer, AFX_THREADPROC consumer) {
+bool StartSyncThreads(int producers, AFX_THREADPROC producer, AFX_THREADPROC consumer) {
   unsigned run;
   {
     std::lock_guard<std::mutex> lock(g_RunLock);
@@ -162,7 +162,9 @@ void StartSyncThreads(int producers, AFX_THREADPROC producer, AFX_THREADPROC con
     // not wait for it.
     if (!AfxBeginThread(producer, RunParam(run))) EndProducer(run);
   }
-  AfxBeginThread(consumer, RunParam(run));
+  if (AfxBeginThread(consumer, RunParam(run))) return true;
+  BeginRun();  // no one would act on the results
+  return false;
 }
 
 void RunSyncProducer(LPVOID param, CButton* stop_button,

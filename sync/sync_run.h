@@ -42,8 +42,10 @@ void ClearSyncResults();
 // Starts `producers` threads of `producer`, then one thread of `consumer`,
 // in the run that the last ResetSyncState began. The producers are counted
 // live before the first of them starts, so the consumer cannot take the run
-// for finished before they have begun. UI thread.
-void StartSyncThreads(int producers, AFX_THREADPROC producer, AFX_THREADPROC consumer);
+// for finished before they have begun. False when the system would not make
+// the consumer: the run is then over (its producers leave at their next
+// step) and the caller shows the page stopped. UI thread.
+bool StartSyncThreads(int producers, AFX_THREADPROC producer, AFX_THREADPROC consumer);
 
 // A shop row claimed by a producer: its index and its cells.
 struct SyncShopRow {

@@ -59,52 +59,66 @@ class FailuresTest : public support::SyncFixture {
     g_WorkMutex.Unlock();
     return size;
   }
-  int Boxes() const { return static_cast<int>(ui::headless::MessageBoxes().size()); }
 
   std::unique_ptr<QuChongFu> dup_page_;
 };
 
-// Each run type with the system refusing some of its threads and then all
-// of them: it ends without waiting for the threads that never ran, and the
-// threads that did run do all of its work.
+// Each run type with the system refusing some of its threads, then all of
+// them: it ends without waiting for the threads that never ran, the threads
+// that did run do all of its work, and what was handed to a thread that
+// never ran is released.
 TEST_F(FailuresTest, RunsWhoseThreadsTheSystemWouldNotMakeStillEnd) {
-  const std::vector<sites::ShopItem> items = OnSaleShop(90);
+  std::vector<sites::ShopItem> items = OnSaleShop(90);
+  for (sites::ShopItem& item : items) {
+    item.price = "21.50";  // the bookstore's price: a price run changes nothing
+    SetSalePrice(item, item.price);
+  }
   centre_->SetItems(items);
+  AddAllProductsRule("10", "0");
+  constexpr int kProducers = 3;
   struct RunType {
     const char* name;
-    int threads;  // threads the run starts
+    std::vector<int> refusals;      // how many of its starts fail, one run each
     std::function<void()> prepare;  // before the refusals
     std::function<void()> start;
-    // Checks the run's end; `ran` is whether any of its threads ran.
-    std::function<void(bool ran)> check;
+    std::function<void(int refused)> check;
   };
   int boxes_before = 0;
+  auto shop_ticks = [&] {
+    int ticks = 0;
+    for (int i = 0; i < taobao_->m_ItemList.GetItemCount(); ++i) ticks += taobao_->m_ItemList.GetCheck(i);
+    return ticks;
+  };
+  auto prepare_sync = [&] {
+    FillShopList(items);
+    tongbu_->m_ThreadCombo.SetCurSel(kProducers - 1);
+    boxes_before = BoxesWithText("全部同步 完毕！");
+  };
   const RunType runs[] = {
-      {"download", kWorkerCount, [] {},
+      {"download", {kWorkerCount - 1, kWorkerCount},
        [&] {
          if (!taobao_->m_SearchButton.IsWindowEnabled()) taobao_->m_StopButton.UserClick();
          taobao_->m_ItemSetCombo.UserSelect(1);  // "出售中的宝贝"
          boxes_before = BoxesWithText("全部下载完毕！");
-         taobao_->m_SearchButton.UserClick();
        },
-       [&](bool ran) {
+       [&] { taobao_->m_SearchButton.UserClick(); },
+       [&](int refused) {
          // The end message comes once every worker has ended, those that
          // never ran included.
-         EXPECT_TRUE(PumpUntil([&] { return BoxesWithText("全部下载完毕！") > boxes_before; }, 60s));
          EXPECT_EQ(BoxesWithText("全部下载完毕！"), boxes_before + 1);
-         EXPECT_EQ(taobao_->m_ItemList.GetItemCount(), ran ? 90 : 0);
+         EXPECT_EQ(taobao_->m_ItemList.GetItemCount(), refused < kWorkerCount ? 90 : 0);
        }},
-      {"batch listing", kBatchUpShelfThreadCount,
+      {"batch listing", {kBatchUpShelfThreadCount - 1, kBatchUpShelfThreadCount},
        [&] {
          FillShopList(items);
          centre_->ClearOperationForms();
        },
        [&] { taobao_->OnBatchUpShelf(); },
-       [&](bool ran) { EXPECT_EQ(UpShelfForms(), ran ? 5 : 0); }},
-      {"duplicate collection", 50, [&] { FillShopList(items); },
+       [&](int refused) { EXPECT_EQ(UpShelfForms(), refused < kBatchUpShelfThreadCount ? 5 : 0); }},
+      {"duplicate collection", {49, 50}, [&] { FillShopList(items); },
        [&] { dup_page_->OnCollectItems(); },
-       [&](bool ran) { EXPECT_EQ(CollectedRecords(), ran ? 90u : 0u); }},
-      {"duplicate scan", 1,
+       [&](int refused) { EXPECT_EQ(CollectedRecords(), refused < 50 ? 90u : 0u); }},
+      {"duplicate scan", {1},
        [&] {
          // Two more items with the code of item 0 give rows.
          std::vector<sites::ShopItem> with_copies = items;
@@ -118,33 +132,56 @@ TEST_F(FailuresTest, RunsWhoseThreadsTheSystemWouldNotMakeStillEnd) {
          dup_page_->m_ResultList.DeleteAllItems();
        },
        [&] { dup_page_->OnStartDuplicateCheck(); },
-       [&](bool ran) { EXPECT_EQ(dup_page_->m_ResultList.GetItemCount() > 0, ran); }},
+       [&](int) { EXPECT_EQ(dup_page_->m_ResultList.GetItemCount(), 0); }},
+      // Producers first, then the consumer.
+      {"price run", {kProducers - 1, kProducers, kProducers + 1}, prepare_sync,
+       [&] { tongbu_->OnStartSync(); },
+       [&](int refused) {
+         const bool consumer_ran = refused <= kProducers;
+         EXPECT_EQ(BoxesWithText("全部同步 完毕！"), boxes_before + (consumer_ran ? 1 : 0));
+         EXPECT_EQ(shop_ticks(), refused < kProducers ? 90 : 0);
+         EXPECT_TRUE(tongbu_->m_StartButton.IsWindowEnabled());
+         if (!consumer_ran) {
+           EXPECT_FALSE(tongbu_->m_StopButton.IsWindowEnabled());
+         }
+       }},
+      {"category step", {kProducers + 1}, prepare_sync,
+       [&] { tongbu_->OnCategoryStep1(); },
+       [&](int) {
+         EXPECT_EQ(BoxesWithText("全部同步 完毕！"), boxes_before);
+         EXPECT_TRUE(tongbu_->m_StartButton.IsWindowEnabled());
+         EXPECT_FALSE(tongbu_->m_StopButton.IsWindowEnabled());
+         EXPECT_TRUE(tongbu_->m_CategoryStep1Button.IsWindowEnabled());
+         EXPECT_TRUE(taobao_->m_ItemList.IsWindowEnabled());
+       }},
   };
 
   dup_page_ = std::make_unique<QuChongFu>();
   ASSERT_TRUE(dup_page_->Create(QuChongFu::IDD, nullptr));
   for (const RunType& run : runs) {
-    // All but one refused; then all of them.
-    for (const bool ran : {true, false}) {
-      SCOPED_TRACE(std::string(run.name) + (ran ? ", one thread made" : ", no thread made"));
+    for (const int refused : run.refusals) {
+      SCOPED_TRACE(std::string(run.name) + ", " + std::to_string(refused) + " refused");
       run.prepare();
-      worker_registry::FailThreadStartsForTesting(run.threads - (ran ? 1 : 0));
+      worker_registry::FailThreadStartsForTesting(refused);
       run.start();
+      // Every thread that ran has ended, and what it posted has been handled.
       ASSERT_TRUE(WaitWorkers(60s));
-      // The download's save at its end may take what is left of the refusals.
       worker_registry::FailThreadStartsForTesting(0);
-      run.check(ran);
-      ASSERT_TRUE(WaitWorkers(60s));
+      run.check(refused);
     }
   }
 }
 
 // Saves into a database that refuses every write: each refused statement is
-// reported, with SQLite's reason and the statement.
+// reported, with SQLite's reason and the statement. Item 0 is stored before.
 TEST_F(FailuresTest, ASaveTheDatabaseRefusesIsReported) {
+  const std::vector<sites::ShopItem> items = OnSaleShop(3);
   {
     sqlite3* db = OpenItemDb();
     ASSERT_NE(db, nullptr);
+    ASSERT_TRUE(RunItemSql(db, ("INSERT INTO DDItems (TbId,DDID,Price,IsUpdate) VALUES ('" + items[0].id +
+                                "','" + items[0].code + "','" + items[0].price + "','0')")
+                                   .c_str()));
     ASSERT_TRUE(RunItemSql(db,
                            "CREATE TRIGGER NoInsert BEFORE INSERT ON DDItems BEGIN "
                            "SELECT RAISE(ABORT, 'list is read-only'); END;"
@@ -152,7 +189,6 @@ TEST_F(FailuresTest, ASaveTheDatabaseRefusesIsReported) {
                            "SELECT RAISE(ABORT, 'list is read-only'); END;"));
     sqlite3_close(db);
   }
-  const std::vector<sites::ShopItem> items = OnSaleShop(3);
   struct Save {
     const char* name;
     std::function<void()> start;
@@ -164,7 +200,7 @@ TEST_F(FailuresTest, ASaveTheDatabaseRefusesIsReported) {
          FillShopList(items);
          taobao_->OnSaveData();
        },
-       {"INSERT INTO DDItems (TbId, DDID,Price,IsUpdate) SELECT '" + items[0].id,
+       {"INSERT INTO DDItems (TbId, DDID,Price,IsUpdate) SELECT '" + items[1].id,
         "INSERT INTO DDItems (TbId, DDID,Price,IsUpdate) SELECT '" + items[2].id}},
   };
   for (const Save& save : saves) {
@@ -174,7 +210,9 @@ TEST_F(FailuresTest, ASaveTheDatabaseRefusesIsReported) {
     const bool ended = WaitWorkers(60s);
     const std::string said = ::testing::internal::GetCapturedStderr();
     ASSERT_TRUE(ended);
-    EXPECT_TRUE(DbRows().empty());
+    const auto rows = DbRows();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].price, items[0].price);
     for (const std::string& statement : save.statements) {
       EXPECT_NE(said.find("item database: list is read-only (19) in: " + statement), std::string::npos)
           << said;
