@@ -12,11 +12,8 @@ int g_NextSaveResultRow = 0;
 
 namespace {
 
-void RunStatement(sqlite3* db, const CString& sql) {
-  char* error = nullptr;
-  sqlite3_exec(db, sql, nullptr, nullptr, &error);
-  sqlite3_free(error);  // a failing statement is not reported
-}
+// A failure (a lock held past the busy wait, a full disk) is reported.
+void RunStatement(sqlite3* db, const CString& sql) { RunItemSql(db, sql); }
 
 // Stores one result row when it is ticked and has a new price.
 void SaveResultRow(sqlite3* db, int row) {

@@ -202,6 +202,18 @@ TEST_F(FailuresTest, ASaveTheDatabaseRefusesIsReported) {
        },
        {"INSERT INTO DDItems (TbId, DDID,Price,IsUpdate) SELECT '" + items[1].id,
         "INSERT INTO DDItems (TbId, DDID,Price,IsUpdate) SELECT '" + items[2].id}},
+      {"sync results",
+       [&] {
+         CListCtrl& results = tongbu_->m_SyncList;
+         for (int i = 0; i < 2; ++i) {
+           results.InsertRow(i, {std::to_string(i), items[i].id, items[i].code, items[i].price,
+                                 "9.90", "", "", ""});
+           results.SetCheck(i, TRUE);
+         }
+         tongbu_->OnSaveUpdated();
+       },
+       {"UPDATE DDItems SET Price='9.90', IsUpdate='1' where TbId='" + items[0].id + "'",
+        "INSERT INTO DDItems (TbId, DDID,Price,IsUpdate) SELECT '" + items[1].id}},
   };
   for (const Save& save : saves) {
     SCOPED_TRACE(save.name);
