@@ -217,6 +217,35 @@ TEST_F(PriceRunTest, RunsThatEndByThemselves) {
   }
 }
 
+TEST_F(PriceRunTest, CutOrEmptyBookstorePagesDeleteNothingAndEveryRowIsProcessed) {
+  auto items = OnSaleShop(40);
+  for (auto& item : items) SetSalePrice(item, PriceText(Cents(item.price) + 300));
+  ASSERT_TRUE(Download(items));
+  AddAllProductsRule("10", "0");
+  int done = 0;
+  for (const sites::ReplyMode mode : {sites::ReplyMode::kEmpty, sites::ReplyMode::kCut}) {
+    SCOPED_TRACE(mode == sites::ReplyMode::kEmpty ? "empty" : "cut");
+    books_->SetProductReplies(mode);
+    centre_->ClearOperationForms();
+    Start();
+    // A page that holds no price gives no row; a cut one may still hold it.
+    ASSERT_TRUE(PumpUntil([&] { return g_LiveProducers.load() == 0; }));
+    ASSERT_TRUE(WaitEdited(Results().size()));
+    if (mode == sites::ReplyMode::kEmpty) {
+      ASSERT_TRUE(WaitSyncDone(done)) << "no result row: the run ends by itself";
+      EXPECT_TRUE(Results().empty());
+    } else {
+      Stop();
+      ASSERT_TRUE(WaitSyncDone(done));
+    }
+    ++done;
+    EXPECT_TRUE(Deletes().empty());
+    EXPECT_EQ(ShopTicks(), 40);
+    EXPECT_EQ(PriceEdits().size(), Results().size());
+    EXPECT_EQ(centre_->Items().size(), 40u);
+  }
+}
+
 TEST_F(PriceRunTest, MoreProducersThanRowsClaimEachRowOnce) {
   const auto items = OnSaleShop(3);
   for (const auto& item : items) Price(item, Cents(item.price) + 1);
