@@ -97,7 +97,7 @@ std::vector<DialogTemplate> BuildDialogs() {
   // nothing shows them.
   d.push_back({IDD_TONGBU, "", kPageStyle, 561, 417, kFont, 8, 0,
                {
-                   {kNoId, K::GroupBox, kVis, "同步设置", 14, 14, 547, 56},
+                   {kNoId, K::GroupBox, kVis, "同步设置", 14, 14, 540, 56},
                    {kNoId, K::Static, kVis, "同步平台", 19, 28, 33, 8},
                    {IDC_SYNC_SITE, K::ComboBox, kCombo, "", 73, 26, 48, 97},
                    {kNoId, K::Static, kVis, "线程数量", 21, 49, 33, 8},

@@ -148,6 +148,19 @@ TEST(DialogTemplates, StylesThatChangeBehaviour) {
   }
 }
 
+// The pages in the main window's font sit in the tab control's client area:
+// a shown control reaching past it is cut off at the tab's right border.
+TEST(DialogTemplates, PagesFitTheTabControl) {
+  const ControlTemplate* tab = FindControl(*FindDialogTemplate(IDD_MAINDLG), IDC_MAIN_TAB);
+  ASSERT_NE(tab, nullptr);
+  for (int page : {IDD_TONGBU, IDD_DANGDANGTONGBU}) {
+    for (const ControlTemplate& c : FindDialogTemplate(page)->controls) {
+      if ((c.style & kStyleVisible) == 0) continue;
+      EXPECT_LE(c.x + c.cx, tab->cx - 2) << "page " << page << ": " << GbkToUtf8(c.text) << " " << c.id;
+    }
+  }
+}
+
 TEST(DialogTemplates, TextsThatAreEasyToGetWrong) {
   const DialogTemplate* item = FindDialogTemplate(IDD_TAOBAO);
   ASSERT_NE(item, nullptr);

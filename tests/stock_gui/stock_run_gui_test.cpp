@@ -1,0 +1,187 @@
+// A stock run ("更新库存", "无货下架") in the real program under Xvfb, worked
+// by hand: the on-sale set downloaded, a condition ticked on the pricing
+// page, the run started and stopped on the sync page. The out-of-stock items
+// are delisted in the shop and the result list shows them. Screenshots:
+// <build>/screenshots/stock_gui_*.png.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <chrono>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/text/codepage.h"
+#include "tests/sites/bookstores.h"
+#include "tests/sites/hosts_ini.h"
+#include "tests/sites/marketplace.h"
+#include "tests/sites/seller_centre.h"
+#include "tests/sites/site_server.h"
+#include "tests/support/gui_session.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string U8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+// One condition, as the pricing page stores it (unticked, as every loaded
+// condition comes).
+bool WriteCondition(const std::string& data_folder) {
+  sqlite3* db = nullptr;
+  const std::string path = data_folder + "/FenLei.db";
+  // The database holds its texts in UTF-8.
+  const std::string sql =
+      "CREATE TABLE ZheKou(ID INTEGER PRIMARY KEY,IsCheck VARCHAR(10),TreatMethod VARCHAR(50),"
+      "PiPei VARCHAR(50),ZheK VARCHAR(30),JiaJia VARCHAR(30));"
+      "INSERT INTO ZheKou(TreatMethod,PiPei,ZheK,JiaJia) VALUES('" + U8(u8"所有商品") + "','','10','0');";
+  bool ok = sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
+            sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  sqlite3_close(db);
+  return ok;
+}
+
+// The program on the local sites. Pages sit in the tab control's client
+// area (tab control at 7, 12 of the main window; 1 pixel in, 25 below the
+// headers). The item page's font gives 8 x 17 pixels per 4 x 8 dialog
+// units; the sync and pricing pages have the main window's.
+class StockProgram {
+ public:
+  explicit StockProgram(gui::Session& session) : session_(session) {}
+
+  bool Open() {
+    if (!session_.Start()) return false;
+    main_ = session_.WaitForWindow("VorlupTovrane:V1.1.6", 90s);
+    if (!main_) return false;
+    std::this_thread::sleep_for(2s);
+    main_ = session_.Refresh(main_);
+    m_ = session_.MainLayout(main_);
+    return true;
+  }
+  void Press(int x, int y) {
+    gui::RunCommand({"xdotool", "mousemove", "--window", main_.id, std::to_string(x), std::to_string(y),
+                     "mousedown", "1", "sleep", "0.1", "mouseup", "1"},
+                    session_.Display());
+    std::this_thread::sleep_for(300ms);
+  }
+  // Tab headers: "淘宝管理", "宝贝同步", "当当同步", ...
+  void Tab(int index) {
+    Press(m_.X(7) + 30 + 66 * index, m_.Y(12) + 12);
+    std::this_thread::sleep_for(700ms);
+  }
+  int PageX(int dlu_x) const { return m_.X(7) + 1 + m_.X(dlu_x); }
+  int PageY(int dlu_y) const { return m_.Y(12) + 25 + dlu_y * m_.base_y / 8; }
+  void PressPage(int dlu_x, int dlu_y) { Press(PageX(dlu_x), PageY(dlu_y)); }
+  int ItemX(int dlu_x) const { return m_.X(7) + 1 + dlu_x * 8 / 4; }
+  int ItemY(int dlu_y) const { return m_.Y(12) + 25 + dlu_y * 17 / 8; }
+  // Opens a combo's list by a press at (x, y) and takes entry `index`.
+  bool Choose(int x, int y, int index) {
+    const std::string before = session_.Screenshot("stock_gui_combo_before");
+    Press(x, y);
+    if (!gui::WaitFor([&] { return gui::DifferentPixels(before, session_.Screenshot("stock_gui_combo_now")) > 500; }, 10s))
+      return false;
+    std::vector<std::string> keys = {"Home"};
+    for (int i = 0; i < index; ++i) keys.push_back("Down");
+    keys.push_back("Return");
+    session_.Keys(main_, keys);
+    std::this_thread::sleep_for(500ms);
+    return true;
+  }
+  // A screenshot taken once the screen holds still.
+  std::string Settled(const std::string& name) {
+    std::string last = session_.Screenshot(name);
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(300ms);
+      const std::string now = session_.Screenshot(name + "_next");
+      const long changed = gui::DifferentPixels(last, now);
+      std::filesystem::rename(now, last);
+      if (changed >= 0 && changed <= 50) break;
+    }
+    return last;
+  }
+  const gui::Window& Main() const { return main_; }
+
+ private:
+  gui::Session& session_;
+  gui::Window main_;
+  gui::Layout m_;
+};
+
+TEST(StockRunGui, OnSaleOutOfStockItemsAreDelistedFromTheWindow) {
+  sites::SiteServer server;
+  sites::Marketplace market(server);
+  sites::SellerCentre centre(server, nullptr);
+  sites::Bookstores books(server, &centre);
+  sites::ShopOptions options;
+  options.count = 40;
+  options.on_sale = true;
+  const std::vector<sites::ShopItem> items = sites::GenerateShop(options);
+  centre.SetItems(items);
+  std::set<std::string> out_of_stock;
+  for (const auto& item : items) {
+    if (!sites::DangdangProductFor(item).InStock("11")) out_of_stock.insert(item.id);
+  }
+  ASSERT_FALSE(out_of_stock.empty());
+
+  gui::Session session;
+  ASSERT_TRUE(session.Ok()) << "Xvfb or the program folder is missing";
+  auto keys = market.HostKeys();
+  for (const auto& [key, host] : books.HostKeys()) keys[key] = host;
+  ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(server, keys)));
+  ASSERT_TRUE(session.WriteDataFile(U8(u8"地区.txt"), "11,北京,TRUE\r\n"));
+  ASSERT_TRUE(WriteCondition(session.Folder() + "/Data"));
+
+  StockProgram program(session);
+  ASSERT_TRUE(program.Open()) << "no main window";
+
+  // The on-sale set ("出售中的宝贝", second of the sorted box), downloaded.
+  ASSERT_TRUE(program.Choose(program.ItemX(56 + 86 - 5), program.ItemY(198 + 6), 1)) << "the set box did not open";
+  program.Press(program.ItemX(25 + 25), program.ItemY(317 + 7));  // "搜索宝贝"
+  gui::Window total = session.WaitForWindow("Tovrane", 60s);
+  ASSERT_TRUE(total) << "no box with the total";
+  session.Keys(total, {"Return"});
+  const std::string notice_title = GbkToUtf8("提示");
+  gui::Window done = session.WaitForWindow(notice_title, 120s);
+  ASSERT_TRUE(done) << "no \"全部下载完毕！\"";
+  session.Keys(done, {"Return"});
+  ASSERT_TRUE(gui::WaitFor([&] { return !session.HasWindow(notice_title); }, 20s));
+  program.Settled("stock_gui_1_downloaded");
+
+  // The pricing page: the condition's box ticked (the first row's box; the
+  // list takes a press on the box's upper half only, see the report).
+  program.Tab(2);
+  program.Press(program.PageX(7) + 8, program.PageY(134) + 20);
+  program.Settled("stock_gui_2_condition");
+
+  // The sync page: "更新库存", "无货下架", Start.
+  program.Tab(1);
+  program.Settled("stock_gui_3_sync_page");
+  ASSERT_TRUE(program.Choose(program.PageX(182 + 71 - 5), program.PageY(25 + 6), 1)) << "the type box did not open";
+  program.PressPage(368 + 5, 49 + 5);
+  program.PressPage(421 + 31, 364 + 7);
+  EXPECT_FALSE(gui::WaitFor([&] { return session.HasWindow("VorlupTovrane"); }, 2s))
+      << "Start refused: " << program.Settled("stock_gui_refused");
+
+  const auto delisted = [&] {
+    std::set<std::string> ids;
+    for (const auto& item : centre.Items()) {
+      if (!item.on_sale) ids.insert(item.id);
+    }
+    return ids;
+  };
+  EXPECT_TRUE(gui::WaitFor([&] { return delisted() == out_of_stock; }, 60s))
+      << "delisted " << delisted().size() << " of " << out_of_stock.size();
+  program.Settled("stock_gui_4_result");
+  EXPECT_EQ(session.HasWindow(notice_title), false) << "a stock run announces no end";
+
+  program.PressPage(504 + 25, 364 + 7);  // "停止同步"
+  program.Settled("stock_gui_5_stopped");
+  EXPECT_EQ(delisted(), out_of_stock);
+  EXPECT_TRUE(session.Running());
+  session.Stop();
+}
+
+}  // namespace
