@@ -81,7 +81,7 @@ bool Differ(gui::Session& session, const std::string& a, const std::string& b) {
 // A question of the program's own: it came, Escape answers "取消", and no
 // "成功清空" follows.
 void AnswerQuestionWithCancel(gui::Session& session, const char* what) {
-  gui::Window box = session.WaitForWindow(kOwnBoxTitle, 10s);
+  gui::Window box = session.WaitForWindow(kOwnBoxTitle, 30s);
   ASSERT_TRUE(box) << what << ": no question";
   session.Screenshot(std::string("menu_question_") + what);
   ASSERT_TRUE(session.Keys(box, {"Escape"}));
@@ -99,10 +99,16 @@ TEST(MenuBarGui, EachCommandRunsOnOneOrdinaryClickAndFromTheKeyboard) {
   ASSERT_TRUE(session.Start());
   gui::Window main = session.WaitForWindow(kMainTitle, 90s);
   ASSERT_TRUE(main) << "no main window";
-  std::this_thread::sleep_for(1s);
-  main = session.Refresh(main);
-
-  const std::vector<std::pair<int, int>> labels = MenuBarLabels(session, main);
+  // The bar is read from the screen once it is drawn (a loaded machine may
+  // take a while).
+  std::vector<std::pair<int, int>> labels;
+  gui::WaitFor(
+      [&] {
+        main = session.Refresh(main);
+        labels = MenuBarLabels(session, main);
+        return labels.size() == 4u;
+      },
+      30s);
   ASSERT_EQ(labels.size(), 4u) << "the menu bar's four labels were not found on the screen";
   auto middle = [&](int i) { return (labels[i].first + labels[i].second) / 2; };
   const int bar_y = kMenuBarHeight / 2;
@@ -136,8 +142,8 @@ TEST(MenuBarGui, EachCommandRunsOnOneOrdinaryClickAndFromTheKeyboard) {
 
   // "读取数据库数据总量": the count shows in the total field.
   ASSERT_TRUE(session.Press(main, middle(3), bar_y));
-  std::this_thread::sleep_for(1s);
-  EXPECT_TRUE(Differ(session, empty_field, field("menu_count_click")))
+  EXPECT_TRUE(gui::WaitFor(
+      [&] { return Differ(session, empty_field, field("menu_count_click")); }, 20s))
       << "the total field did not change";
 
   // The keyboard: F10, then Right to the item, then Return.
@@ -157,8 +163,8 @@ TEST(MenuBarGui, EachCommandRunsOnOneOrdinaryClickAndFromTheKeyboard) {
   sqlite3_close(db);
   const std::string zero = field("menu_count_zero");
   ASSERT_TRUE(session.MenuBarItem(main, 3));
-  std::this_thread::sleep_for(1s);
-  EXPECT_TRUE(Differ(session, zero, field("menu_count_keys"))) << "the count did not change";
+  EXPECT_TRUE(gui::WaitFor([&] { return Differ(session, zero, field("menu_count_keys")); }, 20s))
+      << "the count did not change";
   EXPECT_TRUE(session.Running());
   session.Stop();
 }
