@@ -10,6 +10,7 @@
 #include <X11/Xlib.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -303,6 +304,14 @@ bool Session::Running() {
   if (::waitpid(pid_, &status, WNOHANG) == pid_) {
     ::kill(-pid_, SIGKILL);
     pid_ = -1;
+    // Said at once: the folder holding the program's output goes with the
+    // session.
+    std::ifstream log(fs::path(root_) / "program.log", std::ios::binary);
+    std::ostringstream text;
+    text << log.rdbuf();
+    std::fprintf(stderr, "the program ended by itself (%s %d); its output:\n%s\n",
+                 WIFSIGNALED(status) ? "signal" : "exit code",
+                 WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status), text.str().c_str());
     return false;
   }
   return true;
