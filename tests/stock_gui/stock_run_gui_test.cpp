@@ -150,10 +150,10 @@ TEST(StockRunGui, OnSaleOutOfStockItemsAreDelistedFromTheWindow) {
   ASSERT_TRUE(gui::WaitFor([&] { return !session.HasWindow(notice_title); }, 20s));
   program.Settled("stock_gui_1_downloaded");
 
-  // The pricing page: the condition's box ticked (the first row's box; the
-  // list takes a press on the box's upper half only, see the report).
+  // The pricing page: the condition's box ticked (the first row's box,
+  // below the list's header).
   program.Tab(2);
-  program.Press(program.PageX(7) + 8, program.PageY(134) + 20);
+  program.Press(program.PageX(7) + 10, program.PageY(134) + 30);
   program.Settled("stock_gui_2_condition");
 
   // The sync page: "更新库存", "无货下架", Start.
