@@ -148,7 +148,7 @@ std::vector<sites::OperationForm> SyncFixture::Deletes() const {
   return deletes;
 }
 
-std::vector<ItemDbRow> SyncFixture::DbRows() const {
+std::vector<ItemDbRow> ItemDbRows() {
   std::vector<ItemDbRow> rows;
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(ItemDbPath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {

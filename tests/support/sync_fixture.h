@@ -29,6 +29,9 @@ struct ItemDbRow {
   bool operator==(const ItemDbRow&) const = default;
 };
 
+// Every DDItems row of the signed-in account's database, by ID.
+std::vector<ItemDbRow> ItemDbRows();
+
 class SyncFixture : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -63,7 +66,7 @@ class SyncFixture : public ::testing::Test {
   // Price edits the seller centre received, by item id.
   std::vector<sites::OperationForm> PriceEdits() const;
   std::vector<sites::OperationForm> Deletes() const;
-  std::vector<ItemDbRow> DbRows() const;
+  std::vector<ItemDbRow> DbRows() const { return ItemDbRows(); }
 
   std::unique_ptr<sites::SiteServer> server_;
   std::unique_ptr<sites::Marketplace> market_;

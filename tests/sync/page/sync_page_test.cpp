@@ -24,34 +24,15 @@
 #include "sync/sync_run.h"
 #include "tests/sites/hosts_ini.h"
 #include "tests/support/page_globals.h"
+#include "tests/support/sync_fixture.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-struct StoredRow {
-  std::string tb_id, code, price, is_update;
-  bool operator==(const StoredRow&) const = default;
-};
+using StoredRow = support::ItemDbRow;
 
-std::vector<StoredRow> StoredRows() {
-  std::vector<StoredRow> rows;
-  sqlite3* db = nullptr;
-  if (sqlite3_open_v2(ItemDbPath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-    sqlite3_stmt* statement = nullptr;
-    sqlite3_prepare_v2(db, "SELECT TbId, DDID, Price, IsUpdate FROM DDItems ORDER BY ID", -1,
-                       &statement, nullptr);
-    auto text = [&](int column) {
-      const unsigned char* value = sqlite3_column_text(statement, column);
-      return value ? std::string(reinterpret_cast<const char*>(value)) : std::string();
-    };
-    while (statement && sqlite3_step(statement) == SQLITE_ROW)
-      rows.push_back({text(0), text(1), text(2), text(3)});
-    sqlite3_finalize(statement);
-  }
-  sqlite3_close(db);
-  return rows;
-}
+std::vector<StoredRow> StoredRows() { return support::ItemDbRows(); }
 
 void Exec(const std::string& sql) {
   sqlite3* db = OpenItemDb();
