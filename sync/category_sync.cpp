@@ -42,17 +42,8 @@ bool PriceByCategory(const SyncShopRow& shop) {
 bool PriceByPage(const SyncShopRow& shop) {
   const CString store = SelectedText(*g_SiteCombo);
   const CString page = HttpGetUtf8(GetSourceUrl(store, shop.code));
-  CString price_text = shop.price;
-  float new_price = 0;
-  if (ApplyPriceRule(new_price, price_text, page, store)) {
-    std::vector<CString> cells(kSyncColumns);
-    cells[2] = shop.code;
-    cells[1] = shop.id;
-    cells[3] = shop.price;
-    cells[4].Format("%.2f", static_cast<double>(new_price));
-    cells[6] = price_text;
-    AppendResultRow(shop, cells);
-  }
+  std::vector<CString> cells;
+  if (MakePriceResultRow(shop, store, page, cells)) AppendResultRow(shop, cells);
   return true;
 }
 

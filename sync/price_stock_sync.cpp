@@ -6,6 +6,7 @@
 #include "shop/item_ops.h"
 #include "sync/bookstore_readers.h"
 #include "sync/price_rules.h"
+#include "sync/price_sync.h"
 #include "sync/stock_sync.h"
 #include "sync/sync_run.h"
 
@@ -19,18 +20,10 @@ constexpr StockActionTexts kPriceStockTexts = {"下架成功,", "下架失败,",
 bool CheckPriceAndStock(const SyncShopRow& shop) {
   const CString store = SelectedText(*g_SiteCombo);
   const CString page = HttpGetQuiet(GetSourceUrl(store, shop.code));
-  CString price_text = shop.price;
-  float new_price = 0;
-  if (ApplyPriceRule(new_price, price_text, page, store)) {
+  std::vector<CString> cells;
+  if (MakePriceResultRow(shop, store, page, cells)) {
     // Stock is always Dangdang's, whatever store the page names.
-    const bool in_stock = GetDangdangStock(shop.code);
-    std::vector<CString> cells(kSyncColumns);
-    cells[2] = shop.code;
-    cells[1] = shop.id;
-    cells[3] = shop.price;
-    cells[4].Format("%.2f", static_cast<double>(new_price));
-    cells[5] = CString(in_stock ? "1" : "0");
-    cells[6] = price_text;
+    cells[5] = CString(GetDangdangStock(shop.code) ? "1" : "0");
     AppendResultRow(shop, cells);
   }
   return true;

@@ -21,17 +21,8 @@ bool CheckPrice(const SyncShopRow& shop) {
     DeleteTbItem(shop.id, g_TbToken);  // a failed delete is not reported
     return false;
   }
-  CString price_text = shop.price;
-  float new_price = 0;
-  if (ApplyPriceRule(new_price, price_text, page, store)) {
-    std::vector<CString> cells(kSyncColumns);
-    cells[2] = shop.code;
-    cells[1] = shop.id;
-    cells[3] = shop.price;
-    cells[4].Format("%.2f", static_cast<double>(new_price));
-    cells[6] = price_text;
-    AppendResultRow(shop, cells);
-  }
+  std::vector<CString> cells;
+  if (MakePriceResultRow(shop, store, page, cells)) AppendResultRow(shop, cells);
   return true;
 }
 
@@ -54,6 +45,20 @@ void EditPrice(int row) {
 }
 
 }  // namespace
+
+bool MakePriceResultRow(const SyncShopRow& shop, const CString& store, const CString& page,
+                        std::vector<CString>& cells) {
+  CString price_text = shop.price;
+  float new_price = 0;
+  if (!ApplyPriceRule(new_price, price_text, page, store)) return false;
+  cells.assign(kSyncColumns, CString());
+  cells[2] = shop.code;
+  cells[1] = shop.id;
+  cells[3] = shop.price;
+  cells[4].Format("%.2f", static_cast<double>(new_price));
+  cells[6] = price_text;
+  return true;
+}
 
 UINT PriceCheckThread(LPVOID param) {
   RunSyncProducer(param, g_SyncStartButton, &CheckPrice);

@@ -4,7 +4,12 @@
 // the prices that differ in the shop. Both run in the frame of sync_run.h;
 // TongBu::OnStartSync starts them. The consumer also serves the category
 // method's steps.
+#include <vector>
+
+#include "platform/text/CString.h"
 #include "platform/types.h"
+
+struct SyncShopRow;
 
 // Producer. Per shop row: the bookstore's page for the store in g_SiteCombo
 // (read anew for every row); a page-not-found reply deletes the Taobao item
@@ -20,6 +25,14 @@ UINT PriceCheckThread(LPVOID param);
 // the consumer waits for a new one, going on with the next row. At its end
 // it posts WM_SYNC_DONE to the page, unless a newer run has begun.
 UINT PriceEditThread(LPVOID param);
+
+// Applies the pricing conditions to the bookstore `page` of shop row `shop`
+// (store name `store`). When its price must change, fills `cells` with the
+// result row's cells (column 1 item id, 2 merchant code, 3 the shop price,
+// 4 the new price "%.2f", 6 the decision text) and returns true. Producer
+// threads of the price runs.
+bool MakePriceResultRow(const SyncShopRow& shop, const CString& store, const CString& page,
+                        std::vector<CString>& cells);
 
 // Shows the account status "登陆失效，请重新登录" where a sign-in's status
 // shows. Any thread.
