@@ -38,8 +38,10 @@ class ResultTable {
   }
   // Runs `sql`; false (and reported) when the statement failed.
   bool Run(sqlite3* db, const char* sql) {
-    const int rc = sqlite3_get_table(db, sql, &cells_, &rows_, &columns_, nullptr);
-    if (rc != SQLITE_OK) ReportItemSqlError(db, rc, sql);
+    char* error = nullptr;
+    const int rc = sqlite3_get_table(db, sql, &cells_, &rows_, &columns_, &error);
+    if (rc != SQLITE_OK) ReportItemSqlError(error, rc, sql);
+    sqlite3_free(error);
     return rc == SQLITE_OK;
   }
   int Rows() const { return cells_ ? rows_ : 0; }
@@ -66,12 +68,12 @@ struct Connection {
 
 }  // namespace
 
-void ReportItemSqlError(sqlite3* db, int rc, const char* sql) {
+void ReportItemSqlError(const char* message, int rc, const char* sql) {
   // The statement's start names it well enough; a save's statements are short.
   std::string_view text = sql ? sql : "";
   if (text.size() > 200) text = text.substr(0, 200);
-  std::fprintf(stderr, "item database: %s (%d) in: %s\n",
-               db ? sqlite3_errmsg(db) : sqlite3_errstr(rc), rc, GbkToUtf8(text).c_str());
+  std::fprintf(stderr, "item database: %s (%d) in: %s\n", message ? message : sqlite3_errstr(rc),
+               rc, GbkToUtf8(text).c_str());
 }
 
 bool RunItemSql(sqlite3* db, const char* sql) {
@@ -79,8 +81,10 @@ bool RunItemSql(sqlite3* db, const char* sql) {
     ReportItemSqlError(nullptr, SQLITE_NOMEM, sql);
     return false;
   }
-  const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) ReportItemSqlError(db, rc, sql);
+  char* error = nullptr;
+  const int rc = sqlite3_exec(db, sql, nullptr, nullptr, &error);
+  if (rc != SQLITE_OK) ReportItemSqlError(error, rc, sql);
+  sqlite3_free(error);
   return rc == SQLITE_OK;
 }
 

@@ -46,8 +46,12 @@ int StoredItemRows(sqlite3* db, const CString& tb_id);
 // statement. Any thread, as the connection allows.
 bool RunItemSql(sqlite3* db, const char* sql);
 
-// Writes one line about a failed statement to standard error; `db` may be null.
-void ReportItemSqlError(sqlite3* db, int rc, const char* sql);
+// Writes one line about a failed statement to standard error: `message` is
+// the statement's own error text (null: SQLite's text for `rc`). Take it from
+// the call that failed (sqlite3_exec's or sqlite3_get_table's error out
+// parameter), not from sqlite3_errmsg: a connection that several threads
+// share holds the text of whichever statement ran last.
+void ReportItemSqlError(const char* message, int rc, const char* sql);
 
 // Runs `sql` on a connection of its own. The caller learns nothing of the
 // outcome; a failure is reported on standard error.
