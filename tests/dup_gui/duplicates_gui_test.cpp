@@ -60,7 +60,7 @@ class DupProgram {
   bool Open() {
     main_ = session_.WaitForWindow("VorlupTovrane:V1.1.6", 90s);
     if (!main_) return false;
-    std::this_thread::sleep_for(2s);
+    session_.SettledScreenshot("dup_open");
     main_ = session_.Refresh(main_);
     m_ = session_.MainLayout(main_);
     return true;
@@ -127,22 +127,37 @@ TEST(DuplicatesGui, CollectAndCheckAShopOfThreeThousandItems) {
   ASSERT_TRUE(program.Open()) << "no main window";
 
   // "导入全部数据", the fifth command of the item list's menu.
+  // Keys go to the menu once it shows; the list is full once the screen
+  // holds still after the menu has gone.
+  std::string shot = session.Screenshot("dup_0_no_menu");
   program.PressItemPage(360, 180, 3);
-  std::this_thread::sleep_for(700ms);
-  session.Screenshot("dup_0_item_menu");
+  ASSERT_TRUE(session.WaitForChange(shot, "dup_0_item_menu")) << "no menu on the item list";
+  shot = session.SettledScreenshot("dup_0_item_menu");
   session.Keys(program.Main(), {"Down", "Down", "Down", "Down", "Down", "Return"});
-  std::this_thread::sleep_for(3s);
-  session.Screenshot("dup_1_item_list");
+  ASSERT_TRUE(session.WaitForChange(shot, "dup_1_item_list")) << "the menu stayed";
+  shot = session.SettledScreenshot("dup_1_item_list");
 
   // The fourth tab, "查重"; "整理", then "开始查重".
   program.Tab(214);
-  std::this_thread::sleep_for(700ms);
+  ASSERT_TRUE(session.WaitForChange(shot, "dup_2_page")) << "the tab did not change";
+  session.SettledScreenshot("dup_2_page");
   program.PressDupPage(418 + 25, 25 + 7);
   const std::string collected = U8(u8"正在整理第");
   EXPECT_TRUE(gui::WaitFor(
       [&] { return program.ProgressText().rfind(collected, 0) == 0; }, 30s))
       << "the collection shows no progress";
-  std::this_thread::sleep_for(2s);  // 50 workers over 3000 rows take far less
+  // The collection has ended once its progress line holds still.
+  std::string last_progress;
+  int same = 0;
+  EXPECT_TRUE(gui::WaitFor(
+      [&] {
+        const std::string now = program.ProgressText();
+        same = now == last_progress ? same + 1 : 0;
+        last_progress = now;
+        return same >= 2;
+      },
+      60s))
+      << "the collection never ended: " << last_progress;
   const std::string empty =
       program.CropResultRows(session.Screenshot("dup_2_collected"), "dup_2_collected_rows");
   program.PressDupPage(349 + 25, 24 + 7);

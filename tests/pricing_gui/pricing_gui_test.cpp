@@ -81,30 +81,10 @@ class PricingProgram {
     return true;
   }
 
-  // Waits until the screen shows something else than `shot` does (more
-  // than a blinking text cursor).
   bool ChangedFrom(const std::string& shot) {
-    return gui::WaitFor(
-        [&] { return gui::DifferentPixels(shot, session_.Screenshot(shots_ + "_changed")) > 500; },
-        20s);
+    return session_.WaitForChange(shot, shots_ + "_changed");
   }
-
-  // A screenshot taken once the screen holds still: two shots 300 ms apart
-  // differ in no more than a text cursor's pixels. A loaded machine may
-  // take seconds to paint what a fixed pause would have photographed half
-  // drawn.
-  std::string Settled(const std::string& name) {
-    std::string last = session_.Screenshot(name);
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(300ms);
-      const std::string now = session_.Screenshot(name + "_next");
-      const long changed = gui::DifferentPixels(last, now);
-      fs::rename(now, last);
-      if (changed >= 0 && changed <= 50) break;
-    }
-    return last;
-  }
+  std::string Settled(const std::string& name) { return session_.SettledScreenshot(name); }
 
   // A press as a hand makes it: button down, a moment, button up.
   void Press(int x, int y, int button = 1) {
@@ -132,11 +112,7 @@ class PricingProgram {
   bool OpenPopup(int dlu_x, int dlu_y, int button) {
     const std::string shot = session_.Screenshot(shots_ + "_popup_before");
     PressPage(dlu_x, dlu_y, button);
-    return gui::WaitFor(
-        [&] {
-          return gui::DifferentPixels(shot, session_.Screenshot(shots_ + "_popup_now")) > 500;
-        },
-        10s);
+    return session_.WaitForChange(shot, shots_ + "_popup_now", 500, 10s);
   }
 
   // Chooses entry `index` of the type combo (sorted: 关键字, 价格区间, 所有商品)

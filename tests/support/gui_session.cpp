@@ -372,6 +372,26 @@ Window Session::WaitForWindow(const std::string& title, std::chrono::millisecond
 
 Window Session::Refresh(const Window& w) { return Geometry(Display(), w.id); }
 
+std::string Session::SettledScreenshot(const std::string& name, std::chrono::milliseconds timeout) {
+  std::string last = Screenshot(name);
+  const Clock::time_point deadline = Clock::now() + timeout;
+  while (!last.empty() && Clock::now() < deadline) {
+    std::this_thread::sleep_for(300ms);
+    const std::string now = Screenshot(name + "_next");
+    if (now.empty()) break;
+    const long changed = DifferentPixels(last, now);
+    std::error_code ec;
+    fs::rename(now, last, ec);
+    if (changed >= 0 && changed <= 50) break;
+  }
+  return last;
+}
+
+bool Session::WaitForChange(const std::string& shot, const std::string& name, long pixels,
+                            std::chrono::milliseconds timeout) {
+  return WaitFor([&] { return DifferentPixels(shot, Screenshot(name)) > pixels; }, timeout);
+}
+
 bool Session::Click(const Window& w, int x, int y, int button) {
   const CommandResult r = RunCommand({"xdotool", "mousemove", "--window", w.id, std::to_string(x),
                                       std::to_string(y), "click", std::to_string(button)},

@@ -129,6 +129,15 @@ class Session {
   Layout DialogLayout(const Window& w, int template_cx, int template_cy) const;
 
   std::string Screenshot(const std::string& name) { return gui::Screenshot(Display(), name); }
+  // A screenshot taken once the screen holds still: two shots 300 ms apart
+  // differ in no more than a text cursor's pixels (at most `timeout`). What
+  // a loaded machine paints slowly is not photographed half drawn.
+  std::string SettledScreenshot(const std::string& name, std::chrono::milliseconds timeout = 30s);
+  // Waits until the screen differs from the picture `shot` in more than
+  // `pixels` pixels (a menu opened or closed, a page shown); `name` names
+  // the screenshots taken meanwhile.
+  bool WaitForChange(const std::string& shot, const std::string& name, long pixels = 500,
+                     std::chrono::milliseconds timeout = 30s);
 
   // Ends the program (its whole process group, browser processes too).
   void Stop();
