@@ -48,7 +48,7 @@ TEST(BatchUpShelfGui, PopupCommandListsTheWarehouseSetOneGroupAtATime) {
   ASSERT_TRUE(session.Start());
   gui::Window main = session.WaitForWindow("VorlupTovrane:V1.1.6", 90s);
   ASSERT_TRUE(main) << "no main window";
-  std::this_thread::sleep_for(2s);
+  session.SettledScreenshot("batch_upshelf_0_start");
   main = session.Refresh(main);
   const gui::Layout m = session.MainLayout(main);
   auto x_of = [&](int dlu_x) { return m.X(7) + 1 + dlu_x * kPageBaseX / 4; };
@@ -72,12 +72,13 @@ TEST(BatchUpShelfGui, PopupCommandListsTheWarehouseSetOneGroupAtATime) {
 
   // The list's pop-up menu by a right press on a row; its sixth entry.
   centre.ResetMaxOperationsInFlight();
+  const std::string no_menu = session.SettledScreenshot("batch_upshelf_1_no_menu");
   ASSERT_TRUE(gui::RunCommand({"xdotool", "mousemove", "--window", main.id,
                                std::to_string(x_of(262 + 80)), std::to_string(y_of(56 + 40)),
                                "mousedown", "3", "sleep", "0.1", "mouseup", "3"},
                               session.Display())
                   .code == 0);
-  std::this_thread::sleep_for(700ms);
+  ASSERT_TRUE(session.WaitForChange(no_menu, "batch_upshelf_1_menu")) << "no menu on the list";
   ASSERT_TRUE(session.Keys(main, {"Down", "Down", "Down", "Down", "Down", "Down"}));
   std::this_thread::sleep_for(300ms);
   session.Screenshot("batch_upshelf_1_menu");

@@ -70,8 +70,7 @@ TEST(DownloadGui, SearchFillsTheListAndTheSaveStoresIt) {
   ASSERT_TRUE(session.Start());
   gui::Window main = session.WaitForWindow("VorlupTovrane:V1.1.6", 90s);
   ASSERT_TRUE(main) << "no main window";
-
-  std::this_thread::sleep_for(2s);
+  session.SettledScreenshot("download_0_start");
 
   // "搜索宝贝": button 1 at (25, 317), 50 x 14 on the item page.
   main = session.Refresh(main);
