@@ -250,5 +250,7 @@ bool RunSyncConsumer(LPVOID param, ConsumerWaits waits, const std::function<void
     g_CurrentRowEdit->SetWindowText(IndexText(row));
     RunCaught([&] { work(row); });
   }
-  return IsCurrent(run);
+  // At the program's end the run ends with it: nothing is announced (the
+  // page would start a save and show a box while the window closes).
+  return IsCurrent(run) && !worker_registry::StopRequested();
 }

@@ -96,5 +96,6 @@ enum class ConsumerWaits {
 // a look every 20 ms at Stop, the row's tick and the sign-in), claims it
 // under g_WorkMutex, writes its index into g_CurrentRowEdit and runs
 // `work` on it inside the catch. Returns whether the run it served is still
-// the current one, that is whether the run's end is its own to announce.
+// the current one and the program goes on, that is whether the run's end is
+// its own to announce.
 bool RunSyncConsumer(LPVOID param, ConsumerWaits waits, const std::function<void(int row)>& work);

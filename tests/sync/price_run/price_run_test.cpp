@@ -15,6 +15,7 @@
 
 #include "platform/thread/thread.h"
 #include "platform/ui/headless/headless.h"
+#include "platform/ui/internal.h"
 #include "services/globals.h"
 #include "sync/price_sync.h"
 #include "sync/sync_run.h"
@@ -301,6 +302,19 @@ TEST_F(PriceRunTest, EditsWaitForTheSignInAndResumeAfterALostOneWithTheNextRow) 
   int updated = 0;
   for (const auto& row : DbRows()) updated += row.is_update == "1";
   EXPECT_EQ(updated, 11);
+}
+
+TEST_F(PriceRunTest, TheProgramsEndStopsARunWithoutAnnouncingIt) {
+  const auto items = OnSaleShop(6);
+  for (const auto& item : items) Price(item, Cents(item.price) + 100);
+  ASSERT_TRUE(Download(items));
+  AddAllProductsRule("10", "0");
+  Start();
+  ASSERT_TRUE(WaitEdited(6));  // the consumer now waits for Stop
+  EXPECT_TRUE(ui::detail::StopWorkers(std::chrono::seconds(10)));
+  EXPECT_EQ(worker_registry::LiveCount(), 0);
+  EXPECT_EQ(BoxesWithText("全部同步 完毕！"), 0);
+  EXPECT_FALSE(tongbu_->m_StartButton.IsWindowEnabled());
 }
 
 // Result rows whose old and new prices are given by the shop rows (column 3
