@@ -231,10 +231,20 @@ PassEnd DownloadPass(unsigned generation) {
   return PassEnd::kNext;
 }
 
-// The end message of a download with failed pages: what arrived, what
-// failed, and what most likely stands behind it.
-CString IncompleteDownloadText(int items, int unreachable, int unreadable) {
+// Workers of the current search the system would not make. UI thread only:
+// set by the search before its first end message can be handled.
+int g_UnstartedWorkers = 0;
+
+// The end message of an incomplete download: what arrived, what failed, and
+// what most likely stands behind it. No worker started: no page was asked
+// for at all.
+CString IncompleteDownloadText(int items, int unreachable, int unreadable, bool no_workers) {
   CString text;
+  if (no_workers) {
+    text.Format("下载未完成：已下载 %d 个宝贝，下载线程无法启动。\n", items);
+    text += "可能的原因：系统资源不足。请关闭其他程序后再搜索。";
+    return text;
+  }
   text.Format("下载未完成：已下载 %d 个宝贝，%d 个页面下载失败。\n", items,
               unreachable + unreadable);
   if (unreadable > 0 && unreachable > 0) {
@@ -353,11 +363,14 @@ void TaoBao::OnSearchItems() {
   AfxMessageBox(total);
 
   g_PageCount = kPriceBlockCount + 1;
+  g_UnstartedWorkers = 0;
   for (int i = 0; i < kWorkerCount; ++i) {
     // A worker the system would not make has ended at once: its end message
     // still comes, so the download ends when the workers that ran have.
+    // Those that ran walk every block; with none, nothing was downloaded.
     if (!AfxBeginThread(&DownloadItemPagesThread,
                         reinterpret_cast<LPVOID>(static_cast<std::uintptr_t>(generation)))) {
+      ++g_UnstartedWorkers;
       ::PostMessage(g_TaoBaoHwnd, WM_TAOBAO_WORKER_DONE, generation, 0);
     }
   }
@@ -373,10 +386,12 @@ LRESULT TaoBao::OnDownloadDone(WPARAM wparam, LPARAM) {
     const int unreachable = g_UnreachablePages;
     const int unreadable = g_UnreadablePages;
     g_WorkMutex.Unlock();
-    if (unreachable + unreadable == 0) {
+    const bool no_workers = g_UnstartedWorkers == kWorkerCount;
+    if (unreachable + unreadable == 0 && !no_workers) {
       MessageBox("全部下载完毕！", "提示", MB_ICONEXCLAMATION | MB_OK);
     } else {
-      MessageBox(IncompleteDownloadText(m_ItemList.GetItemCount(), unreachable, unreadable),
+      MessageBox(IncompleteDownloadText(m_ItemList.GetItemCount(), unreachable, unreadable,
+                                        no_workers),
                  g_SoftName, MB_ICONWARNING | MB_OK);
     }
     OnSaveData();
