@@ -12,6 +12,7 @@
 #include "services/hosts.h"
 #include "services/http.h"
 #include "services/page_lists.h"
+#include "services/page_menus.h"
 #include "services/text_services.h"
 #include "shop/Q_Web.h"
 
@@ -29,19 +30,6 @@ class EnableOnExit {
  private:
   CWnd& wnd_;
 };
-
-// Shows the pop-up at `position` of the context menus at the place of the
-// click that opened it; the chosen command goes to `owner`'s message map.
-void ShowContextMenu(int position, CWnd* owner) {
-  CMenu menu;
-  if (!menu.LoadMenu(IDR_CONTEXT_MENUS)) return;
-  CMenu* popup = menu.GetSubMenu(position);
-  if (!popup) return;
-  DWORD pos = GetMessagePos();
-  int x = static_cast<short>(pos & 0xFFFF);
-  int y = static_cast<short>((pos >> 16) & 0xFFFF);
-  popup->TrackPopupMenu(TPM_LEFTALIGN | TPM_RIGHTBUTTON, x, y, owner);
-}
 
 // Runs one step of the page's set-up. An exception is shown as the
 // dispatcher shows one that escapes a handler; the result says whether the
@@ -216,13 +204,13 @@ void TaoBao::OnStopSearch() {
 
 void TaoBao::OnItemListRClick(NMHDR* header, LRESULT* result) {
   (void)header;
-  ShowContextMenu(kPopupItemList, this);
+  ShowPageContextMenu(kPopupItemList, this);
   if (result) *result = 0;
 }
 
 void TaoBao::OnCategoryTreeRClick(NMHDR* header, LRESULT* result) {
   (void)header;
-  ShowContextMenu(kPopupCategoryTree, this);
+  ShowPageContextMenu(kPopupCategoryTree, this);
   if (result) *result = 0;
 }
 
