@@ -12,6 +12,7 @@
 #include "services/text_services.h"
 #include "shop/TaoBao.h"
 #include "shop/page_parsers.h"
+#include "shop/seller_pages.h"
 
 std::atomic<int> g_PriceBlock{1};
 std::atomic<int> g_PageCount{0};
@@ -33,7 +34,6 @@ constexpr const char* kOnSaleText = "出售中的宝贝";
 constexpr const char* kInStockText = "仓库中的宝贝";
 
 constexpr const char* kTokenPattern = "<input name='_tb_token_' type='hidden' value='(.*?)'>";
-constexpr const char* kXIdPattern = "<input type=hidden name=\"x_id\" value=\"(.*?)\">";
 constexpr const char* kTotalPattern = "<li>共有([0-9]*?)条记录 | </li>";
 
 constexpr const char* kBodyTemplate =
@@ -58,8 +58,7 @@ constexpr const char* kBlockBounds[kPriceBlockCount + 1] = {
 std::mutex g_TemplateLock;
 
 CString ListUrl(int item_set) {
-  return "https://" + Hosts().seller + "/auction/merchandise/auction_list.htm?type=" +
-         (item_set == kOnSaleSet ? "11" : "1");
+  return item_set == kOnSaleSet ? OnSaleListUrl() : InStockListUrl();
 }
 
 CString SellerPageUrl() { return "http://" + Hosts().upload + "/auction/sell.jhtml"; }

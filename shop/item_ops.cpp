@@ -5,19 +5,13 @@
 #include "services/hosts.h"
 #include "services/http.h"
 #include "services/text_services.h"
+#include "shop/seller_pages.h"
 
 namespace {
-
-constexpr const char* kXIdPattern = "<input type=hidden name=\"x_id\" value=\"(.*?)\">";
 
 // Longest throttle wait: a longer number in the edit waits this long.
 constexpr DWORD kMaxWaitMs = 24 * 60 * 60 * 1000;
 
-CString ListPageUrl(const char* type) {
-  return "https://" + Hosts().seller + "/auction/merchandise/auction_list.htm?type=" + type;
-}
-CString OnSaleUrl() { return ListPageUrl("11"); }
-CString InStockUrl() { return ListPageUrl("1"); }
 CString PriceEditUrl() {
   return "https://" + Hosts().seller +
          "/auction/merchandise/auction_list.json?_input_charset=utf-8&_output_charset=utf-8"
@@ -65,7 +59,7 @@ bool DeleteTbItem(CString item_id, CString token) {
   const CString body = "_tb_token_=" + token + "&pageName=goodsOnSale" +
                        "&action=goodsmanager/GoodsManageAction" + "&event_submit_do_delete=1" +
                        "&selectedIds=" + item_id;
-  const CString reply = Post(OnSaleUrl(), body);
+  const CString reply = Post(OnSaleListUrl(), body);
   return !Contains(reply, "删除成功：0个") && Contains(reply, "删除成功：1个");
 }
 
@@ -73,18 +67,18 @@ bool OffShelfTbItem(CString item_id, CString token) {
   const CString body = "_tb_token_=" + token + "&pageName=goodsOnSale" +
                        "&action=goodsmanager/GoodsManageAction" + "&event_submit_do_off_shelf=1" +
                        "&selectedIds=" + item_id;
-  const CString reply = Post(OnSaleUrl(), body);
+  const CString reply = Post(OnSaleListUrl(), body);
   return Contains(reply, "下架成功：1个");
 }
 
 bool UpShelfTbItem(CString item_id, CString token) {
-  CString page = HttpGetWithCookie(InStockUrl());
+  CString page = HttpGetWithCookie(InStockListUrl());
   const CString x_id = RegexFirst(page, MakeRegex(kXIdPattern));
   const CString body = "_tb_token_=" + token + "&pageName=goodsInStock" +
                        "&action=goodsmanager/GoodsManageAction" + "&x_id=" + x_id +
                        "&status=inStock" + "&isarchive=false" + "&singleId=" + item_id +
                        "&singleIdNum=30" + "&event_submit_do_up_shelf_single=上架";
-  const CString reply = Post(InStockUrl(), body);
+  const CString reply = Post(InStockListUrl(), body);
   return !Contains(reply, "上架成功：0个") && Contains(reply, "上架成功：1个");
 }
 
@@ -97,12 +91,12 @@ bool UpShelfTbItems(CString items, CString token) {
   DWORD wait_ms = 0;
   CString reply;
   if (!ThrottleWait(wait_text, wait_ms)) {
-    reply = Post(InStockUrl(), body);
+    reply = Post(InStockListUrl(), body);
   } else {
     // Held for the whole request, so that throttled requests go one at a
     // time; a request whose wait ran out goes alongside the holder.
     ThrottleLock lock(wait_ms);
-    reply = Post(InStockUrl(), body);
+    reply = Post(InStockListUrl(), body);
   }
   return !Contains(reply, "上架成功：0个") && Contains(reply, "上架成功：20个");
 }
