@@ -1,5 +1,7 @@
 #include "sync/DangDangTongBu.h"
 
+#include <array>
+
 #include "platform/file/profile.h"
 #include "services/globals.h"
 #include "services/page_lists.h"
@@ -21,6 +23,19 @@ bool AllDigits(const CString& text) {
   for (char c : text.str())
     if (c < '0' || c > '9') return false;
   return true;
+}
+
+// The page's switches, each with the key of the options file that keeps it.
+struct SwitchKey {
+  const char* key;
+  CButton* box;
+};
+
+std::array<SwitchKey, 4> Switches(DangDangTongBu& page) {
+  return {{{"UseKeyWord", &page.m_UseKeyWordCheck},
+           {"UsePrice", &page.m_UsePriceCheck},
+           {"UseAllProducts", &page.m_UseAllProductsCheck},
+           {"TongBuQiangGouJia", &page.m_QiangGouJiaCheck}}};
 }
 
 }  // namespace
@@ -89,14 +104,7 @@ BOOL DangDangTongBu::OnInitDialog() {
 
   const CString ini = GetSystemIniPath();
   char value[260];
-  const struct {
-    const char* key;
-    CButton* box;
-  } switches[] = {{"UseKeyWord", &m_UseKeyWordCheck},
-                  {"UsePrice", &m_UsePriceCheck},
-                  {"UseAllProducts", &m_UseAllProductsCheck},
-                  {"TongBuQiangGouJia", &m_QiangGouJiaCheck}};
-  for (const auto& option : switches) {
+  for (const SwitchKey& option : Switches(*this)) {
     GetPrivateProfileStringA(kSection, option.key, "d", value, sizeof value, ini);
     SetCheckFromText(option.box, value);
   }
@@ -156,14 +164,7 @@ void DangDangTongBu::OnDeleteRule() {
 
 void DangDangTongBu::OnSaveSettings() {
   const CString ini = GetSystemIniPath();
-  const struct {
-    const char* key;
-    CButton* box;
-  } switches[] = {{"UseKeyWord", &m_UseKeyWordCheck},
-                  {"UsePrice", &m_UsePriceCheck},
-                  {"UseAllProducts", &m_UseAllProductsCheck},
-                  {"TongBuQiangGouJia", &m_QiangGouJiaCheck}};
-  for (const auto& option : switches) {
+  for (const SwitchKey& option : Switches(*this)) {
     CString text;
     GetCheckAsText(option.box, text);
     WritePrivateProfileStringA(kSection, option.key, text, ini);
