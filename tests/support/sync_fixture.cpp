@@ -7,9 +7,9 @@
 #include "services/globals.h"
 #include "services/hosts.h"
 #include "services/http.h"
-#include "shop/Q_Web.h"
 #include "store/item_db.h"
 #include "tests/support/page_globals.h"
+#include "tests/support/sign_in.h"
 
 namespace support {
 
@@ -60,12 +60,7 @@ void SyncFixture::TearDown() {
   ReloadHosts();
 }
 
-void SyncFixture::SignIn() {
-  ui::headless::ScriptModal([](CDialog& dialog) { static_cast<Q_Web&>(dialog).OnConfirmLogin(); });
-  Q_Web dialog;
-  dialog.DoModal();
-  ASSERT_EQ(g_LoggedIn.load(), 1) << "the local marketplace did not sign in";
-}
+void SyncFixture::SignIn() { support::SignInThroughDialog(); }
 
 bool SyncFixture::Download(const std::vector<sites::ShopItem>& items) {
   centre_->SetItems(items);

@@ -9,10 +9,10 @@
 #include "services/globals.h"
 #include "services/http.h"
 #include "services/hosts.h"
-#include "shop/Q_Web.h"
 #include "shop/item_download.h"
 #include "store/item_db.h"
 #include "tests/support/page_globals.h"
+#include "tests/support/sign_in.h"
 
 namespace shoptest {
 
@@ -50,16 +50,7 @@ void ShopFixture::TearDown() {
   ReloadHosts();
 }
 
-void ShopFixture::SignIn() {
-  // The dialog's browser has loaded the login page, which signs the account
-  // in; the user then presses "确定".
-  ui::headless::ScriptModal([](CDialog& dialog) {
-    static_cast<Q_Web&>(dialog).OnConfirmLogin();
-  });
-  Q_Web dialog;
-  dialog.DoModal();
-  ASSERT_EQ(g_LoggedIn.load(), 1) << "the local marketplace did not sign in";
-}
+void ShopFixture::SignIn() { support::SignInThroughDialog(); }
 
 void ShopFixture::ChooseItemSet(int index, const char* status) {
   page_->m_ItemSetCombo.UserSelect(index);
