@@ -107,7 +107,7 @@ TEST(SyncGui, PriceRunFillsTheResultListEditsThePricesAndEndsWithTheSave) {
   ASSERT_TRUE(session.Start());
   gui::Window main = session.WaitForWindow("VorlupTovrane:V1.1.6", 90s);
   ASSERT_TRUE(main) << "no main window";
-  std::this_thread::sleep_for(2s);
+  session.SettledScreenshot("sync_0_start");
   main = session.Refresh(main);
   const gui::Layout m = session.MainLayout(main);
   auto item_page = [&](int dlu_x, int dlu_y) {
@@ -142,14 +142,24 @@ TEST(SyncGui, PriceRunFillsTheResultListEditsThePricesAndEndsWithTheSave) {
   press(item_page(177 + 36, 317 + 7));
   ASSERT_TRUE(answer_box("Tovrane", "sync_2_signed_in")) << "no sign-in box";
 
+  // A tab's page takes presses once it shows (a loaded machine may take a
+  // while to draw it).
+  auto show_tab = [&](int header_x, const std::string& shot) {
+    const std::string before = session.SettledScreenshot(shot + "_before");
+    press({m.X(7) + header_x, m.Y(12) + 12});
+    const bool changed = session.WaitForChange(before, shot);
+    session.SettledScreenshot(shot);
+    return changed;
+  };
+
   // "当当同步": tick the stored condition (the tick box of the list's first row).
-  press({m.X(7) + 162, m.Y(12) + 12});
+  ASSERT_TRUE(show_tab(162, "sync_3_pricing_page")) << "no page \"当当同步\"";
   const auto [rules_x, rules_y] = page(7, 134);
   press({rules_x + 14, rules_y + 28});
   session.Screenshot("sync_3_condition_ticked");
 
   // "宝贝同步": "开始同步".
-  press({m.X(7) + 99, m.Y(12) + 12});
+  ASSERT_TRUE(show_tab(99, "sync_3_sync_page")) << "no page \"宝贝同步\"";
   centre.ClearOperationForms();
   press(page(421 + 31, 364 + 7));
   auto edits = [&] { return static_cast<int>(centre.OperationForms().size()); };
