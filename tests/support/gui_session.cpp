@@ -439,11 +439,8 @@ std::vector<unsigned long> NonAsciiCodePoints(const std::string& utf8) {
   return out;
 }
 
-// xdotool types a character the keyboard lacks by binding it to a spare
-// key for the moment of the press and unbinding it at once: a program
-// that reads the press after that (a loaded machine) gets no character.
-// So every such character of `utf8` gets a spare key of its own here, for
-// the rest of the X server's life, and xdotool finds it on the keyboard.
+}  // namespace
+
 void BindCharacters(const std::string& display, const std::string& utf8) {
   const std::vector<unsigned long> code_points = NonAsciiCodePoints(utf8);
   if (code_points.empty()) return;
@@ -473,8 +470,6 @@ void BindCharacters(const std::string& display, const std::string& utf8) {
   }
   XCloseDisplay(x);
 }
-
-}  // namespace
 
 // Without a window manager nothing gives a new window the keyboard: focus
 // it first (GTK ignores keys sent to a window that has no focus).

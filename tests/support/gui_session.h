@@ -50,6 +50,15 @@ CommandResult RunCommand(const std::vector<std::string>& argv, const std::string
 // GTK gives only as _NET_WM_NAME, as it does for Chinese ones.)
 std::vector<std::string> FindWindows(const std::string& display, const std::string& title);
 
+// xdotool types a character the keyboard lacks by binding it to a spare
+// key for the moment of the press and unbinding it at once: a program
+// that reads the press after that (a loaded machine) gets no character.
+// This gives every such character of `utf8` a spare key of its own, for
+// the rest of the X server's life, so that xdotool finds it on the
+// keyboard. Session::Type does it; call it before typing with xdotool
+// directly.
+void BindCharacters(const std::string& display, const std::string& utf8);
+
 // An Xvfb server on a display number nobody uses (Xvfb picks it). It ends
 // with the object, and with the test program should that die first.
 class XServer {

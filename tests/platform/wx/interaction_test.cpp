@@ -223,6 +223,7 @@ TEST_F(WxInteraction, TypingReachesEditsAsGbkAndDigitsOnlyEditsKeepDigits) {
   typing = ClickAt(wxui::testing::ScreenRect(text));
   for (std::string s : {"type", "--delay", "60"}) typing.push_back(s);
   typing.push_back(Utf8("价格 35"));  // xdotool reads UTF-8
+  gui::BindCharacters(Display()->Display(), Utf8("价格 35"));
   EXPECT_TRUE(Act(typing, [&] { return text->GetWindowText() == "价格 35"; }))
       << Utf8(text->GetWindowText());
   dlg.DestroyWindow();
