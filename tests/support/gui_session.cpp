@@ -226,7 +226,31 @@ XServer::XServer(int width, int height) {
     pid_ = -1;
     return;
   }
-  display_ = ":" + number;
+  // The server is usable once a client gets in: the program started next
+  // must not be the first to find out that it is not.
+  const std::string display = ":" + number;
+  int refusals = 0;
+  const Clock::time_point connect_deadline = Clock::now() + 20s;
+  for (;;) {
+    if (::Display* x = XOpenDisplay(display.c_str())) {
+      XCloseDisplay(x);
+      break;
+    }
+    ++refusals;
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) == pid_ || Clock::now() >= connect_deadline) {
+      std::fprintf(stderr, "Xvfb on %s let no client in (%d tries)\n", display.c_str(), refusals);
+      EndGroup(pid_);
+      pid_ = -1;
+      return;
+    }
+    std::this_thread::sleep_for(50ms);
+  }
+  if (refusals > 0) {
+    std::fprintf(stderr, "Xvfb on %s let a client in after %d refusals\n", display.c_str(),
+                 refusals);
+  }
+  display_ = display;
 }
 
 XServer::~XServer() { EndGroup(pid_); }
