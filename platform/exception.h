@@ -4,6 +4,7 @@
 // around every pass.
 #include <cstdio>
 #include <cstring>
+#include <exception>
 
 #include "platform/types.h"
 
@@ -25,3 +26,16 @@ class CException {
     return text[0] != '\0';
   }
 };
+
+// One pass of a worker loop: runs `work`, and drops an exception of the
+// family above or a std::exception that escapes it, so that one bad page or
+// row abandons only that pass and the loop goes on.
+template <typename Work>
+void RunWorkerPass(Work&& work) {
+  try {
+    work();
+  } catch (CException* e) {
+    e->Delete();
+  } catch (const std::exception&) {
+  }
+}

@@ -14,3 +14,8 @@ CString SelectedText(const CComboBox& combo) {
   if (index >= 0) combo.GetLBText(index, text);
   return text;
 }
+
+void SetAllChecks(CListCtrl& list, BOOL check) {
+  const int count = list.GetItemCount();
+  for (int row = 0; row < count; ++row) list.SetCheck(row, check);
+}

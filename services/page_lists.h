@@ -15,6 +15,9 @@ struct PageListColumn {
 // Appends `columns`, centred and in order, and gives `list` the pages' style.
 void SetUpPageList(CListCtrl& list, std::initializer_list<PageListColumn> columns);
 
+// Ticks (TRUE) or unticks (FALSE) every row of `list`. Any thread.
+void SetAllChecks(CListCtrl& list, BOOL check);
+
 // The text of the combo box's selected entry; empty when none is selected.
 // Any thread.
 CString SelectedText(const CComboBox& combo);

@@ -1,7 +1,6 @@
 #include "shop/QuChongFu.h"
 
 #include <chrono>
-#include <exception>
 #include <functional>
 #include <string_view>
 #include <unordered_map>
@@ -88,21 +87,18 @@ UINT DuplicateCollectThread(LPVOID param) {
       if (g_TbInfoArray == array && g_NextFillRow < count) row = g_NextFillRow++;
     }
     if (row < 0 || worker_registry::StopRequested()) break;
-    try {
+    RunWorkerPass([&] {
       ShowProgress("正在整理第%d行", row);
       Sleep(0);
       // Both columns in one read: a row that is gone by now (the list was
       // emptied meanwhile) gives no record rather than one of empty texts.
       CListCtrl::RowView view;
-      if (!g_ItemList->GetRowView(row, view)) continue;
+      if (!g_ItemList->GetRowView(row, view)) return;
       view.cells.resize(3);
       auto info = std::make_unique<const TbInfo>(TbInfo{view.cells[1], view.cells[2]});
       WorkLock lock;
       array->push_back(std::move(info));
-    } catch (CException* e) {
-      e->Delete();
-    } catch (const std::exception&) {
-    }
+    });
   }
   return 0;
 }
@@ -135,7 +131,7 @@ UINT DuplicateScanThread(LPVOID) {
     }
     if (index < 0 || worker_registry::StopRequested()) break;
     examined = true;
-    try {
+    RunWorkerPass([&] {
       if (index % 256 == 0) {
         const Clock::time_point now = Clock::now();
         if (now - shown >= kScanProgressEvery) {
@@ -144,7 +140,7 @@ UINT DuplicateScanThread(LPVOID) {
         }
       }
       const int row_count = rows[static_cast<size_t>(index)];
-      if (row_count == 0) continue;
+      if (row_count == 0) return;
       // A record's rows follow each other, and the list stays in the order
       // of the numbers even when two scans run: numbers are taken and rows
       // inserted under one hold of the lock.
@@ -157,10 +153,7 @@ UINT DuplicateScanThread(LPVOID) {
         number.Format("%d", first + k);
         g_DupList->InsertRow(first + k, {number, record.TbId, record.DDID});
       }
-    } catch (CException* e) {
-      e->Delete();
-    } catch (const std::exception&) {
-    }
+    });
   }
   // Where a scan that compares every pair leaves the line: at its last
   // comparison.

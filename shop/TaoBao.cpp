@@ -220,15 +220,9 @@ void TaoBao::OnClearList() {
   AfxMessageBox("成功清除！", MB_OK);
 }
 
-void TaoBao::OnCheckAll() {
-  int count = m_ItemList.GetItemCount();
-  for (int i = 0; i < count; ++i) m_ItemList.SetCheck(i, TRUE);
-}
+void TaoBao::OnCheckAll() { SetAllChecks(m_ItemList, TRUE); }
 
-void TaoBao::OnUncheckAll() {
-  int count = m_ItemList.GetItemCount();
-  for (int i = 0; i < count; ++i) m_ItemList.SetCheck(i, FALSE);
-}
+void TaoBao::OnUncheckAll() { SetAllChecks(m_ItemList, FALSE); }
 
 void TaoBao::OnGetCategories() {
   m_CategoryTree.DeleteAllItems();

@@ -1,8 +1,7 @@
 // Batch listing of the item list, 20 items per request, 50 threads.
 #include "shop/batch_upshelf.h"
 
-#include <exception>
-
+#include "platform/exception.h"
 #include "services/globals.h"
 #include "shop/TaoBao.h"
 #include "shop/item_download.h"
@@ -46,19 +45,16 @@ UINT BatchUpShelfThread(LPVOID) {
   // At the program's end no further group is claimed: the page's controls
   // are about to go.
   while (!worker_registry::StopRequested()) {
-    try {
-      int group = 0;
-      if (!ClaimGroup(group_count, group)) break;
+    int group = 0;
+    if (!ClaimGroup(group_count, group)) break;
+    RunWorkerPass([&] {
       // A refused group is neither retried nor reported.
       UpShelfTbItems(GroupItemPart(group, row_count), g_TbToken);
       CString text;
       text.Format("正在上架第%d组数据", group);
       g_UpShelfStatusText->SetWindowText(text);
       Sleep(0);
-    } catch (CException* e) {
-      e->Delete();
-    } catch (const std::exception&) {
-    }
+    });
   }
   return 0;
 }

@@ -2,9 +2,9 @@
 #include "shop/item_download.h"
 
 #include <cstdint>
-#include <exception>
 #include <mutex>
 
+#include "platform/exception.h"
 #include "services/globals.h"
 #include "services/page_lists.h"
 #include "services/hosts.h"
@@ -296,12 +296,7 @@ UINT DownloadItemPagesThread(LPVOID param) {
   PinRowListForThisThread();
   for (;;) {
     PassEnd end = PassEnd::kNext;
-    try {
-      end = DownloadPass(generation);
-    } catch (CException* e) {
-      e->Delete();
-    } catch (const std::exception&) {
-    }
+    RunWorkerPass([&] { end = DownloadPass(generation); });
     if (end == PassEnd::kLeave) break;
   }
   PostMessage(g_TaoBaoHwnd, WM_TAOBAO_WORKER_DONE, generation, 0);

@@ -2,8 +2,7 @@
 
 #include <sqlite3.h>
 
-#include <exception>
-
+#include "platform/exception.h"
 #include "platform/ui/afxwin.h"
 #include "services/globals.h"
 #include "store/item_db.h"
@@ -38,12 +37,7 @@ void ItemSaveRun::RunThread(ItemSaveRun* run, int& next_row, int rows,
     // At the program's end the rows not yet claimed stay unsaved.
     if (row >= rows || worker_registry::StopRequested()) break;
     if (!run->db_) continue;
-    try {
-      save(run->db_, row);
-    } catch (CException* e) {
-      e->Delete();
-    } catch (const std::exception&) {
-    }
+    RunWorkerPass([&] { save(run->db_, row); });
   }
   run->ThreadEnded();
 }

@@ -194,15 +194,9 @@ void DangDangTongBu::OnRegionListRClick(NMHDR* header, LRESULT* result) {
   if (result) *result = 0;
 }
 
-void DangDangTongBu::OnCheckAllRegions() {
-  const int count = m_RegionList.GetItemCount();
-  for (int i = 0; i < count; ++i) m_RegionList.SetCheck(i, TRUE);
-}
+void DangDangTongBu::OnCheckAllRegions() { SetAllChecks(m_RegionList, TRUE); }
 
-void DangDangTongBu::OnUncheckAllRegions() {
-  const int count = m_RegionList.GetItemCount();
-  for (int i = 0; i < count; ++i) m_RegionList.SetCheck(i, FALSE);
-}
+void DangDangTongBu::OnUncheckAllRegions() { SetAllChecks(m_RegionList, FALSE); }
 
 void DangDangTongBu::OnCheckStock() {
   bool in_stock = false;

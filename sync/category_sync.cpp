@@ -28,10 +28,7 @@ bool PriceByCategory(const SyncShopRow& shop) {
   CString base = g_CategoryList->GetItemText(k, 3);
   CString price_text = shop.price;
   if (ApplyCategoryPriceRule(base, price_text, list_price)) {
-    std::vector<CString> cells(kSyncColumns);
-    cells[2] = shop.code;
-    cells[1] = shop.id;
-    cells[3] = shop.price;
+    std::vector<CString> cells = ShopResultCells(shop);
     cells[4] = base;
     cells[6] = price_text;
     AppendResultRow(shop, cells);

@@ -51,10 +51,7 @@ bool MakePriceResultRow(const SyncShopRow& shop, const CString& store, const CSt
   CString price_text = shop.price;
   float new_price = 0;
   if (!ApplyPriceRule(new_price, price_text, page, store)) return false;
-  cells.assign(kSyncColumns, CString());
-  cells[2] = shop.code;
-  cells[1] = shop.id;
-  cells[3] = shop.price;
+  cells = ShopResultCells(shop);
   cells[4].Format("%.2f", static_cast<double>(new_price));
   cells[6] = price_text;
   return true;

@@ -23,10 +23,7 @@ bool CheckStock(const SyncShopRow& shop) {
   if (item_set == kItemSetOnSale && !in_stock) stock_state = "0";
   if (item_set == kItemSetWarehouse && in_stock) stock_state = "1";
   if (stock_state != nullptr) {
-    std::vector<CString> cells(kSyncColumns);
-    cells[2] = shop.code;
-    cells[1] = shop.id;
-    cells[3] = shop.price;
+    std::vector<CString> cells = ShopResultCells(shop);
     cells[5] = stock_state;
     AppendResultRow(shop, cells);
   }

@@ -3,12 +3,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <exception>
 #include <mutex>
 #include <thread>
 
+#include "platform/exception.h"
 #include "platform/thread/thread.h"
 #include "services/globals.h"
+#include "services/page_lists.h"
 
 int g_NextShopRow = 0;
 int g_NeedUpdateCount = 0;
@@ -76,17 +77,6 @@ CString IndexText(int index) {
   return text;
 }
 
-// Runs one row's work; a failure abandons the row and the loop goes on.
-template <typename Work>
-void RunCaught(Work work) {
-  try {
-    work();
-  } catch (CException* e) {
-    e->Delete();
-  } catch (const std::exception&) {
-  }
-}
-
 void EndProducer(unsigned run) {
   {
     std::lock_guard<std::mutex> lock(g_RunLock);
@@ -137,10 +127,7 @@ void ResetSyncState() {
   BeginRun();
   ClearResults();
   LockWaitingAgain(g_ShopRowMutex, kRowLockTimeout);
-  if (g_ItemList) {
-    const int rows = g_ItemList->GetItemCount();
-    for (int row = 0; row < rows; ++row) g_ItemList->SetCheck(row, FALSE);
-  }
+  if (g_ItemList) SetAllChecks(*g_ItemList, FALSE);
   g_NextShopRow = 0;
   g_ShopRowMutex.Unlock();
 
@@ -189,7 +176,7 @@ void RunSyncProducer(LPVOID param, CButton* stop_button,
     if (row < 0) break;
     g_AnalysedEdit->SetWindowText(IndexText(row));
 
-    RunCaught([&] {
+    RunWorkerPass([&] {
       CListCtrl::RowView view;
       if (!g_ItemList->GetRowView(row, view)) return;  // the list was emptied meanwhile
       view.cells.resize(4);
@@ -198,6 +185,14 @@ void RunSyncProducer(LPVOID param, CButton* stop_button,
     });
   }
   EndProducer(run);
+}
+
+std::vector<CString> ShopResultCells(const SyncShopRow& shop) {
+  std::vector<CString> cells(kSyncColumns);
+  cells[1] = shop.id;
+  cells[2] = shop.code;
+  cells[3] = shop.price;
+  return cells;
 }
 
 bool AppendResultRow(const SyncShopRow& from, std::vector<CString> cells) {
@@ -248,7 +243,7 @@ bool RunSyncConsumer(LPVOID param, ConsumerWaits waits, const std::function<void
     if (!claimed) continue;
 
     g_CurrentRowEdit->SetWindowText(IndexText(row));
-    RunCaught([&] { work(row); });
+    RunWorkerPass([&] { work(row); });
   }
   // At the program's end the run ends with it: nothing is announced (the
   // page would start a save and show a box while the window closes).

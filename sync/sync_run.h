@@ -73,6 +73,10 @@ void RunSyncProducer(LPVOID param, CButton* stop_button,
                      const std::function<bool(const SyncShopRow&)>& work,
                      ProducerWaits waits = ProducerWaits::kNone);
 
+// The cells of a result row of `shop`: its item id, merchant code and shop
+// price in columns 1 to 3, every other column empty.
+std::vector<CString> ShopResultCells(const SyncShopRow& shop);
+
 // Appends a result row in one step under g_ResultMutex: the next index goes
 // into g_NeedUpdateEdit and column 0, `cells` (by column; column 0 is
 // ignored) into the row, and g_ResultRowsAdded counts it last. Nothing is
