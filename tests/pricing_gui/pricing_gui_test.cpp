@@ -88,10 +88,7 @@ class PricingProgram {
 
   // A press as a hand makes it: button down, a moment, button up.
   void Press(int x, int y, int button = 1) {
-    gui::RunCommand({"xdotool", "mousemove", "--window", main_.id, std::to_string(x),
-                     std::to_string(y), "mousedown", std::to_string(button), "sleep", "0.1",
-                     "mouseup", std::to_string(button)},
-                    session_.Display());
+    session_.Press(main_, x, y, 100ms, button);
     std::this_thread::sleep_for(300ms);
   }
   void PressPage(int dlu_x, int dlu_y, int button = 1) {

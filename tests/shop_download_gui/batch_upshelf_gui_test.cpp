@@ -73,11 +73,7 @@ TEST(BatchUpShelfGui, PopupCommandListsTheWarehouseSetOneGroupAtATime) {
   // The list's pop-up menu by a right press on a row; its sixth entry.
   centre.ResetMaxOperationsInFlight();
   const std::string no_menu = session.SettledScreenshot("batch_upshelf_1_no_menu");
-  ASSERT_TRUE(gui::RunCommand({"xdotool", "mousemove", "--window", main.id,
-                               std::to_string(x_of(262 + 80)), std::to_string(y_of(56 + 40)),
-                               "mousedown", "3", "sleep", "0.1", "mouseup", "3"},
-                              session.Display())
-                  .code == 0);
+  ASSERT_TRUE(session.Press(main, x_of(262 + 80), y_of(56 + 40), 100ms, 3));
   ASSERT_TRUE(session.WaitForChange(no_menu, "batch_upshelf_1_menu")) << "no menu on the list";
   ASSERT_TRUE(session.Keys(main, {"Down", "Down", "Down", "Down", "Down", "Down"}));
   std::this_thread::sleep_for(300ms);

@@ -61,9 +61,7 @@ class StockProgram {
     return true;
   }
   void Press(int x, int y) {
-    gui::RunCommand({"xdotool", "mousemove", "--window", main_.id, std::to_string(x), std::to_string(y),
-                     "mousedown", "1", "sleep", "0.1", "mouseup", "1"},
-                    session_.Display());
+    session_.Press(main_, x, y);
     std::this_thread::sleep_for(300ms);
   }
   // Tab headers: "淘宝管理", "宝贝同步", "当当同步", ...

@@ -431,11 +431,12 @@ bool Session::DoubleClick(const Window& w, int x, int y) {
   return r.code == 0;
 }
 
-bool Session::Press(const Window& w, int x, int y, std::chrono::milliseconds hold) {
+bool Session::Press(const Window& w, int x, int y, std::chrono::milliseconds hold, int button) {
   const std::string seconds = std::to_string(hold.count() / 1000.0);
+  const std::string which = std::to_string(button);
   const CommandResult r = RunCommand({"xdotool", "mousemove", "--window", w.id, std::to_string(x),
-                                      std::to_string(y), "sleep", "0.1", "mousedown", "1", "sleep",
-                                      seconds, "mouseup", "1"},
+                                      std::to_string(y), "sleep", "0.1", "mousedown", which, "sleep",
+                                      seconds, "mouseup", which},
                                      Display(), 5s);
   return r.code == 0;
 }

@@ -121,8 +121,9 @@ class Session {
   // Pointer and keys. Points are in the window's pixels.
   bool Click(const Window& w, int x, int y, int button = 1);
   bool DoubleClick(const Window& w, int x, int y);
-  // A click as a hand makes it: button down, `hold` later button up.
-  bool Press(const Window& w, int x, int y, std::chrono::milliseconds hold = 100ms);
+  // A click as a hand makes it: `button` down, `hold` later button up.
+  bool Press(const Window& w, int x, int y, std::chrono::milliseconds hold = 100ms,
+             int button = 1);
   // Gives `w` the keyboard, then types UTF-8 text into its focused control.
   bool Type(const Window& w, const std::string& text);
   // Gives `w` the keyboard, then presses xdotool key names, e.g. "Return",

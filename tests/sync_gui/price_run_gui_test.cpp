@@ -118,9 +118,7 @@ TEST(SyncGui, PriceRunFillsTheResultListEditsThePricesAndEndsWithTheSave) {
     return std::pair<int, int>{m.X(7) + 1 + m.X(dlu_x), m.Y(12) + 25 + dlu_y * m.base_y / 8};
   };
   auto press = [&](std::pair<int, int> at) {
-    gui::RunCommand({"xdotool", "mousemove", "--window", main.id, std::to_string(at.first),
-                     std::to_string(at.second), "mousedown", "1", "sleep", "0.1", "mouseup", "1"},
-                    session.Display());
+    session.Press(main, at.first, at.second);
     std::this_thread::sleep_for(400ms);
   };
   auto answer_box = [&](const std::string& title, const std::string& shot) {

@@ -14,6 +14,7 @@
 #include "platform/thread/thread.h"
 #include "tests/sites/basic_routes.h"
 #include "tests/sites/site_server.h"
+#include "tests/support/internet_error.h"
 
 namespace {
 
@@ -51,18 +52,6 @@ class Requests : public ::testing::TestWithParam<std::string> {
   }
 
   // The error number of the exception that `action` throws; 0 for none.
-  template <typename Action>
-  static DWORD ErrorOf(Action action) {
-    try {
-      action();
-    } catch (CInternetException* error) {
-      DWORD number = error->m_dwError;
-      error->Delete();
-      return number;
-    }
-    return 0;
-  }
-
   SiteServer server_;
 };
 
@@ -176,11 +165,11 @@ TEST_P(Requests, PostSendsHeadersInOrderAsGivenAndTheExactBody) {
 TEST_P(Requests, RefusedConnection) {
   CInternetSession session;
   std::string url = GetParam() + "://127.0.0.1:" + std::to_string(sites::ClosedPort()) + "/";
-  EXPECT_EQ(ErrorOf([&] { delete session.OpenURL(url.c_str()); }), ERROR_INTERNET_CANNOT_CONNECT);
+  EXPECT_EQ(support::InternetErrorOf([&] { delete session.OpenURL(url.c_str()); }), ERROR_INTERNET_CANNOT_CONNECT);
   EXPECT_EQ(GetLastError(), ERROR_INTERNET_CANNOT_CONNECT);
 
   server_.SetRefuse(true);
-  EXPECT_EQ(ErrorOf([&] { delete session.OpenURL(Url("/basic/lines-lf").c_str()); }),
+  EXPECT_EQ(support::InternetErrorOf([&] { delete session.OpenURL(Url("/basic/lines-lf").c_str()); }),
             ERROR_INTERNET_CANNOT_CONNECT);
   server_.SetRefuse(false);
   EXPECT_EQ(Lines("/basic/lines-lf").size(), 3u);
@@ -189,19 +178,19 @@ TEST_P(Requests, RefusedConnection) {
 TEST_P(Requests, UnknownHostName) {
   CInternetSession session;
   std::string url = GetParam() + "://no-such-host.invalid/";
-  EXPECT_EQ(ErrorOf([&] { delete session.OpenURL(url.c_str()); }),
+  EXPECT_EQ(support::InternetErrorOf([&] { delete session.OpenURL(url.c_str()); }),
             ERROR_INTERNET_NAME_NOT_RESOLVED);
 }
 
 TEST_P(Requests, AReplyThatNeverComesTimesOut) {
   CInternetSession session;
   auto started = std::chrono::steady_clock::now();
-  EXPECT_EQ(ErrorOf([&] { delete session.OpenURL(Url("/basic/never").c_str()); }),
+  EXPECT_EQ(support::InternetErrorOf([&] { delete session.OpenURL(Url("/basic/never").c_str()); }),
             ERROR_INTERNET_TIMEOUT);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
 
   server_.SetStall(true);
-  EXPECT_EQ(ErrorOf([&] { delete session.OpenURL(Url("/basic/lines-lf").c_str()); }),
+  EXPECT_EQ(support::InternetErrorOf([&] { delete session.OpenURL(Url("/basic/lines-lf").c_str()); }),
             ERROR_INTERNET_TIMEOUT);
   server_.SetStall(false);
 }
@@ -214,7 +203,7 @@ TEST_P(Requests, ARequestWaitingForItsReplyGivesUpWhenTheProgramEnds) {
   std::atomic<DWORD> error{0};
   std::thread worker([&] {
     CInternetSession session;
-    error = ErrorOf([&] { delete session.OpenURL(Url("/basic/lines-lf").c_str()); });
+    error = support::InternetErrorOf([&] { delete session.OpenURL(Url("/basic/lines-lf").c_str()); });
   });
   const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (server_.RequestCount() == 0 && std::chrono::steady_clock::now() < limit) {
@@ -240,7 +229,7 @@ TEST_P(Requests, ACutBodyGivesItsWholeLinesThenTheError) {
   std::unique_ptr<CHttpFile> file(session.OpenURL(Url("/basic/cut").c_str()));
   ASSERT_TRUE(file);
   std::vector<std::string> lines;
-  DWORD error = ErrorOf([&] {
+  DWORD error = support::InternetErrorOf([&] {
     CString line;
     while (file->ReadString(line)) lines.push_back(line.str());
   });
@@ -253,7 +242,7 @@ TEST_P(Requests, ACutBodyGivesItsWholeLinesThenTheError) {
   server_.SetCutBodies(true);
   std::unique_ptr<CHttpFile> half(session.OpenURL(Url("/basic/lines-lf").c_str()));
   lines.clear();
-  error = ErrorOf([&] {
+  error = support::InternetErrorOf([&] {
     CString line;
     while (half->ReadString(line)) lines.push_back(line.str());
   });
@@ -268,7 +257,7 @@ TEST_P(Requests, LaterRequestsGoOutOnTheKeptConnection) {
   // is back, a new one is made.
   server_.SetRefuse(true);
   CInternetSession session;
-  EXPECT_EQ(ErrorOf([&] { delete session.OpenURL(Url("/basic/lines-lf").c_str()); }),
+  EXPECT_EQ(support::InternetErrorOf([&] { delete session.OpenURL(Url("/basic/lines-lf").c_str()); }),
             ERROR_INTERNET_CANNOT_CONNECT);
   server_.SetRefuse(false);
   EXPECT_EQ(Lines("/basic/lines-lf").size(), 3u);
@@ -285,7 +274,7 @@ TEST_P(Requests, ATricklingReplyEndsAtTheTotalTimeLimit) {
   const auto started = std::chrono::steady_clock::now();
   CInternetSession session;
   std::unique_ptr<CHttpFile> file;
-  DWORD error = ErrorOf([&] {
+  DWORD error = support::InternetErrorOf([&] {
     // The head comes at once, then a byte every 50 ms: never idle.
     file.reset(session.OpenURL(Url("/basic/trickle?ms=50").c_str()));
     CString line;
@@ -318,7 +307,7 @@ TEST_P(Requests, RepliesBeyondTheSizeLimitAreInvalid) {
     CInternetSession session;
     std::unique_ptr<CHttpFile> file;
     std::string body;
-    DWORD error = ErrorOf([&] {
+    DWORD error = support::InternetErrorOf([&] {
       file.reset(session.OpenURL(Url(c.path).c_str()));
       char buffer[1000];
       UINT n;
@@ -334,7 +323,7 @@ TEST_P(Requests, OtherSchemesGiveNoFile) {
   CInternetSession session;
   EXPECT_EQ(session.OpenURL("ftp://127.0.0.1/file"), nullptr);
   EXPECT_EQ(session.OpenURL("mailto://someone"), nullptr);
-  EXPECT_EQ(ErrorOf([&] { session.OpenURL("not an address"); }), ERROR_INTERNET_INVALID_URL);
+  EXPECT_EQ(support::InternetErrorOf([&] { session.OpenURL("not an address"); }), ERROR_INTERNET_INVALID_URL);
   EXPECT_EQ(server_.RequestCount(), 0u);
 }
 

@@ -18,6 +18,7 @@
 #include "tests/sites/basic_routes.h"
 #include "tests/sites/hosts_ini.h"
 #include "tests/sites/site_server.h"
+#include "tests/support/internet_error.h"
 
 namespace {
 
@@ -40,18 +41,7 @@ void SetCookieText(const std::string& text) {
   std::memcpy(g_CookieBuffer, text.data(), std::min(text.size(), sizeof(g_CookieBuffer) - 1));
 }
 
-// The error number a call throws; 0 when it throws nothing.
-template <typename Call>
-DWORD ErrorOf(Call call) {
-  try {
-    call();
-  } catch (CInternetException* error) {
-    DWORD number = error->m_dwError;
-    error->Delete();
-    return number;
-  }
-  return 0;
-}
+using support::InternetErrorOf;
 
 class HttpHelpers : public ::testing::TestWithParam<std::string> {
  protected:
@@ -155,11 +145,11 @@ TEST_P(HttpHelpers, NetworkFailuresOfTheGets) {
   CString refused =
       (GetParam() + "://127.0.0.1:" + std::to_string(sites::ClosedPort()) + "/basic/lines-lf").c_str();
   EXPECT_EQ(HttpGetQuiet(refused), "");
-  EXPECT_EQ(ErrorOf([&] { HttpGetWithCookie(refused); }), ERROR_INTERNET_CANNOT_CONNECT);
-  EXPECT_EQ(ErrorOf([&] { HttpGetUtf8(refused); }), ERROR_INTERNET_CANNOT_CONNECT);
+  EXPECT_EQ(InternetErrorOf([&] { HttpGetWithCookie(refused); }), ERROR_INTERNET_CANNOT_CONNECT);
+  EXPECT_EQ(InternetErrorOf([&] { HttpGetUtf8(refused); }), ERROR_INTERNET_CANNOT_CONNECT);
 
   EXPECT_EQ(HttpGetQuiet(Url("/basic/never")), "");
-  EXPECT_EQ(ErrorOf([&] { HttpGetWithCookie(Url("/basic/never")); }), ERROR_INTERNET_TIMEOUT);
+  EXPECT_EQ(InternetErrorOf([&] { HttpGetWithCookie(Url("/basic/never")); }), ERROR_INTERNET_TIMEOUT);
 
   // A cut read: the quiet GET gives the whole lines read before the cut.
   CString partial = HttpGetQuiet(Url("/basic/cut"));
@@ -170,7 +160,7 @@ TEST_P(HttpHelpers, NetworkFailuresOfTheGets) {
     expected += line;
   }
   EXPECT_EQ(partial, expected.c_str());
-  EXPECT_EQ(ErrorOf([&] { HttpGetWithCookie(Url("/basic/cut")); }),
+  EXPECT_EQ(InternetErrorOf([&] { HttpGetWithCookie(Url("/basic/cut")); }),
             ERROR_INTERNET_CONNECTION_ABORTED);
 }
 
@@ -191,8 +181,8 @@ TEST_P(HttpHelpers, TricklingAndOverSizeRepliesEndWithTheirError) {
   for (const Case& c : cases) {
     const CString url = Url(c.path);
     auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(ErrorOf([&] { HttpGetWithCookie(url); }), c.error) << c.path;
-    EXPECT_EQ(ErrorOf([&] { HttpGetUtf8(url); }), c.error) << c.path;
+    EXPECT_EQ(InternetErrorOf([&] { HttpGetWithCookie(url); }), c.error) << c.path;
+    EXPECT_EQ(InternetErrorOf([&] { HttpGetUtf8(url); }), c.error) << c.path;
     CString reply;
     EXPECT_EQ(HttpPostForm(0, url, "a=1", reply, ""), c.post_code) << c.path;
     EXPECT_EQ(reply, ("dwError = " + std::to_string(c.error)).c_str());

@@ -24,24 +24,14 @@
 #include "tests/sites/marketplace.h"
 #include "tests/sites/seller_centre.h"
 #include "tests/sites/site_server.h"
+#include "tests/support/internet_error.h"
 
 namespace {
 
 const char* const kDangdang = "当当网";
 const char* const kJd = "京东图书";
 
-// The error number a call throws; 0 when it throws nothing.
-template <typename Call>
-DWORD ErrorOf(Call call) {
-  try {
-    call();
-  } catch (CInternetException* error) {
-    DWORD number = error->m_dwError;
-    error->Delete();
-    return number;
-  }
-  return 0;
-}
+using support::InternetErrorOf;
 
 class BookstoreSites : public ::testing::Test {
  protected:
@@ -196,10 +186,10 @@ TEST_F(BookstoreSites, BadStockReplies) {
   EXPECT_FALSE(GetDangdangStock("2345"));
   // A failed request reaches the caller.
   stores_.SetStockReplies(sites::ReplyMode::kCut);
-  EXPECT_NE(ErrorOf([] { GetDangdangStock("2345"); }), 0u);
+  EXPECT_NE(InternetErrorOf([] { GetDangdangStock("2345"); }), 0u);
   stores_.SetStockReplies(sites::ReplyMode::kNormal);
   server_.SetRefuse(true);
-  EXPECT_EQ(ErrorOf([] { GetDangdangStock("2345"); }), static_cast<DWORD>(ERROR_INTERNET_CANNOT_CONNECT));
+  EXPECT_EQ(InternetErrorOf([] { GetDangdangStock("2345"); }), static_cast<DWORD>(ERROR_INTERNET_CANNOT_CONNECT));
   server_.SetRefuse(false);
   // An empty product number is asked all the same.
   stores_.ClearRequests();
@@ -228,7 +218,7 @@ TEST_F(BookstoreSites, ItemOnShelf) {
   EXPECT_EQ(visits[0].id, items[0].id);
 
   server_.SetRefuse(true);
-  EXPECT_EQ(ErrorOf([&] { IsTaobaoItemOnShelf(items[0].id.c_str()); }),
+  EXPECT_EQ(InternetErrorOf([&] { IsTaobaoItemOnShelf(items[0].id.c_str()); }),
             static_cast<DWORD>(ERROR_INTERNET_CANNOT_CONNECT));
   server_.SetRefuse(false);
 }
