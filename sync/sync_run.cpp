@@ -163,10 +163,14 @@ void RunSyncProducer(LPVOID param, CButton* stop_button,
     bool held = false;  // the next row is ticked: wait at it
     LockWaitingAgain(g_ShopRowMutex, kRowLockTimeout);
     if (IsCurrent(run) && g_NextShopRow < rows) {
-      if (waits == ProducerWaits::kUntickedShopRow && g_ItemList->GetCheck(g_NextShopRow))
+      if (waits == ProducerWaits::kUntickedShopRow && g_ItemList->GetCheck(g_NextShopRow)) {
         held = true;
-      else
+      } else {
         row = g_NextShopRow++;
+        // Written with the claim, so the edit shows the claims in their
+        // order and ends at the last row, whichever producer ends last.
+        g_AnalysedEdit->SetWindowText(IndexText(row));
+      }
     }
     g_ShopRowMutex.Unlock();
     if (held) {
@@ -174,7 +178,6 @@ void RunSyncProducer(LPVOID param, CButton* stop_button,
       continue;
     }
     if (row < 0) break;
-    g_AnalysedEdit->SetWindowText(IndexText(row));
 
     RunWorkerPass([&] {
       CListCtrl::RowView view;
