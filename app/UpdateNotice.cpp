@@ -21,23 +21,16 @@ CString FindUpdateEntry(CString page, CString name, CString& text, CString& link
   // The one caller passes g_SoftName; the entry is chosen by the product
   // title itself.
   (void)name;
-  const std::string& whole = page.str();
-  const char* rest = whole.data();
-  const char* const end = whole.data() + whole.size();
-  boost::cmatch match;
-  // The pattern cannot match an empty text, so every match moves the walk on.
-  while (rest < end && boost::regex_search(rest, end, match, pattern)) {
-    rest = match[0].second;
+  WalkMatches(page.str(), pattern, [&](const boost::cmatch& match) {
     // Multibyte-aware: CString::Find never takes a trail byte for a character.
-    if (Group(match, 0).Find(g_SoftName) < 0) continue;
+    if (Group(match, 0).Find(g_SoftName) < 0) return true;
     CString entry_link = Group(match, 2);
     if (!entry_link.IsEmpty()) link = entry_link;
     CString entry_text = Group(match, 3);
-    if (!entry_text.IsEmpty()) {
-      text = entry_text;
-      break;
-    }
-  }
+    if (entry_text.IsEmpty()) return true;
+    text = entry_text;
+    return false;
+  });
   return CString();
 }
 

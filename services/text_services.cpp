@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -17,30 +19,17 @@ boost::regex MakeRegex(CString pattern) {
   return boost::regex(pattern.GetString(), boost::regex::icase);
 }
 
-namespace {
-
-// Walks the matches of `pattern` in a private copy of `text`: each search runs
-// on the rest behind the end of the previous whole match, as if that rest were
-// the whole text. `on_match` gets each match and returns false to stop.
-// After a zero-length whole match the walk goes on one character behind the
-// place it matched (two bytes for a GBK lead byte), so that no place is
-// searched again forever and no match is reported twice.
-template <typename OnMatch>
-void WalkMatches(const CString& text, const boost::regex& pattern, OnMatch on_match) {
-  const std::string copy = text.str();
-  const char* rest = copy.data();
-  const char* const end = copy.data() + copy.size();
-  boost::cmatch match;
-  while (boost::regex_search(rest, end, match, pattern)) {
-    if (!on_match(match)) return;
-    const char* next = match[0].second;
-    if (match[0].first == next) {
-      if (next == end) return;
-      next += (IsGbkLeadByte(static_cast<unsigned char>(*next)) && next + 1 < end) ? 2 : 1;
-    }
-    rest = next;
+bool RegexSearch(const char* first, const char* last, boost::cmatch& match,
+                 const boost::regex& pattern, boost::match_flag_type flags) {
+  try {
+    return boost::regex_search(first, last, match, pattern, flags);
+  } catch (const std::runtime_error&) {
+    // The library's "too complex" and "out of stack" errors.
+    return false;
   }
 }
+
+namespace {
 
 CString Group(const boost::cmatch& match, size_t i) {
   if (!match[i].matched) return CString();
@@ -51,7 +40,7 @@ CString Group(const boost::cmatch& match, size_t i) {
 
 CString RegexFirst(CString& text, boost::regex pattern) {
   CString found;
-  WalkMatches(text, pattern, [&](const boost::cmatch& match) {
+  WalkMatches(text.str(), pattern, [&](const boost::cmatch& match) {
     for (size_t i = 1; i < match.size(); ++i) {
       found = Group(match, i);
       if (!found.IsEmpty()) return false;
@@ -64,7 +53,7 @@ CString RegexFirst(CString& text, boost::regex pattern) {
 CStringArray* RegexAllToArray(CString& text, boost::regex pattern) {
   auto* all = new CStringArray;
   try {
-    WalkMatches(text, pattern, [&](const boost::cmatch& match) {
+    WalkMatches(text.str(), pattern, [&](const boost::cmatch& match) {
       for (size_t i = 1; i < match.size(); ++i) {
         CString group = Group(match, i);
         if (!group.IsEmpty()) all->Add(group);

@@ -3,6 +3,8 @@
 // None keeps state between calls; all may be called from any thread.
 #include <boost/regex.hpp>
 
+#include <string>
+
 #include "platform/text/CString.h"
 #include "platform/types.h"
 
@@ -13,9 +15,39 @@ extern CString g_DataDirName;
 // Throws boost::regex_error for a pattern the library rejects.
 boost::regex MakeRegex(CString pattern);
 
+// One search of `pattern` in [first, last). Every text searched comes from
+// outside (pages, replies, files), and on some the library gives up (the
+// match grows too complex or too deep): such a search counts as one that
+// found nothing, so the give-up never reaches a handler or a worker.
+bool RegexSearch(const char* first, const char* last, boost::cmatch& match,
+                 const boost::regex& pattern,
+                 boost::match_flag_type flags = boost::match_default);
+
+// Walks the matches of `pattern` over `text`: each search runs on the rest
+// behind the end of the previous whole match, as if that rest were the whole
+// text. `on_match` gets each match and returns false to stop. A search the
+// library gives up on ends the walk; the matches before it stand. After a
+// zero-length whole match the walk goes on one character behind the place it
+// matched (two bytes for a GBK lead byte), so that no place is searched again
+// forever and no match is reported twice.
+template <typename OnMatch>
+void WalkMatches(const std::string& text, const boost::regex& pattern, OnMatch on_match) {
+  const char* rest = text.data();
+  const char* const end = text.data() + text.size();
+  boost::cmatch match;
+  while (RegexSearch(rest, end, match, pattern)) {
+    if (!on_match(match)) return;
+    const char* next = match[0].second;
+    if (match[0].first == next) {
+      if (next == end) return;
+      next += (IsGbkLeadByte(static_cast<unsigned char>(*next)) && next + 1 < end) ? 2 : 1;
+    }
+    rest = next;
+  }
+}
+
 // The first non-empty capture group, walking the matches from the left; each
 // search resumes behind the end of the previous whole match. Empty when none.
-// Throws std::runtime_error (boost's) when the library gives up on a text.
 CString RegexFirst(CString& text, boost::regex pattern);
 
 // Every non-empty capture group of every match, in order. The caller deletes

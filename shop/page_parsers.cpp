@@ -104,19 +104,14 @@ int SplitPage(const CString& page, const char* row_pattern, void (*parse_row)(CS
   } end_of_page;
 
   const boost::regex pattern = MakeRegex(row_pattern);
-  const std::string& text = page.str();
-  const char* rest = text.data();
-  const char* const end = text.data() + text.size();
-  boost::cmatch match;
   int blocks = 0;
-  while (rest < end && boost::regex_search(rest, end, match, pattern)) {
+  WalkMatches(page.str(), pattern, [&](const boost::cmatch& match) {
     if (match[1].matched && match[1].first != match[1].second) {
       ++blocks;
       parse_row(CString(std::string(match[1].first, match[1].second)));
     }
-    // The row pattern cannot match an empty text; never search one place twice.
-    rest = match[0].second > rest ? match[0].second : rest + 1;
-  }
+    return true;
+  });
   return blocks;
 }
 

@@ -2,7 +2,9 @@
 
 #include <array>
 
+#include "platform/file/file.h"
 #include "platform/file/profile.h"
+#include "platform/text/codepage.h"
 #include "services/globals.h"
 #include "services/page_lists.h"
 #include "services/page_menus.h"
@@ -99,6 +101,7 @@ BOOL DangDangTongBu::OnInitDialog() {
   g_RegionList = &m_RegionList;
 
   LoadRegionList();
+  m_RegionsLoaded = true;
   g_RegionStockMode = m_RegionStockMode;
   LoadRuleList(kRuleQuery);
 
@@ -112,6 +115,7 @@ BOOL DangDangTongBu::OnInitDialog() {
   m_YuanJiaZheEdit.SetWindowText(value);
   GetPrivateProfileStringA(kSection, "ShiYongZhe", "d", value, sizeof value, ini);
   m_ShiYongZheEdit.SetWindowText(value);
+  m_OptionsLoaded = true;
   return TRUE;
 }
 
@@ -164,16 +168,28 @@ void DangDangTongBu::OnDeleteRule() {
 
 void DangDangTongBu::OnSaveSettings() {
   const CString ini = GetSystemIniPath();
-  for (const SwitchKey& option : Switches(*this)) {
-    CString text;
-    GetCheckAsText(option.box, text);
-    WritePrivateProfileStringA(kSection, option.key, text, ini);
+  CString not_saved;
+  if (m_OptionsLoaded) {
+    for (const SwitchKey& option : Switches(*this)) {
+      CString text;
+      GetCheckAsText(option.box, text);
+      WritePrivateProfileStringA(kSection, option.key, text, ini);
+    }
+    WritePrivateProfileStringA(kSection, "YuanJiaZhe", m_YuanJiaZheEdit.GetWindowText(), ini);
+    WritePrivateProfileStringA(kSection, "ShiYongZhe", m_ShiYongZheEdit.GetWindowText(), ini);
+  } else {
+    not_saved += "\n" + CString(Utf8ToGbk(NativePath(ini)));
   }
-  WritePrivateProfileStringA(kSection, "YuanJiaZhe", m_YuanJiaZheEdit.GetWindowText(), ini);
-  WritePrivateProfileStringA(kSection, "ShiYongZhe", m_ShiYongZheEdit.GetWindowText(), ini);
   // A province file that cannot be written throws: the error box names the
   // file and the save ends before "保存成功".
-  SaveRegionList();
+  if (m_RegionsLoaded)
+    SaveRegionList();
+  else
+    not_saved += "\n" + CString(Utf8ToGbk(NativePath(GetRegionFilePath())));
+  if (!not_saved.IsEmpty()) {
+    AfxMessageBox("打开页面时未能读入这些文件，未保存：" + not_saved, MB_ICONEXCLAMATION);
+    return;
+  }
   AfxMessageBox("保存成功", MB_OK);
 }
 

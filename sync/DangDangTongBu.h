@@ -56,4 +56,11 @@ class DangDangTongBu : public CDialogEx {
   // blocks the window until the stock service has answered.
   void OnCheckStock();
   DECLARE_MESSAGE_MAP()
+
+ private:
+  // Which files OnInitDialog got through. When a load stops part way, the
+  // controls behind it never got their stored values, and "确定" must not
+  // write those over the file.
+  bool m_OptionsLoaded = false;
+  bool m_RegionsLoaded = false;
 };

@@ -119,7 +119,7 @@ CString FirstGroup(const CString& page, const Pattern& pattern) {
   const char* const end = rest + page.str().size();
   boost::cmatch match;
   while (const char* at = pattern.FindPrefix(rest, end)) {
-    if (!boost::regex_search(at, end, match, pattern.regex, boost::match_continuous)) {
+    if (!RegexSearch(at, end, match, pattern.regex, boost::match_continuous)) {
       rest = at + 1;
       continue;
     }

@@ -33,21 +33,15 @@ CString ReadFileToString(CString path) {
 }
 
 CString FillRegionListFromText(CString text, boost::regex pattern) {
-  const std::string copy = text.str();
-  const char* rest = copy.data();
-  const char* const end = copy.data() + copy.size();
-  boost::cmatch match;
-  // Every record is at least ",,TRUE" long, so each search moves on.
-  while (boost::regex_search(rest, end, match, pattern)) {
-    rest = match[0].second;
+  WalkMatches(text.str(), pattern, [](const boost::cmatch& match) {
     const CString code(match.str(1));
-    if (code.IsEmpty()) continue;
+    if (code.IsEmpty() || !g_RegionList) return true;
     const CString name(match.str(2));
     const CString flag(match.str(3));
-    if (!g_RegionList) continue;
     const int row = g_RegionList->InsertRow(g_RegionList->GetItemCount(), {CString(), name, code});
     g_RegionList->SetCheck(row, flag == "TRUE");
-  }
+    return true;
+  });
   return CString();
 }
 

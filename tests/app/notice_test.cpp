@@ -20,6 +20,12 @@ std::string Entry(const std::string& name, const std::string& link, const std::s
   return "<P><SoftName>" + name + "</SoftName><a href=\"" + link + "\">" + text + "</a></P>\r\n";
 }
 
+std::string Repeated(const std::string& piece, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += piece;
+  return text;
+}
+
 struct NoticeCase {
   const char* what;
   std::string page;
@@ -70,6 +76,10 @@ TEST(FindUpdateEntry, PicksTheEntryThatNamesTheProductAnywhereInItsMatch) {
       {"no entries at all", "<html>nothing here</html>", "", ""},
       {"empty page", "", "", ""},
       {"unclosed entry", "<P><SoftName>VorlupTovrane</SoftName><a href=\"http://a/x\">x", "", ""},
+      // The library gives up on the search behind the first entry.
+      {"an entry, then a tail of unclosed links",
+       Entry("VorlupTovrane", "http://a/g", "") + Repeated("<P><SoftName>x</SoftName><a href=\"", 1000),
+       "", "http://a/g"},
   };
   for (const NoticeCase& c : cases) {
     CString text, link;

@@ -3,6 +3,7 @@
 // reads and writes them, compared byte for byte.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -41,6 +42,16 @@ std::string ReadBytes(const fs::path& path) {
 void WriteBytes(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
+
+std::string Repeated(const std::string& piece, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += piece;
+  return text;
+}
+
+// One good record, then a tail of 6,000 "x," pairs that the pattern
+// library gives up on: 12,017 bytes.
+std::string ProvinceFileWithAGiveUpTail() { return "11,北京,TRUE\r\n" + Repeated("x,", 6000) + "x\r\n"; }
 
 // Rows of a query on a database file, cells joined by "|", rows by ";".
 std::string Query(const fs::path& db_path, const char* sql) {
@@ -327,13 +338,98 @@ TEST_F(PricingPageTest, ProvinceFileRecordsAndTheirSaveBack) {
        "15,Z,FALSE\r\n16,W,TRUE\r\n"},
       {std::string("17,Q,FALSE\r\n\0" "18,R,FALSE\r\n", 25), {"|Q|17"}, "17,Q,FALSE\r\n"},
       {"", {}, ""},
+      {ProvinceFileWithAGiveUpTail(), {"+|北京|11"}, "11,北京,TRUE\r\n"},
   };
   for (const Case& c : cases) {
     WriteBytes(Regions(), c.file);
     Open();
-    EXPECT_EQ(Rows(page_->m_RegionList), c.rows) << c.file;
+    EXPECT_EQ(Rows(page_->m_RegionList), c.rows) << c.file.substr(0, 40);
     Click(IDOK);
-    EXPECT_EQ(ReadBytes(Regions()), c.saved) << c.file;
+    EXPECT_EQ(ReadBytes(Regions()), c.saved) << c.file.substr(0, 40);
+    // No error at the opening, and the save says it saved.
+    EXPECT_EQ(ui::headless::MessageBoxes().size(), 1u) << c.file.substr(0, 40);
+    EXPECT_EQ(Boxes("保存成功"), 1) << c.file.substr(0, 40);
+    ui::headless::ClearMessageBoxes();
+  }
+}
+
+// A province file the page cannot take as it should: the library gives up on
+// its tail, or it is too large to hold in memory. Whatever the page loaded
+// stays loaded, and "确定" writes no file over one the page did not load.
+TEST_F(PricingPageTest, ProvinceFileThatDefeatsTheLoadNeverCostsTheOtherSettings) {
+  const std::string ini =
+      "[SYSCONFIG]\r\nUseKeyWord=true\r\nUsePrice=false\r\nUseAllProducts=true\r\n"
+      "TongBuQiangGouJia=true\r\nYuanJiaZhe=6.5\r\nShiYongZhe=8\r\n";
+  const ULONGLONG kTooLarge = 1ULL << 40;  // sparse: takes no room on disk
+  struct Case {
+    const char* what;
+    bool too_large;
+    std::vector<std::string> rules, regions;
+    int boxes_ticked;
+    const char* threshold;
+    const char* saved;  // the province file after "确定"; null: untouched
+  };
+  const Case cases[] = {
+      {"a tail the library gives up on", false, {"1|关键字|计算机|8.6|1"}, {"+|北京|11"}, 3, "6.5",
+       "11,北京,TRUE\r\n"},
+      {"too large to read", true, {}, {}, 0, "", nullptr},
+  };
+  for (const Case& c : cases) {
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+    // The sanitizers' allocators end the program on an allocation this size.
+    if (c.too_large) continue;
+#endif
+    Close();
+    fs::remove(Db());
+    WriteBytes(Data() / "system.ini", ini);
+    Open();
+    AddRule("关键字", "计算机", "8.6", "1");
+    Close();
+    ui::headless::ClearMessageBoxes();
+    if (c.too_large) {
+      WriteBytes(Regions(), "11,北京,TRUE\r\n");
+      fs::resize_file(Regions(), kTooLarge);
+      // An address-space limit makes the allocation fail however the system
+      // overcommits memory.
+      rlimit saved_limit{};
+      getrlimit(RLIMIT_AS, &saved_limit);
+      rlimit limit = saved_limit;
+      limit.rlim_cur = 64ULL << 30;
+      setrlimit(RLIMIT_AS, &limit);
+      Open();
+      setrlimit(RLIMIT_AS, &saved_limit);
+      // The load stopped at the province file: the framework's error box.
+      ASSERT_EQ(ui::headless::MessageBoxes().size(), 1u) << c.what;
+      EXPECT_NE(ui::headless::MessageBoxes()[0].type & MB_ICONSTOP, 0u) << c.what;
+    } else {
+      WriteBytes(Regions(), ProvinceFileWithAGiveUpTail());
+      Open();
+      EXPECT_TRUE(ui::headless::MessageBoxes().empty()) << c.what;
+    }
+    EXPECT_EQ(Rows(page_->m_RuleList), c.rules) << c.what;
+    EXPECT_EQ(Rows(page_->m_RegionList), c.regions) << c.what;
+    int ticked = 0;
+    for (CButton* box : {g_UseKeyWordCheck, g_UsePriceCheck, g_UseAllProductsCheck, g_QiangGouJiaCheck})
+      ticked += box->GetCheck() == BST_CHECKED;
+    EXPECT_EQ(ticked, c.boxes_ticked) << c.what;
+    EXPECT_EQ(g_YuanJiaZheEdit->GetWindowText(), c.threshold) << c.what;
+
+    ui::headless::ClearMessageBoxes();
+    Click(IDOK);
+    EXPECT_EQ(ReadBytes(Data() / "system.ini"), ini) << c.what;
+    if (c.saved) {
+      EXPECT_EQ(ReadBytes(Regions()), c.saved) << c.what;
+      EXPECT_EQ(Boxes("保存成功"), 1) << c.what;
+    } else {
+      EXPECT_EQ(fs::file_size(Regions()), kTooLarge) << c.what;
+      EXPECT_EQ(Boxes("保存成功"), 0) << c.what;
+      // The user learns which files kept their old content.
+      ASSERT_EQ(ui::headless::MessageBoxes().size(), 1u) << c.what;
+      const std::string text = ui::headless::MessageBoxes()[0].text.str();
+      EXPECT_NE(text.find("system.ini"), std::string::npos) << GbkToUtf8(text);
+      EXPECT_NE(text.find("地区.txt"), std::string::npos) << GbkToUtf8(text);
+    }
+    fs::remove(Regions());
   }
 }
 
