@@ -1,7 +1,9 @@
 // The item-list download: search handler, workers and their end.
 #include "shop/item_download.h"
 
+#include <charconv>
 #include <cstdint>
+#include <cstdlib>
 #include <mutex>
 
 #include "platform/exception.h"
@@ -52,10 +54,53 @@ constexpr const char* kBlockBounds[kPriceBlockCount + 1] = {
     "0",  "8",  "14", "17", "20", "23", "26", "29", "32", "35", "38",
     "41", "44", "47", "50", "60", "70", "80", "90", "100", ""};
 
-// g_ListBodyTemplate is rewritten by a search on the UI thread while workers
-// of an earlier search may still be building bodies from it: both sides take
-// this lock. Held only for a copy or an assignment.
+// The blocks a search walks and the bounds it sends: every block as the table
+// has it, or, with "价格范围" ticked, the blocks that hold the range, the
+// first starting at the range's low end and the last ending at its high end.
+struct PriceCut {
+  int first = 1, last = kPriceBlockCount;
+  CString low, high;  // empty: the table's bound
+};
+
+// g_ListBodyTemplate and the search's price cut are rewritten by a search on
+// the UI thread while workers of an earlier search may still be building
+// bodies from them: both sides take this lock. Held only for a copy or an
+// assignment.
 std::mutex g_TemplateLock;
+PriceCut g_SearchPriceCut;
+
+// A price the seller typed: digits with an optional decimal part, blanks
+// around them ignored. Read without the locale, as the list pages' prices.
+bool ReadTypedPrice(CString& text, double* value) {
+  text.Trim();
+  const std::string& s = text.str();
+  if (s.empty() || s[0] < '0' || s[0] > '9') return false;
+  const auto [end, error] =
+      std::from_chars(s.data(), s.data() + s.size(), *value, std::chars_format::fixed);
+  return error == std::errc() && end == s.data() + s.size();
+}
+
+// The seller centre lists both bounds of a block, and neighbouring blocks
+// share a bound: the walk starts at the last block that starts at or below
+// the low end and stops at the first that reaches the high end, so that no
+// block is asked only for a price its neighbour lists already.
+PriceCut CutToRange(const CString& low, double low_value, const CString& high, double high_value) {
+  PriceCut cut{1, 1, low, high};
+  while (cut.first < kPriceBlockCount && std::atoi(PriceBlockStart(cut.first + 1)) <= low_value) {
+    ++cut.first;
+  }
+  cut.last = cut.first;
+  while (cut.last < kPriceBlockCount && std::atoi(PriceBlockEnd(cut.last)) < high_value) ++cut.last;
+  return cut;
+}
+
+// The bounds a page of `block` goes out with in the current search.
+void SearchBlockBounds(int block, CString* start, CString* end) {
+  std::lock_guard<std::mutex> lock(g_TemplateLock);
+  const PriceCut& cut = g_SearchPriceCut;
+  *start = block == cut.first && !cut.low.IsEmpty() ? cut.low : CString(PriceBlockStart(block));
+  *end = block == cut.last && !cut.high.IsEmpty() ? cut.high : CString(PriceBlockEnd(block));
+}
 
 CString ListUrl(int item_set) {
   return item_set == kOnSaleSet ? OnSaleListUrl() : InStockListUrl();
@@ -117,10 +162,10 @@ bool OwnsSearch(unsigned generation) { return g_SearchGeneration.load() == gener
 // Raises the generation and resets the download state in one step under
 // g_WorkMutex: no worker of an earlier search can claim a page, advance a
 // block or count a failure of the new search in between.
-void ResetDownloadState(unsigned generation) {
+void ResetDownloadState(unsigned generation, int first_block) {
   LockWaitingAgain(g_WorkMutex, 500);
   g_SearchGeneration = generation;
-  g_PriceBlock = 1;
+  g_PriceBlock = first_block;
   for (int set = 0; set < 2; ++set) {
     for (int block = 0; block < kPriceBlockCount; ++block) {
       g_BlockPageCounters[set][block] = 1;
@@ -172,6 +217,8 @@ PassEnd DownloadPass(unsigned generation) {
     return PassEnd::kNext;
   }
   const CString url = ListUrl(item_set);
+  CString start_price, end_price;
+  SearchBlockBounds(block, &start_price, &end_price);
 
   for (;;) {
     int page = 0;
@@ -197,7 +244,7 @@ PassEnd DownloadPass(unsigned generation) {
     page = next_page++;
     g_WorkMutex.Unlock();
 
-    const CString body = BuildPageBody(page, PriceBlockStart(block), PriceBlockEnd(block));
+    const CString body = BuildPageBody(page, start_price, end_price);
     CString reply;
     HttpPostForm(0, url, body, reply, "");
     // A newer search owns the list now: this page belongs to no one. At
@@ -304,9 +351,29 @@ UINT DownloadItemPagesThread(LPVOID param) {
 }
 
 void TaoBao::OnSearchItems() {
+  PriceCut cut;
+  if (m_UsePriceRange.GetCheck() == BST_CHECKED) {
+    CString low = m_LowPriceEdit.GetWindowText();
+    CString high = m_HighPriceEdit.GetWindowText();
+    double low_value = 0, high_value = 0;
+    if (!ReadTypedPrice(low, &low_value) || !ReadTypedPrice(high, &high_value)) {
+      MessageBox("价格范围未填写完整：请填写最低价格和最高价格（数字，如 10 和 20）。", g_SoftName,
+                 MB_ICONWARNING | MB_OK);
+      return;
+    }
+    if (low_value > high_value) {
+      CString text;
+      text.Format("价格范围有误：最低价格 %s 高于最高价格 %s。", low.GetString(),
+                  high.GetString());
+      MessageBox(text, g_SoftName, MB_ICONWARNING | MB_OK);
+      return;
+    }
+    cut = CutToRange(low, low_value, high, high_value);
+  }
+
   // From here on, workers of an earlier search leave at their next step and
   // their end messages no longer count.
-  ResetDownloadState(g_SearchGeneration.load() + 1);
+  ResetDownloadState(g_SearchGeneration.load() + 1, cut.first);
   const unsigned generation = g_SearchGeneration.load();
 
   m_ItemSetCombo.EnableWindow(FALSE);
@@ -350,13 +417,14 @@ void TaoBao::OnSearchItems() {
   {
     std::lock_guard<std::mutex> lock(g_TemplateLock);
     g_ListBodyTemplate = body;
+    g_SearchPriceCut = cut;
   }
 
   CString total = RegexFirst(reply, MakeRegex(kTotalPattern));
   if (total.IsEmpty()) total = CString("0");
   AfxMessageBox(total);
 
-  g_PageCount = kPriceBlockCount + 1;
+  g_PageCount = cut.last + 1;
   g_UnstartedWorkers = 0;
   for (int i = 0; i < kWorkerCount; ++i) {
     // A worker the system would not make has ended at once: its end message

@@ -36,8 +36,11 @@ UINT DownloadItemPagesThread(LPVOID param);
 constexpr int kPriceBlockCount = 20;
 constexpr int kMaxBlockPages = 500;
 constexpr int kWorkerCount = 20;
-extern std::atomic<int> g_PriceBlock;   // 1..20; 21: every block done
-extern std::atomic<int> g_PageCount;    // end bound of the block walk (21)
+// The walk goes from the search's first block to its last: 1 to 20, or with
+// "价格范围" ticked the blocks that hold the range (their outer bounds cut to
+// it, both ends included, as the seller centre takes them).
+extern std::atomic<int> g_PriceBlock;   // block being walked; g_PageCount: all done
+extern std::atomic<int> g_PageCount;    // one past the last block (21 uncut)
 // [item set][block - 1]; item set 0 = on sale, 1 = warehouse. g_WorkMutex.
 extern int g_BlockPageCounters[2][kPriceBlockCount];
 extern int g_BlockDoneFlags[2][kPriceBlockCount];
@@ -53,7 +56,7 @@ extern std::atomic<unsigned> g_SearchGeneration;
 extern int g_UnreachablePages;
 extern int g_UnreadablePages;
 
-// The bounds sent for price block `block` (1..20); block 20 has no end.
+// The table's bounds of price block `block` (1..20); block 20 has no end.
 const char* PriceBlockStart(int block);
 const char* PriceBlockEnd(int block);
 

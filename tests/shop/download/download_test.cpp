@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <map>
 #include <set>
 #include <string>
@@ -288,6 +290,103 @@ TEST_F(DownloadTest, KeywordGoesOutOnlyWhileTicked) {
     EXPECT_EQ(request.Field("searchKeyword"), "");
   }
   EXPECT_EQ(ListIdCounts().size(), items.size());
+}
+
+// "价格范围" ticked: the blocks that hold the range are walked, their outer
+// bounds cut to it, both ends included; unticked, the edits change nothing.
+// An item on a bound two walked blocks share comes twice, as in a full download.
+TEST_F(DownloadTest, TickedPriceRangeWalksOnlyItsBlocks) {
+  const char* prices[] = {"0.00",  "8.00",  "9.99",  "10.00", "12.50", "14.00", "16.80",
+                          "20.00", "20.01", "24.30", "99.95", "150.00", "400.00"};
+  std::vector<ShopItem> items;
+  std::uint64_t id = 1000;
+  for (const char* price : prices) items.push_back(ItemsAtPrice(1, price, id++)[0]);
+  centre_->SetItems(items);
+  ChooseItemSet(0, "全部");
+  using Bounds = std::set<std::pair<std::string, std::string>>;
+  struct Case {
+    bool ticked;
+    const char *low, *high;
+    Bounds sent;  // empty: every block as the table has it
+  } cases[] = {
+      {false, "10", "20", {}},
+      {true, "10", "20", {{"10", "14"}, {"14", "17"}, {"17", "20"}}},
+      {true, " 14 ", "14", {{"14", "14"}}},
+      {true, "0", "8", {{"0", "8"}}},
+      {true, "9.5", "10.00", {{"9.5", "10.00"}}},
+      {true, "90", "300", {{"90", "100"}, {"100", "300"}}},
+  };
+  size_t full_download_requests = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.ticked ? "ticked " : "unticked ") + c.low + "-" + c.high);
+    page_->m_UsePriceRange.SetCheck(c.ticked ? BST_CHECKED : BST_UNCHECKED);
+    page_->m_LowPriceEdit.SetWindowText(c.low);
+    page_->m_HighPriceEdit.SetWindowText(c.high);
+    centre_->ClearListRequests();
+    ASSERT_TRUE(SearchAndWait());
+    page_->OnStopSearch();
+
+    const auto pages = PageRequests(*centre_);
+    Bounds sent;
+    for (const ListRequest& request : pages) {
+      sent.insert({request.Field("startPrice"), request.Field("endPrice")});
+    }
+    std::map<std::string, int> expected;
+    const double low = std::strtod(c.low, nullptr), high = std::strtod(c.high, nullptr);
+    for (const ShopItem& item : items) {
+      const double price = std::strtod(item.price.c_str(), nullptr);
+      if (c.ticked && (price < low || price > high)) continue;
+      const bool inner = !c.ticked || (price > low && price < high);
+      expected[item.id] = OnSharedBound(item.price) && inner ? 2 : 1;
+    }
+    EXPECT_EQ(ListIdCounts(), expected);
+    EXPECT_EQ(g_UnreachablePages + g_UnreadablePages, 0);
+    if (!c.ticked) {
+      EXPECT_EQ(sent.size(), 20u);
+      full_download_requests = pages.size();
+      continue;
+    }
+    EXPECT_EQ(sent, c.sent);
+    EXPECT_LT(pages.size(), full_download_requests);
+  }
+}
+
+// An empty, unreadable or reversed range: a box says so and no search starts.
+TEST_F(DownloadTest, UnusablePriceRangeStartsNoSearch) {
+  const std::string unfilled = "价格范围未填写完整：请填写最低价格和最高价格（数字，如 10 和 20）。";
+  const struct {
+    const char *low, *high;
+    std::string text;
+  } cases[] = {
+      {"", "", unfilled},
+      {"10", " ", unfilled},
+      {"十", "20", unfilled},
+      {"-1", "20", unfilled},
+      {"10", "2e1", unfilled},
+      {"20", "10", "价格范围有误：最低价格 20 高于最高价格 10。"},
+      {"10.01", " 10 ", "价格范围有误：最低价格 10.01 高于最高价格 10。"},
+  };
+  centre_->SetItems(Shop(20).Items());
+  ChooseItemSet(0, "全部");
+  page_->m_ItemList.InsertItem(0, "0");  // a list from before stays
+  page_->m_UsePriceRange.SetCheck(BST_CHECKED);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Utf8(std::string(c.low) + "|" + c.high));
+    ui::headless::ClearMessageBoxes();
+    page_->m_LowPriceEdit.SetWindowText(c.low);
+    page_->m_HighPriceEdit.SetWindowText(c.high);
+    page_->m_SearchButton.UserClick();
+    const auto boxes = ui::headless::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text.str(), c.text) << Utf8(boxes[0].text.str());
+    EXPECT_EQ(boxes[0].caption, g_SoftName);
+    EXPECT_EQ(boxes[0].type, MB_ICONWARNING | MB_OK);
+    EXPECT_EQ(boxes[0].owner, page_->m_hWnd);
+    EXPECT_TRUE(page_->m_SearchButton.IsWindowEnabled());
+    EXPECT_EQ(page_->m_ItemList.GetItemCount(), 1);
+    EXPECT_EQ(worker_registry::LiveCount(), 0);
+  }
+  EXPECT_TRUE(centre_->ListRequests().empty());
 }
 
 // A category name or keyword holding "&", "+", "=", "%" or brackets, and a
