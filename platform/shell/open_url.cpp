@@ -6,37 +6,18 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <mutex>
 #include <thread>
 
 extern char** environ;
 
 namespace shell {
-namespace {
 
-std::mutex g_opener_lock;
-std::string& Opener() {
-  static std::string program = "xdg-open";
-  return program;
-}
-
-}  // namespace
-
-void SetUrlOpenerForTesting(const std::string& program) {
-  std::lock_guard<std::mutex> lock(g_opener_lock);
-  Opener() = program.empty() ? "xdg-open" : program;
-}
-
-bool OpenUrlInBackground(const std::string& utf8_url) {
+bool OpenUrlInBackground(const std::string& utf8_url, std::function<void()> failed,
+                         const std::string& program) {
   if (utf8_url.empty() || utf8_url.find_first_of(std::string("\0\r\n", 3)) != std::string::npos)
     return false;
   // An address starting with '-' would read as an option of the handler.
   if (utf8_url[0] == '-') return false;
-  std::string program;
-  {
-    std::lock_guard<std::mutex> lock(g_opener_lock);
-    program = Opener();
-  }
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -50,18 +31,22 @@ bool OpenUrlInBackground(const std::string& utf8_url) {
   posix_spawnattr_setpgroup(&attr, 0);
 
   std::string url = utf8_url;
-  char* argv[] = {program.data(), url.data(), nullptr};
+  std::string name = program;
+  char* argv[] = {name.data(), url.data(), nullptr};
   pid_t pid = 0;
   int rc = posix_spawnp(&pid, program.c_str(), &actions, &attr, argv, environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
   if (rc != 0) return false;
-  // Reap the handler when it ends so that no zombie stays behind; xdg-open
-  // itself returns quickly once the browser is started.
-  std::thread([pid] {
+  // Reap the handler when it ends so that no zombie stays behind. xdg-open
+  // returns quickly when the desktop starts the browser, but without a
+  // desktop it runs the browser in the foreground and waits for it.
+  std::thread([pid, failed = std::move(failed)] {
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    pid_t ended;
+    while ((ended = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
     }
+    if (ended == pid && WIFEXITED(status) && WEXITSTATUS(status) != 0 && failed) failed();
   }).detach();
   return true;
 }

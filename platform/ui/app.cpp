@@ -138,8 +138,30 @@ void ReportException(const std::exception& e) {
 
 // ---- the shell --------------------------------------------------------------------
 
+namespace {
+
+// Where the desktop has no handler for an address, the user is told which
+// address stayed closed, so that it can be opened by hand.
+void ReportUrlNotOpened(const CString& address) {
+  AfxMessageBox("无法打开网址：" + address +
+                    "\n请安装 xdg-utils 并设置默认浏览器，或把网址复制到浏览器中打开。",
+                MB_ICONSTOP);
+}
+
+}  // namespace
+
 std::intptr_t ShellExecuteA(HWND, const char*, const char* file, const char*, const char*, int) {
   if (file == nullptr || *file == '\0') return 2;  // ERROR_FILE_NOT_FOUND
-  ui::GetBackend().OpenUrl(file);
+  const CString address = file;
+  // The handler tells of its failure by its exit status, maybe long after
+  // this returns: the box then comes through the UI thread's queue, and no
+  // thread waits for it to be closed.
+  const bool started = ui::GetBackend().OpenUrl(address, [address] {
+    ui::Post([address] { ReportUrlNotOpened(address); });
+  });
+  if (!started) {
+    ReportUrlNotOpened(address);
+    return 31;  // SE_ERR_NOASSOC
+  }
   return 42;  // above 32: success
 }

@@ -2,6 +2,7 @@
 // What draws the windows. The core (wnd, controls, dialog, menu, app) keeps
 // all state and calls a backend for everything visible. Two backends:
 // headless/ (tests: no display, scripted answers) and wx/ (the program).
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -54,8 +55,10 @@ class Backend {
 
   // An embedded browser control navigates (UI thread).
   virtual void Navigate(CWebBrowserCtrl* browser, const CString& url) = 0;
-  // Opens an address in the user's browser.
-  virtual void OpenUrl(const CString& url) = 0;
+  // Opens an address in the user's browser (any thread). False when no
+  // handler could be started; `failed` is called later, from any thread,
+  // when the handler ends with a failure.
+  virtual bool OpenUrl(const CString& url, std::function<void()> failed) = 0;
 
   // Shows a one-line status (the account status) on the main window's
   // status bar. Any thread.

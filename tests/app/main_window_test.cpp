@@ -222,6 +222,64 @@ TEST_F(MainWindowTest, BannerClickOpensTheNoticeLink) {
   EXPECT_EQ(urls[0], "http://maker/tovrane");
 }
 
+// The desktop's handler missing, or ending with a failure as xdg-open does
+// when it finds no browser: a box names the address. A handler that opens
+// it says nothing.
+TEST_F(MainWindowTest, BannerAddressThatCannotBeOpenedIsNamedInABox) {
+  const struct {
+    const char* name;
+    const char* script;  // null: no handler there
+    bool box;
+  } cases[] = {
+      {"missing", nullptr, true},
+      {"no-browser", "#!/bin/sh\nexit 3\n", true},
+      {"opens", "#!/bin/sh\nprintf %s \"$1\" > \"$0.tmp\" && mv \"$0.tmp\" \"$0\".txt\n", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path opener = root_ / c.name;
+    if (c.script != nullptr) {
+      std::FILE* f = std::fopen(opener.c_str(), "w");
+      ASSERT_NE(f, nullptr);
+      std::fputs(c.script, f);
+      std::fclose(f);
+      fs::permissions(opener, fs::perms::owner_all);
+    }
+    ui::headless::Reset();
+    ui::headless::SetUrlOpener(opener.string());
+    RunMainWindow([&](MainDlg& dlg) {
+      dynamic_cast<CStatic&>(*dlg.GetDlgItem(IDC_MAIN_BANNER)).UserClick();
+      const fs::path written = opener.string() + ".txt";
+      ui::PumpUntil([&] { return !ui::headless::MessageBoxes().empty() || fs::exists(written); },
+                    std::chrono::seconds(10));
+      if (!c.box) {
+        EXPECT_TRUE(fs::exists(written));
+        std::FILE* f = std::fopen(written.c_str(), "r");
+        char text[64] = "";
+        if (f != nullptr) {
+          text[std::fread(text, 1, sizeof text - 1, f)] = '\0';
+          std::fclose(f);
+        }
+        EXPECT_STREQ(text, "http://maker/tovrane");
+        // Its end, which tells of no failure, comes just after.
+        ui::PumpUntil([] { return !ui::headless::MessageBoxes().empty(); },
+                      std::chrono::milliseconds(500));
+      }
+    });
+    const auto boxes = ui::headless::MessageBoxes();
+    if (!c.box) {
+      EXPECT_TRUE(boxes.empty());
+      continue;
+    }
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text,
+              "无法打开网址：http://maker/tovrane\n"
+              "请安装 xdg-utils 并设置默认浏览器，或把网址复制到浏览器中打开。")
+        << Show(boxes[0].text);
+    EXPECT_EQ(boxes[0].type & MB_ICONMASK, MB_ICONSTOP);
+  }
+}
+
 TEST_F(MainWindowTest, BannerIsRedOnLightGreyAndOtherControlsKeepTheirColours) {
   RunMainWindow([&](MainDlg& dlg) {
     CDC dc;

@@ -2,6 +2,8 @@
 #include "platform/ui/headless/headless.h"
 
 #include "platform/net/internet.h"
+#include "platform/shell/open_url.h"
+#include "platform/text/codepage.h"
 #include "platform/ui/internal.h"
 
 namespace ui::headless {
@@ -15,6 +17,7 @@ struct State {
   std::vector<std::vector<CString>> popups;
   std::deque<std::function<void(CDialog&)>> modal_actions;
   std::vector<CString> opened;
+  std::string url_opener;
   std::vector<CString> navigated;
   POINT cursor;
 };
@@ -121,9 +124,15 @@ class HeadlessBackend : public Backend {
     }
   }
 
-  void OpenUrl(const CString& url) override {
-    std::lock_guard<std::mutex> lock(S().mutex);
-    S().opened.push_back(url);
+  bool OpenUrl(const CString& url, std::function<void()> failed) override {
+    std::string opener;
+    {
+      std::lock_guard<std::mutex> lock(S().mutex);
+      S().opened.push_back(url);
+      opener = S().url_opener;
+    }
+    if (opener.empty()) return true;
+    return shell::OpenUrlInBackground(GbkToUtf8(url.str()), std::move(failed), opener);
   }
 };
 
@@ -171,6 +180,11 @@ std::vector<CString> NavigatedUrls() {
   return S().navigated;
 }
 
+void SetUrlOpener(const std::string& program) {
+  std::lock_guard<std::mutex> lock(S().mutex);
+  S().url_opener = program;
+}
+
 void SetCursorPos(POINT p) {
   std::lock_guard<std::mutex> lock(S().mutex);
   S().cursor = p;
@@ -184,6 +198,7 @@ void Reset() {
   S().popups.clear();
   S().modal_actions.clear();
   S().opened.clear();
+  S().url_opener.clear();
   S().navigated.clear();
   S().cursor = POINT{};
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/ui/backend.h"
@@ -44,6 +45,10 @@ void ScriptModal(std::function<void(CDialog&)> action);
 // embedded browsers.
 std::vector<CString> OpenedUrls();
 std::vector<CString> NavigatedUrls();
+// Each address opened is also handed to `program` (a path), as the wx
+// backend hands it to xdg-open, so that a test can make the handler fail
+// or be missing. Empty (the default): no handler is started.
+void SetUrlOpener(const std::string& program);
 
 void SetCursorPos(POINT p);
 

@@ -178,7 +178,9 @@ class WxBackend : public ui::Backend {
     // Not realized yet: the browser loads the control's address when made.
   }
 
-  void OpenUrl(const CString& url) override { shell::OpenUrlInBackground(GbkToUtf8(url.str())); }
+  bool OpenUrl(const CString& url, std::function<void()> failed) override {
+    return shell::OpenUrlInBackground(GbkToUtf8(url.str()), std::move(failed));
+  }
 
   // Any thread: the text is shown on the main frame's status bar, read
   // from ui::GetStatusText on the UI thread.

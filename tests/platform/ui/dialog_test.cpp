@@ -30,7 +30,9 @@ class RecordingBackend : public ui::Backend {
   }
   POINT CursorPos() override { return inner->CursorPos(); }
   void Navigate(CWebBrowserCtrl* b, const CString& u) override { inner->Navigate(b, u); }
-  void OpenUrl(const CString& u) override { inner->OpenUrl(u); }
+  bool OpenUrl(const CString& u, std::function<void()> f) override {
+    return inner->OpenUrl(u, std::move(f));
+  }
 };
 
 class Page : public CDialog {
