@@ -357,7 +357,7 @@ void TaoBao::OnSearchItems() {
     CString high = m_HighPriceEdit.GetWindowText();
     double low_value = 0, high_value = 0;
     if (!ReadTypedPrice(low, &low_value) || !ReadTypedPrice(high, &high_value)) {
-      MessageBox("价格范围未填写完整：请填写最低价格和最高价格（数字，如 10 和 20）。", g_SoftName,
+      MessageBox("价格范围未填写或不是数字：请填写最低价格和最高价格，如 10 和 20。", g_SoftName,
                  MB_ICONWARNING | MB_OK);
       return;
     }

@@ -353,7 +353,7 @@ TEST_F(DownloadTest, TickedPriceRangeWalksOnlyItsBlocks) {
 
 // An empty, unreadable or reversed range: a box says so and no search starts.
 TEST_F(DownloadTest, UnusablePriceRangeStartsNoSearch) {
-  const std::string unfilled = "价格范围未填写完整：请填写最低价格和最高价格（数字，如 10 和 20）。";
+  const std::string unfilled = "价格范围未填写或不是数字：请填写最低价格和最高价格，如 10 和 20。";
   const struct {
     const char *low, *high;
     std::string text;
