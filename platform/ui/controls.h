@@ -130,6 +130,9 @@ class CListCtrl : public CWnd {
   void UserRightClick(int item, POINT client_point);
   void UserClick(int item, POINT client_point);
   void UserDoubleClick(int item, POINT client_point);
+  // The context-menu key (Shift+F10, the menu key): the right click's
+  // NM_RCLICK for the first selected row (-1: none), which stays selected.
+  void UserContextMenuKey();
   // A double click on the header of `column`: HDN_ITEMDBLCLICK (NMHEADER),
   // sent with the list's own id.
   void UserHeaderDoubleClick(int column);

@@ -1,5 +1,5 @@
 // Dialogs from templates: the window objects, initialisation, realization,
-// the modal loop and the default OK and Cancel.
+// the modal loop, the default OK and Cancel and the keys a dialog takes.
 #include "platform/ui/dialog.h"
 
 #include "platform/ui/internal.h"
@@ -166,3 +166,89 @@ BOOL CDialog::DestroyWindow() {
   }
   return CWnd::DestroyWindow();
 }
+
+// ---- keys -------------------------------------------------------------------
+
+namespace {
+
+CDialog* ShownPage(const CWnd& w) {
+  for (CWnd* c : w.Children()) {
+    if (!c->IsWindowVisible()) continue;
+    if (auto* page = dynamic_cast<CDialog*>(c)) return page;
+    if (CDialog* page = ShownPage(*c)) return page;
+  }
+  return nullptr;
+}
+
+// The dialog that takes the keys; `focus` becomes its top-level window when
+// it was left in a page that has been hidden since (another tab chosen).
+CDialog* KeyDialog(CWnd*& focus) {
+  for (CWnd* w = focus; w != nullptr; w = w->GetParent()) {
+    if (!w->IsWindowVisible()) {
+      while (focus->GetParent() != nullptr) focus = focus->GetParent();
+      break;
+    }
+  }
+  CDialog* dlg = nullptr;
+  for (CWnd* w = focus; w != nullptr && dlg == nullptr; w = w->GetParent())
+    dlg = dynamic_cast<CDialog*>(w);
+  if (dlg == nullptr) return nullptr;
+  CDialog* page = ShownPage(*dlg);
+  return page != nullptr ? page : dlg;
+}
+
+bool IsPushButton(const CWnd* w) {
+  return w->Kind() == ControlKind::PushButton || w->Kind() == ControlKind::DefPushButton;
+}
+
+CWnd* DefaultButton(const CWnd& dlg) {
+  for (CWnd* c : dlg.Children())
+    if (c->Template() != nullptr && c->Kind() == ControlKind::DefPushButton) return c;
+  return nullptr;
+}
+
+}  // namespace
+
+namespace ui {
+
+bool HandleDialogKey(CWnd* focus, DialogKey key, CWnd** next_focus) {
+  *next_focus = nullptr;
+  CDialog* dlg = KeyDialog(focus);
+  if (dlg == nullptr) return false;
+  CWnd* control = focus != nullptr && focus->GetParent() == dlg ? focus : nullptr;
+  switch (key) {
+    case DialogKey::Tab:
+    case DialogKey::BackTab:
+      *next_focus = dlg->GetNextDlgTabItem(control, key == DialogKey::BackTab);
+      return true;
+    case DialogKey::Enter: {
+      CWnd* button = control != nullptr && IsPushButton(control) ? control : DefaultButton(*dlg);
+      if (button != nullptr)
+        detail::PressButton(button);
+      else
+        dlg->Dispatch(WM_COMMAND, MAKEWPARAM_(static_cast<UINT>(IDOK), BN_CLICKED), 0, nullptr);
+      return true;
+    }
+    case DialogKey::Escape:
+      // A Cancel button that is disabled cannot be pressed by key either:
+      // the pages' Cancel ids stop runs, and an idle page keeps it disabled.
+      if (CWnd* cancel = dlg->GetDlgItem(IDCANCEL))
+        detail::PressButton(cancel);
+      else
+        dlg->Dispatch(WM_COMMAND, MAKEWPARAM_(static_cast<UINT>(IDCANCEL), BN_CLICKED), 0, nullptr);
+      return true;
+    case DialogKey::ContextMenu:
+      if (auto* list = dynamic_cast<CListCtrl*>(focus)) {
+        list->UserContextMenuKey();
+        return true;
+      }
+      if (auto* tree = dynamic_cast<CTreeCtrl*>(focus)) {
+        tree->UserRightClick(POINT{});
+        return true;
+      }
+      return false;
+  }
+  return false;
+}
+
+}  // namespace ui

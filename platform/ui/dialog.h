@@ -53,3 +53,26 @@ class CDialogEx : public CDialog {
  public:
   using CDialog::CDialog;
 };
+
+namespace ui {
+
+// The keys a dialog takes from its controls, as the class library's dialog
+// message handling does for every dialog.
+enum class DialogKey { Tab, BackTab, Enter, Escape, ContextMenu };
+
+// A key pressed while `focus` has the keyboard focus (UI thread). The key
+// goes to the innermost dialog that holds `focus`. A window that shows pages
+// (the main window) hands it to the page shown: its own controls take no
+// keys, and an Escape or Enter of its own would end the program.
+// - Tab, BackTab: `*next_focus` gets the dialog's next (previous) tab stop,
+//   for the caller to focus.
+// - Enter: presses the focused push button, else the dialog's default push
+//   button (when enabled), else sends IDOK.
+// - Escape: presses the dialog's IDCANCEL button (when enabled), else sends
+//   IDCANCEL.
+// - ContextMenu: on a list or tree, the right click's notification for the
+//   selected row; elsewhere not taken.
+// Returns whether the key was taken; a key that was not goes on to `focus`.
+bool HandleDialogKey(CWnd* focus, DialogKey key, CWnd** next_focus);
+
+}  // namespace ui

@@ -65,6 +65,10 @@ bool StopWorkers(std::chrono::milliseconds limit);
 // waited for when called elsewhere). `owner` may be null.
 int ShowMessageBox(HWND owner, const CString& text, const CString& caption, UINT type);
 
+// A press of a button as the user makes it: CButton::UserClick, or for a
+// button bound to a plain window, its BN_CLICKED while it is enabled.
+void PressButton(CWnd* button);
+
 // The radio buttons of `button`'s group, in template order. A group runs
 // from a control with the group style up to the next one among the siblings;
 // with `starts_group` it is taken to start at `button` itself (UI thread).

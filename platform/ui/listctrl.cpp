@@ -287,6 +287,11 @@ void CListCtrl::UserDoubleClick(int item, POINT client_point) {
   SendItemNotification(*this, NM_DBLCLK, item, client_point);
 }
 
+void CListCtrl::UserContextMenuKey() {
+  if (!IsWindowEnabled()) return;
+  SendItemNotification(*this, NM_RCLICK, GetNextItem(-1, LVNI_SELECTED), POINT{});
+}
+
 void CListCtrl::UserHeaderDoubleClick(int column) {
   if (!IsWindowEnabled() || column < 0 || column >= GetColumnCount()) return;
   NMHEADER n;

@@ -347,6 +347,22 @@ ControlKind CWnd::Kind() const {
 
 void CWnd::SetFocus() {}
 
+CWnd* CWnd::GetNextDlgTabItem(CWnd* ctl, BOOL previous) const {
+  const int count = static_cast<int>(children_.size());
+  const auto at = std::find(children_.begin(), children_.end(), ctl);
+  const int start = at == children_.end() ? (previous ? count : -1)
+                                          : static_cast<int>(at - children_.begin());
+  for (int step = 1; step <= count; ++step) {
+    const int i = ((start + (previous ? -step : step)) % count + count) % count;
+    CWnd* c = children_[static_cast<size_t>(i)];
+    if (c->template_ != nullptr && (c->GetStyle() & kStyleTabStop) && c->IsWindowVisible() &&
+        c->IsWindowEnabled()) {
+      return c;
+    }
+  }
+  return nullptr;
+}
+
 HBRUSH CWnd::OnCtlColor(CDC*, CWnd*, UINT) { return nullptr; }
 
 HBRUSH CWnd::CtlColorFor(CWnd* child, CDC* dc) {
@@ -484,6 +500,13 @@ CWnd* ControlOf(CDataExchange* dx, int id) {
 }  // namespace
 
 namespace ui::detail {
+
+void PressButton(CWnd* button) {
+  if (auto* b = dynamic_cast<CButton*>(button))
+    b->UserClick();
+  else if (button->IsWindowEnabled())
+    button->NotifyParentCommand(BN_CLICKED);
+}
 
 std::vector<CButton*> RadioGroup(CWnd* button, bool starts_group) {
   std::vector<CButton*> group;

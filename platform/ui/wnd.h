@@ -189,6 +189,11 @@ class CWnd : public CCmdTarget {
   ControlKind Kind() const;
   BOOL IsWindow() const { return m_hWnd != nullptr; }
   void SetFocus();
+  // The control after `ctl` (before it with `previous`) among this window's
+  // visible, enabled tab stops, in template order and round again; with no
+  // `ctl` (or one that is not a child), the first (last) of them. Null when
+  // there is none (UI thread).
+  CWnd* GetNextDlgTabItem(CWnd* ctl, BOOL previous = FALSE) const;
 
   // Messages. PostMessage may be called from any thread; the UI thread
   // delivers the message later (dropped when the window is gone by then).

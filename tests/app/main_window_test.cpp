@@ -368,6 +368,96 @@ TEST_F(MainWindowTest, SelectionOutsideZeroToThreeChangesNothing) {
   });
 }
 
+// ---- keys ------------------------------------------------------------------------
+
+TEST_F(MainWindowTest, KeysMoveOverThePageShownAndPressItsButtons) {
+  using Key = ui::DialogKey;
+  RunMainWindow([&](MainDlg& dlg) {
+    // Tab and Shift+Tab: the shown page's visible, enabled tab stops in
+    // template order, round again; from the tab control, or from a control
+    // of a page hidden since, the walk starts on the page shown.
+    const struct {
+      int tab;
+      CWnd* from;
+      Key key;
+      std::vector<int> ids;
+    } walks[] = {
+        {2, &dlg.m_Tab, Key::Tab,
+         {IDOK, IDC_DD_RULE_TYPE, IDC_DD_USE_KEYWORD, IDC_DD_USE_PRICE, IDC_DD_USE_ALL_PRODUCTS,
+          IDC_DD_RULE_MATCH, IDC_DD_QIANGGOUJIA, IDC_DD_RULE_DISCOUNT, IDC_DD_RULE_MARKUP,
+          IDC_DD_ADD_RULE, IDC_DD_REGION_OUT_IF_ANY, IDC_DD_REGION_IN_IF_ANY, IDC_DD_RULE_LIST,
+          IDC_DD_REGION_LIST, IDC_DD_YUANJIAZHE, IDC_DD_SHIYONGZHE, IDC_DD_FLOOR_5,
+          IDC_DD_PRODUCT_NO, IDC_DD_CHECK_STOCK, IDOK}},
+        {2, &dlg.m_Tab, Key::BackTab, {IDC_DD_CHECK_STOCK, IDC_DD_PRODUCT_NO}},
+        // "开始同步" is disabled, the category buttons hidden, and of the
+        // radio group only its first button is a tab stop.
+        {1, dlg.m_TaoBao.GetDlgItem(IDC_TB_KEYWORD), Key::Tab,
+         {IDC_SYNC_SITE, IDC_SYNC_THREADS, IDC_SYNC_PROCESS_TYPE, IDC_SYNC_LIST_WHEN_IN_STOCK,
+          IDC_SYNC_UPDATE_STOCK, IDC_SYNC_STOCK_COUNT, IDC_SYNC_NO_ACTION, IDC_SYNC_RESULT_LIST,
+          IDC_SYNC_ANALYSED, IDC_SYNC_NEED_UPDATE, IDC_SYNC_CURRENT_ROW, IDCANCEL, IDC_SYNC_SITE}},
+    };
+    for (const auto& walk : walks) {
+      dlg.m_Tab.UserSelect(walk.tab);
+      CWnd* focus = walk.from;
+      for (int id : walk.ids) {
+        CWnd* next = nullptr;
+        ASSERT_TRUE(ui::HandleDialogKey(focus, walk.key, &next));
+        ASSERT_NE(next, nullptr) << id;
+        EXPECT_EQ(next->GetDlgCtrlID(), id);
+        focus = next;
+      }
+    }
+
+    // Enter presses the focused button, else the default one ("确定":
+    // "保存成功"); the context-menu key opens the menu of the selected row
+    // only, as a right click; Escape leaves the page as it is, and a
+    // disabled "停止同步" does nothing.
+    DangDangTongBu& pricing = dlg.m_DangDangTongBu;
+    pricing.GetDlgItem(IDC_DD_RULE_MATCH)->SetWindowText("0-88");
+    ui::headless::ScriptPopupCommands({ID_DELETE_RULE});
+    dlg.m_TongBu.m_StopButton.EnableWindow(FALSE);
+    const struct {
+      CDialog* page;
+      int tab, focus_id;
+      Key key;
+      int select_row, rules;
+      size_t boxes, menus;
+    } presses[] = {
+        {&pricing, 2, IDC_DD_ADD_RULE, Key::Enter, -1, 1, 0, 0},
+        {&pricing, 2, IDC_DD_RULE_MATCH, Key::Enter, -1, 1, 1, 0},
+        {&pricing, 2, IDC_DD_RULE_LIST, Key::ContextMenu, -1, 1, 1, 0},
+        {&pricing, 2, IDC_DD_RULE_LIST, Key::ContextMenu, 0, 0, 1, 1},
+        {&pricing, 2, IDC_DD_RULE_MATCH, Key::Escape, -1, 0, 1, 1},
+        {&dlg.m_TongBu, 1, IDC_SYNC_RESULT_LIST, Key::Escape, -1, 0, 1, 1},
+    };
+    for (const auto& p : presses) {
+      dlg.m_Tab.UserSelect(p.tab);
+      if (p.select_row >= 0) pricing.m_RuleList.UserSelect(p.select_row);
+      CWnd* next = nullptr;
+      EXPECT_TRUE(ui::HandleDialogKey(p.page->GetDlgItem(p.focus_id), p.key, &next));
+      ui::RunPending();  // the command a menu chose comes posted
+      EXPECT_EQ(next, nullptr);
+      EXPECT_EQ(pricing.m_RuleList.GetItemCount(), p.rules) << p.focus_id;
+      EXPECT_EQ(ui::headless::MessageBoxes().size(), p.boxes) << p.focus_id;
+      EXPECT_EQ(ui::headless::PopupMenusShown().size(), p.menus) << p.focus_id;
+      EXPECT_TRUE(p.page->IsWindowVisible()) << p.focus_id;
+    }
+    EXPECT_EQ(ui::headless::MessageBoxes()[0].text, "保存成功");
+    EXPECT_FALSE(dlg.m_TongBu.m_StartButton.IsWindowEnabled());
+    EXPECT_TRUE(dlg.IsModalRunning());
+
+    // Escape in the sign-in dialog, its browser focused: Cancel.
+    bool ended = false;
+    ui::headless::ScriptModal([&](CDialog& web) {
+      CWnd* next = nullptr;
+      ui::HandleDialogKey(web.GetDlgItem(IDC_WEB_BROWSER), Key::Escape, &next);
+      ended = !web.IsModalRunning() && web.ModalResult() == IDCANCEL;
+    });
+    Command(dlg, ID_LOGIN_TAOBAO);
+    EXPECT_TRUE(ended);
+  });
+}
+
 // ---- menu commands -------------------------------------------------------------
 
 TEST_F(MainWindowTest, CancelInEitherConfirmationChangesNothingAndShowsNothingMore) {

@@ -173,6 +173,15 @@ wxItemAttr* VirtualList::OnGetItemAttr(long item) const {
   return row != nullptr && row->selected ? &selected_attr_ : nullptr;
 }
 
+wxPoint VirtualList::SelectedRowPoint() {
+  const long row = model_ != nullptr ? model_->GetNextItem(-1, LVNI_SELECTED) : -1;
+  wxRect r;
+  if (row < 0 || row >= GetItemCount()) return RowsWindow()->ClientToScreen(wxPoint(0, 0));
+  EnsureVisible(row);
+  GetItemRect(row, r);  // in this window's pixels, below the header
+  return ClientToScreen(wxPoint(r.x + r.height, r.y + r.height / 2));
+}
+
 wxPoint VirtualList::ClientPoint(const wxPoint& p) const {
   return p + RowsWindow()->GetPosition();
 }
@@ -260,6 +269,8 @@ TabStrip::TabStrip(wxWindow* parent, CTabCtrl* model, const wxPoint& pos, const 
   SetBackgroundStyle(wxBG_STYLE_PAINT);
   Bind(wxEVT_PAINT, &TabStrip::OnPaint, this);
   Bind(wxEVT_LEFT_DOWN, &TabStrip::OnLeftDown, this);
+  Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& e) { Refresh(); e.Skip(); });
+  Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& e) { Refresh(); e.Skip(); });
 }
 
 std::vector<TabStrip::Tab> TabStrip::Layout(wxDC& dc) const {
@@ -316,11 +327,15 @@ void TabStrip::OnPaint(wxPaintEvent&) {
     }
     dc.SetTextForeground(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNTEXT));
     const wxSize ext = dc.GetTextExtent(tabs[i].text);
-    dc.DrawText(tabs[i].text, r.x + (r.width - ext.x) / 2, r.y + (r.height - ext.y) / 2);
+    const wxPoint at(r.x + (r.width - ext.x) / 2, r.y + (r.height - ext.y) / 2);
+    dc.DrawText(tabs[i].text, at);
+    if (on && HasFocus())
+      wxRendererNative::Get().DrawFocusRect(this, dc, wxRect(at, ext).Inflate(2, 1));
   }
 }
 
 void TabStrip::OnLeftDown(wxMouseEvent& e) {
+  SetFocus();  // as the native control takes it: Tab goes on into the page
   if (model_ == nullptr) return;
   wxClientDC dc(this);
   dc.SetFont(GetFont());
@@ -384,10 +399,7 @@ void RadioBox::OnLeftDown(wxMouseEvent&) {
   SetFocus();
   if (model_ == nullptr) return;
   CWnd* model = model_;
-  ui::detail::CallReporting([&] {
-    if (auto* b = dynamic_cast<CButton*>(model)) b->UserClick();
-    else model->NotifyParentCommand(BN_CLICKED);
-  });
+  ui::detail::CallReporting([&] { ui::detail::PressButton(model); });
   Sync();
 }
 

@@ -25,6 +25,9 @@ class VirtualList : public wxListCtrl {
   void Detach() { model_ = nullptr; }
   // Brings the view in line with the object after a change (`bits`: what).
   void Sync(unsigned bits);
+  // The screen point of the object's first selected row, scrolled into view,
+  // or of the rows' top-left corner when none is selected.
+  wxPoint SelectedRowPoint();
 
  protected:
   wxString OnGetItemText(long item, long column) const override;

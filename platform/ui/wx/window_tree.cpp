@@ -280,6 +280,7 @@ void WindowTree::MakeTopLevel(Node* n) {
       GtkWidget* bar = BuildGtkMenuItems(gtk_menu_bar_new(), menu->items, this, n->wnd);
       g_signal_connect(bar, "button-release-event", G_CALLBACK(OnMenuBarRelease), nullptr);
       gtk_widget_show_all(bar);
+      n->menu_bar = bar;
       auto* holder = new wxNativeWindow(frame, wxID_ANY, bar);
       int natural = 0;
       gtk_widget_get_preferred_height(bar, nullptr, &natural);
@@ -313,7 +314,104 @@ void WindowTree::MakeTopLevel(Node* n) {
     // The title bar's close button is the dialog's Cancel.
     Command(w, IDCANCEL);
   });
+  n->top->Bind(wxEVT_CHAR_HOOK, [this, w](wxKeyEvent& e) {
+    if (Node* top = Find(w)) OnDialogKey(top, e);
+    else e.Skip();
+  });
   n->top->CentreOnScreen();
+}
+
+namespace {
+
+std::optional<ui::DialogKey> DialogKeyOf(const wxKeyEvent& e) {
+  const int mods = e.GetModifiers();
+  switch (e.GetKeyCode()) {
+    case WXK_TAB:
+      if (mods == wxMOD_NONE) return ui::DialogKey::Tab;
+      if (mods == wxMOD_SHIFT) return ui::DialogKey::BackTab;
+      break;
+    case WXK_RETURN:
+    case WXK_NUMPAD_ENTER:
+      if (mods == wxMOD_NONE) return ui::DialogKey::Enter;
+      break;
+    case WXK_ESCAPE:
+      if (mods == wxMOD_NONE) return ui::DialogKey::Escape;
+      break;
+    case WXK_MENU:
+    case WXK_WINDOWS_MENU:
+      if (mods == wxMOD_NONE) return ui::DialogKey::ContextMenu;
+      break;
+    case WXK_F10:
+      if (mods == wxMOD_SHIFT) return ui::DialogKey::ContextMenu;
+      break;
+    default:
+      break;
+  }
+  return std::nullopt;
+}
+
+// The embedded browser keeps every key but Escape for its page: Tab moves
+// between the fields of the sign-in form, Enter sends it.
+bool WantsKey(const Node& n, ui::DialogKey key) {
+  return n.kind == ControlKind::Browser && n.shape == Node::Shape::Control &&
+         key != ui::DialogKey::Escape;
+}
+
+}  // namespace
+
+Node* WindowTree::NodeHolding(wxWindow* w) const {
+  for (; w != nullptr; w = w->GetParent()) {
+    for (const auto& [wnd, node] : nodes_)
+      if (node->widget == w || node->top == w) return node.get();
+  }
+  return nullptr;
+}
+
+void WindowTree::OnDialogKey(Node* top, wxKeyEvent& e) {
+  const std::optional<ui::DialogKey> key = DialogKeyOf(e);
+  wxWindow* focus = wxWindow::FindFocus();
+  // A control's own pop-up (a date picker's calendar) keeps its keys, and
+  // so does the menu bar while F10 has it open.
+  if (!key || (focus != nullptr && wxGetTopLevelParent(focus) != top->top) ||
+      (top->menu_bar != nullptr &&
+       gtk_menu_shell_get_selected_item(GTK_MENU_SHELL(top->menu_bar)) != nullptr)) {
+    e.Skip();
+    return;
+  }
+  Node* n = NodeHolding(focus);
+  if (n == nullptr) n = top;
+  if (WantsKey(*n, *key)) {
+    e.Skip();
+    return;
+  }
+  CWnd* focused = n->wnd;
+  // A button beside a browser may act on its session, as for a click. The
+  // wait runs the event loop: look the node up again after it.
+  if (*key == ui::DialogKey::Enter && browser::AnyBrowser()) {
+    browser::FlushCookies();
+    if ((n = Find(focused)) == nullptr) return;
+  }
+  if (*key == ui::DialogKey::ContextMenu) {
+    if (n->list != nullptr) {
+      key_menu_point_ = n->list->SelectedRowPoint();
+    } else if (n->tree != nullptr) {
+      wxRect r;
+      const wxTreeItemId item = n->tree->GetSelection();
+      if (!item.IsOk() || !n->tree->GetBoundingRect(item, r, true)) r = wxRect();
+      key_menu_point_ = n->tree->ClientToScreen(wxPoint(r.x, r.y + r.height / 2));
+    }
+  }
+  bool taken = false;
+  CWnd* next = nullptr;
+  ui::detail::CallReporting([&] { taken = ui::HandleDialogKey(focused, *key, &next); });
+  key_menu_point_.reset();
+  if (!taken) {
+    e.Skip();
+    return;
+  }
+  // The handler may have ended windows: look the next control up again.
+  if (Node* target = next != nullptr ? Find(next) : nullptr; target != nullptr && target->widget)
+    target->widget->SetFocus();
 }
 
 void WindowTree::ShowStatus(const CString& text) {
@@ -428,19 +526,13 @@ void WindowTree::BindControlEvents(Node* n) {
         // sign-in): the cookie store must hold every cookie first.
         if (browser::AnyBrowser()) browser::FlushCookies();
         if (!live()) return;
-        ui::detail::CallReporting([&] {
-          if (auto* b = dynamic_cast<CButton*>(w)) b->UserClick();
-          else w->NotifyParentCommand(BN_CLICKED);
-        });
+        ui::detail::CallReporting([&] { ui::detail::PressButton(w); });
       });
       break;
     case ControlKind::CheckBox: {
       auto clicked = [this, live, w](wxCommandEvent&) {
         if (!live()) return;
-        ui::detail::CallReporting([&] {
-          if (auto* b = dynamic_cast<CButton*>(w)) b->UserClick();
-          else w->NotifyParentCommand(BN_CLICKED);
-        });
+        ui::detail::CallReporting([&] { ui::detail::PressButton(w); });
         // The object decides the check (a disabled one ignores the click).
         if (Node* node = Find(w)) Apply(node, kChangeSelection);
       };

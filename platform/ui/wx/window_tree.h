@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -38,6 +39,7 @@ struct Node {
 
   wxWindow* widget = nullptr;        // the control, or the client area of a dialog
   wxTopLevelWindow* top = nullptr;   // a top-level dialog's window
+  struct _GtkWidget* menu_bar = nullptr;  // a main frame's menu bar
   VirtualList* list = nullptr;
   TabStrip* tab = nullptr;
   Label* label = nullptr;
@@ -74,6 +76,9 @@ class WindowTree {
   void ShowStatus(const CString& text);
   // The top-level wx window `w` belongs to, or null.
   wxTopLevelWindow* TopLevelOf(CWnd* w) const;
+  // While the context-menu key's handler runs: the screen point where the
+  // menu opens, at the control's selected row. Empty otherwise.
+  const std::optional<wxPoint>& KeyMenuPoint() const { return key_menu_point_; }
 
  private:
   Node* Create(CWnd* w, Node* parent, wxWindow* parent_widget, int point_size);
@@ -85,6 +90,13 @@ class WindowTree {
   void SyncCombo(Node* n, unsigned bits);
   void SyncTree(Node* n, unsigned bits);
   void Collect(Node* n, std::vector<Node*>& out);
+  // The keys a dialog takes from its controls (Tab, Enter, Esc, the
+  // context-menu key), caught before the focused widget sees them.
+  void OnDialogKey(Node* top, wxKeyEvent& e);
+  // The node whose widget is `w` or holds it.
+  Node* NodeHolding(wxWindow* w) const;
+
+  std::optional<wxPoint> key_menu_point_;
 
   std::unordered_map<CWnd*, std::unique_ptr<Node>> nodes_;
 };

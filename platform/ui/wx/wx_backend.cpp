@@ -165,7 +165,7 @@ class WxBackend : public ui::Backend {
     // The pointer's place can only be asked on the UI thread; other
     // threads get the last one seen there.
     if (ui::IsUiThread()) {
-      const wxPoint p = wxGetMousePosition();
+      const wxPoint p = tree_->KeyMenuPoint().value_or(wxGetMousePosition());
       last_cursor_.store(Pack(p.x, p.y));
     }
     const std::uint64_t packed = last_cursor_.load();
