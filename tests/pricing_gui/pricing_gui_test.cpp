@@ -228,6 +228,69 @@ TEST(PricingGui, ConditionsOptionsAndProvincesComeBackAfterARestart) {
   session.Stop();
 }
 
+// The keyboard alone, once the page is chosen: Tab through the page in
+// template order, a condition typed and added, deleted from the menu that
+// the menu key and Shift+F10 open on its row; then the sign-in dialog
+// cancelled with Esc. Screenshots: <build>/screenshots/keys_*.png.
+TEST(PricingGui, ByKeysAConditionIsAddedAndDeletedAndTheSignInCancelled) {
+  sites::SiteServer server;
+  gui::Session session;
+  ASSERT_TRUE(session.Ok()) << "Xvfb or the program folder is missing";
+  ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(server)));
+  const fs::path db = fs::path(session.Folder()) / "Data" / "FenLei.db";
+  PricingProgram program(session, "keys");
+  ASSERT_TRUE(program.Open()) << "no main window";
+  gui::Window& main = program.Main();
+
+  // From the tab header: "确定", then the type combo, whose list opens on
+  // Alt+Down; "价格区间" is its second entry.
+  session.Keys(main, {"Tab", "Tab"});
+  std::string shot = program.Settled("keys_1_type");
+  session.Keys(main, {"alt+Down"});
+  ASSERT_TRUE(program.ChangedFrom(shot)) << "the type list did not open";
+  session.Keys(main, {"Down", "Return"});
+  // Past the three option boxes to "匹配条件", past "同步抢购价" to "折扣".
+  session.Keys(main, {"Tab", "Tab", "Tab", "Tab"});
+  session.Type(main, "0-88");
+  session.Keys(main, {"Tab", "Tab"});
+  session.Type(main, "9");
+  session.Keys(main, {"Tab"});
+  session.Type(main, "1");
+  session.Keys(main, {"Tab"});
+  program.Settled("keys_2_on_add");
+  session.Keys(main, {"Return"});
+  const std::string added = U8(u8"1|价格区间|0-88|9|1;");
+  ASSERT_TRUE(gui::WaitFor([&] { return StoredRules(db) == added; }, 10s))
+      << session.Screenshot("keys_add_failed") << "\n" << StoredRules(db);
+
+  // Past the radio pair into the condition list; Home selects the row.
+  session.Keys(main, {"Tab", "Tab", "Tab", "Home"});
+  for (const char* key : {"Menu", "shift+F10"}) {
+    shot = program.Settled(std::string("keys_3_row_") + key);
+    session.Keys(main, {key});
+    ASSERT_TRUE(program.ChangedFrom(shot)) << "no menu on " << key;
+    shot = program.Settled(std::string("keys_4_menu_") + key);
+    // The first menu is dismissed, the second deletes.
+    session.Keys(main, std::string(key) == "Menu" ? std::vector<std::string>{"Escape"}
+                                                  : std::vector<std::string>{"Down", "Return"});
+    ASSERT_TRUE(program.ChangedFrom(shot)) << "the menu stayed";
+  }
+  ASSERT_TRUE(gui::WaitFor([&] { return StoredRules(db).empty(); }, 10s))
+      << session.Screenshot("keys_delete_failed") << "\n" << StoredRules(db);
+  program.Settled("keys_5_deleted");
+
+  // "登录淘宝网" from the menu bar by F10; Esc cancels the sign-in.
+  session.MenuBarItem(main, 0);
+  gui::Window web = session.WaitForWindow("VorlupTovrane", 30s);
+  ASSERT_TRUE(web) << session.Screenshot("keys_no_sign_in");
+  session.Screenshot("keys_6_sign_in");
+  session.Keys(web, {"Escape"});
+  EXPECT_TRUE(gui::WaitFor([&] { return !session.HasWindow("VorlupTovrane"); }, 10s))
+      << session.Screenshot("keys_sign_in_stayed");
+  EXPECT_TRUE(session.Running());
+  session.Stop();
+}
+
 // "检测是否有货" by hand against the local stock service: the answer in both
 // modes of the radio pair, then the box when the service cannot be reached,
 // and the program goes on. Screenshots: <build>/screenshots/stock_*.png.
