@@ -121,11 +121,13 @@ CString HttpGetQuiet(CString url) {
   return result;
 }
 
-int HttpPostForm(int reserved, CString url, CString form, CString& reply, CString unused) {
+int HttpPostForm(int reserved, CString url, CString form, CString& reply, CString unused,
+                 CString* final_url) {
   (void)reserved;
   (void)unused;
   const HostSettings& hosts = Hosts();
   reply.Empty();
+  if (final_url) final_url->Empty();
   CInternetSession session(nullptr, 1);
 
   DWORD service = 0;
@@ -160,6 +162,7 @@ int HttpPostForm(int reserved, CString url, CString form, CString& reply, CStrin
 
     DWORD status = 0;
     file->QueryInfoStatusCode(status);
+    if (final_url) file->QueryOption(INTERNET_OPTION_URL, *final_url);
     CString text;
     if (status == 200) {
       char buffer[1025];
@@ -180,4 +183,38 @@ int HttpPostForm(int reserved, CString url, CString form, CString& reply, CStrin
     error->Delete();
     return code;
   }
+}
+
+namespace {
+
+// Whether `url` lies on the Login host (with its port when the setting names one).
+bool IsSignInAddress(const CString& url) {
+  DWORD service = 0;
+  CString server, object;
+  INTERNET_PORT port = 0;
+  if (!AfxParseURL(url, service, server, object, port)) return false;
+  std::string login = AsciiLower(Hosts().login.str());
+  size_t colon = login.rfind(':');
+  if (colon != std::string::npos && login.find(']', colon) == std::string::npos) {
+    if (login.substr(colon + 1) != std::to_string(port)) return false;
+    login.resize(colon);
+  }
+  if (login.size() > 1 && login.front() == '[' && login.back() == ']')
+    login = login.substr(1, login.size() - 2);
+  return !login.empty() && AsciiLower(server.str()) == login;
+}
+
+}  // namespace
+
+bool IsPostFailure(const CString& reply) { return reply.Find("dwError = ") == 0; }
+
+CString PostSellerForm(const CString& url, const CString& form, bool* signed_out) {
+  CString reply, final_url;
+  HttpPostForm(0, url, form, reply, "", &final_url);
+  // Sent there by a redirect (a setting that puts the sign-in and the
+  // seller centre on one host leaves nothing to tell them apart).
+  const bool on_sign_in = IsSignInAddress(final_url) && !IsSignInAddress(url);
+  if (signed_out) *signed_out = on_sign_in;
+  if (on_sign_in) reply.Empty();
+  return reply;
 }

@@ -25,8 +25,22 @@ CString HttpGetQuiet(CString url);
 // Form POST with the session. Returns 0 done, 1 not http(s) or a network error,
 // 2 a time-out; `reply` holds the body of a 200 answer, empty for another
 // status, or "dwError = <n>" after a network error. `reserved` and `unused`
-// are carried for callers that fill them; they are never read.
-int HttpPostForm(int reserved, CString url, CString form, CString& reply, CString unused);
+// are carried for callers that fill them; they are never read. `final_url`,
+// when given, receives the address the reply came from after redirects
+// (empty when no reply came).
+int HttpPostForm(int reserved, CString url, CString form, CString& reply, CString unused,
+                 CString* final_url = nullptr);
+
+// Whether `reply` is HttpPostForm's text for a request that failed
+// ("dwError = <n>": no answer came).
+bool IsPostFailure(const CString& reply);
+
+// HttpPostForm's reply to a seller-centre form, except that a request that
+// a redirect took to the Login host is taken for what it is, an ended
+// session (the seller centre sends a signed-out request to the sign-in
+// page): the reply is then empty, as an ended session's answer, and
+// `signed_out` is set.
+CString PostSellerForm(const CString& url, const CString& form, bool* signed_out = nullptr);
 
 // The cookie domain under which the session's cookie text is set before a
 // request: ".taobao.com" for the www host "www.taobao.com", so that every host

@@ -24,6 +24,7 @@ int g_DownloadDoneCount = 0;
 std::atomic<unsigned> g_SearchGeneration{0};
 int g_UnreachablePages = 0;
 int g_UnreadablePages = 0;
+bool g_SignInLost = false;
 
 const char* const kBlockEndText = "没有找到符合条件的宝贝！";
 
@@ -174,6 +175,7 @@ void ResetDownloadState(unsigned generation, int first_block) {
   }
   g_UnreachablePages = 0;
   g_UnreadablePages = 0;
+  g_SignInLost = false;
   g_WorkMutex.Unlock();
   ResetParsedRowCount();
 }
@@ -183,7 +185,17 @@ enum class PassEnd { kNext, kLeave };
 // A reply that brought nothing: no answer at all (network failure, a status
 // other than 200) or an answer that is no item list.
 bool IsUnreachableReply(const CString& reply) {
-  return reply.IsEmpty() || reply.Find("dwError = ") == 0;
+  return reply.IsEmpty() || IsPostFailure(reply);
+}
+
+// Each further page would be the sign-in page too: the search's workers
+// stop asking. False when a newer search owns the state.
+bool NoteSignInLost(unsigned generation) {
+  LockWaitingAgain(g_WorkMutex, 500);
+  const bool owns = OwnsSearch(generation);
+  if (owns) g_SignInLost = true;
+  g_WorkMutex.Unlock();
+  return owns;
 }
 
 // One pass of a worker: walks the current block of the chosen item set
@@ -227,6 +239,10 @@ PassEnd DownloadPass(unsigned generation) {
       g_WorkMutex.Unlock();
       return PassEnd::kLeave;
     }
+    if (g_SignInLost) {
+      g_WorkMutex.Unlock();
+      return PassEnd::kLeave;
+    }
     int& next_page = g_BlockPageCounters[item_set][block - 1];
     if (g_PriceBlock.load() != block) {
       g_WorkMutex.Unlock();
@@ -236,8 +252,8 @@ PassEnd DownloadPass(unsigned generation) {
       const bool exhausted = g_BlockDoneFlags[item_set][block - 1] == 0;
       g_WorkMutex.Unlock();
       // Every page of the block was handed out and none carried the end
-      // text (a lost session answers every page with its sign-in page):
-      // nothing will move the block on, so this worker ends.
+      // text (pages that are no list at all): nothing will move the block
+      // on, so this worker ends.
       if (exhausted) return PassEnd::kLeave;
       break;
     }
@@ -245,11 +261,15 @@ PassEnd DownloadPass(unsigned generation) {
     g_WorkMutex.Unlock();
 
     const CString body = BuildPageBody(page, start_price, end_price);
-    CString reply;
-    HttpPostForm(0, url, body, reply, "");
+    bool signed_out = false;
+    const CString reply = PostSellerForm(url, body, &signed_out);
     // A newer search owns the list now: this page belongs to no one. At
     // the program's end the request gave up and brought nothing.
     if (MustLeave(generation)) return PassEnd::kLeave;
+    if (signed_out) {
+      NoteSignInLost(generation);
+      return PassEnd::kLeave;
+    }
 
     if (reply.Find(kBlockEndText) >= 0) {
       LockWaitingAgain(g_WorkMutex, 500);
@@ -284,11 +304,17 @@ int g_UnstartedWorkers = 0;
 // The end message of an incomplete download: what arrived, what failed, and
 // what most likely stands behind it. No worker started: no page was asked
 // for at all.
-CString IncompleteDownloadText(int items, int unreachable, int unreadable, bool no_workers) {
+CString IncompleteDownloadText(int items, int unreachable, int unreadable, bool no_workers,
+                               bool signed_out) {
   CString text;
   if (no_workers) {
     text.Format("下载未完成：已下载 %d 个宝贝，下载线程无法启动。\n", items);
     text += "可能的原因：系统资源不足。请关闭其他程序后再搜索。";
+    return text;
+  }
+  if (signed_out) {
+    text.Format("下载未完成：已下载 %d 个宝贝，淘宝登录已失效或尚未登录，下载已停止。\n", items);
+    text += "请点击菜单“登录淘宝网”登录后再搜索。";
     return text;
   }
   text.Format("下载未完成：已下载 %d 个宝贝，%d 个页面下载失败。\n", items,
@@ -402,9 +428,10 @@ void TaoBao::OnSearchItems() {
 
   const CString set_text = SelectedText(m_ItemSetCombo);
   CString reply;
+  bool signed_out = false;
   if (set_text == kOnSaleText) {
     body.Replace("pageName=", "pageName=goodsOnSale");
-    HttpPostForm(0, ListUrl(kOnSaleSet), "", reply, "");
+    reply = PostSellerForm(ListUrl(kOnSaleSet), "", &signed_out);
   } else if (set_text == kInStockText) {
     body.Replace("pageName=", "pageName=goodsInStock");
     CString page = HttpGetWithCookie(ListUrl(kInStockSet));
@@ -412,8 +439,10 @@ void TaoBao::OnSearchItems() {
     body += "&x_id=" + FormValue(x_id);
     g_XId = x_id;
     body += StatusField(SelectedText(m_StatusCombo));
-    HttpPostForm(0, ListUrl(kInStockSet), "", reply, "");
+    reply = PostSellerForm(ListUrl(kInStockSet), "", &signed_out);
   }
+  // Signed out already: no worker asks for a page.
+  if (signed_out) NoteSignInLost(generation);
   {
     std::lock_guard<std::mutex> lock(g_TemplateLock);
     g_ListBodyTemplate = body;
@@ -447,13 +476,16 @@ LRESULT TaoBao::OnDownloadDone(WPARAM wparam, LPARAM) {
     LockWaitingAgain(g_WorkMutex, 500);
     const int unreachable = g_UnreachablePages;
     const int unreadable = g_UnreadablePages;
+    const bool signed_out = g_SignInLost;
     g_WorkMutex.Unlock();
     const bool no_workers = g_UnstartedWorkers == kWorkerCount;
-    if (unreachable + unreadable == 0 && !no_workers) {
+    // The ended session stopped the download as the Stop button does.
+    if (signed_out) OnStopSearch();
+    if (unreachable + unreadable == 0 && !no_workers && !signed_out) {
       MessageBox("全部下载完毕！", "提示", MB_ICONEXCLAMATION | MB_OK);
     } else {
       MessageBox(IncompleteDownloadText(m_ItemList.GetItemCount(), unreachable, unreadable,
-                                        no_workers),
+                                        no_workers, signed_out),
                  g_SoftName, MB_ICONWARNING | MB_OK);
     }
     OnSaveData();

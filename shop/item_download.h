@@ -51,10 +51,14 @@ extern int g_DownloadDoneCount;         // UI thread only
 extern std::atomic<unsigned> g_SearchGeneration;
 // Pages of the current search that brought nothing (g_WorkMutex): no answer
 // (a network failure, a status other than 200), or an answer that is no item
-// list (neither rows nor the end text: the sign-in page of an ended session).
-// Either makes the end message say that the download is incomplete.
+// list (neither rows nor the end text). Either makes the end message say
+// that the download is incomplete.
 extern int g_UnreachablePages;
 extern int g_UnreadablePages;
+// A list reply of the current search was the sign-in page (g_WorkMutex): the
+// session has ended, so every worker leaves before its next page, and the
+// download ends as "停止搜索" ends it, its end message naming the sign-in.
+extern bool g_SignInLost;
 
 // The table's bounds of price block `block` (1..20); block 20 has no end.
 const char* PriceBlockStart(int block);

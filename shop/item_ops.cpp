@@ -18,11 +18,8 @@ CString PriceEditUrl() {
          "&action=goodsmanager/GoodsPriceEditAction&event_submit_do_edit_item=1";
 }
 
-CString Post(const CString& url, const CString& body) {
-  CString reply;
-  HttpPostForm(0, url, body, reply, "");
-  return reply;
-}
+// A reply that is the sign-in page comes back empty, as an ended session's.
+CString Post(const CString& url, const CString& body) { return PostSellerForm(url, body); }
 
 bool Contains(const CString& reply, const char* text) { return reply.Find(text) >= 0; }
 

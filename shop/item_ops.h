@@ -25,7 +25,9 @@ bool UpShelfTbItem(CString item_id, CString token);
 // items listed and none refused.
 bool UpShelfTbItems(CString items, CString token);
 // Posts the price edit ("." in both prices sent as "%2E"); `reply` receives
-// the reply as HttpPostForm gives it (empty: refused or signed out).
+// the reply as HttpPostForm gives it (empty: refused or signed out), except
+// that the sign-in page, where the seller centre sends an ended session,
+// comes back empty.
 void EditTbItemPrice(CString item_id, CString old_price, CString new_price, CString token,
                      CString& reply);
 

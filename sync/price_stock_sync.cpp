@@ -38,9 +38,7 @@ void ActOnPriceAndStock(int row, const CString& item_set) {
   if (old_price == new_price) return;
   CString reply;
   EditTbItemPrice(id, old_price, new_price, g_TbToken, reply);
-  log += reply;
-  g_SyncList->SetItemText(row, 6, log);
-  g_SyncList->SetCheck(row, TRUE);
+  RecordPriceEdit(row, log, reply);
 }
 
 }  // namespace
@@ -52,7 +50,7 @@ UINT PriceStockCheckThread(LPVOID param) {
 
 UINT PriceStockActionThread(LPVOID param) {
   const CString item_set = CurrentItemSet();
-  RunSyncConsumer(param, ConsumerWaits::kRowOnly,
+  RunSyncConsumer(param, ConsumerWaits::kRowAndSignIn,
                   [&item_set](int row) { ActOnPriceAndStock(row, item_set); });
   return 0;
 }

@@ -14,9 +14,11 @@
 // row is ticked.
 UINT PriceStockCheckThread(LPVOID param);
 
-// Consumer. Reads the item set once at its start; per result row the stock
-// action (RunStockAction, with "下架成功," ... and a delete after a refused
-// delisting), then, when old and new price differ, the price edit: the log
-// and the edit's reply go into column 6 and the row is ticked, whatever the
-// outcomes. Neither waits for the sign-in nor posts anything at its end.
+// Consumer. Reads the item set once at its start; per result row, while the
+// seller is signed in, the stock action (RunStockAction, with "下架成功," ...
+// and a delete after a refused delisting), then, when old and new price
+// differ, the price edit: the log and the edit's reply are recorded as the
+// price run records them (RecordPriceEdit: ticked whatever the stock
+// outcomes, unless the edit failed or found the sign-in gone). Posts nothing
+// at its end.
 UINT PriceStockActionThread(LPVOID param);

@@ -33,15 +33,7 @@ void EditPrice(int row) {
   if (old_price == new_price) return;
   CString reply;
   EditTbItemPrice(id, old_price, new_price, g_TbToken, reply);
-  if (reply.IsEmpty()) {
-    // The row keeps its decision text and stays unticked; the consumer
-    // waits for a new sign-in and then goes on with the next row.
-    g_LoggedIn = 0;
-    ShowLoginLost();
-    return;
-  }
-  g_SyncList->SetItemText(row, 6, reply);
-  g_SyncList->SetCheck(row, TRUE);
+  RecordPriceEdit(row, CString(), reply);
 }
 
 }  // namespace
@@ -67,6 +59,21 @@ UINT PriceEditThread(LPVOID param) {
     ::PostMessage(g_SyncHwnd, WM_SYNC_DONE, 0, 0);
   }
   return 0;
+}
+
+void RecordPriceEdit(int row, const CString& log, const CString& reply) {
+  if (reply.IsEmpty()) {
+    // The row stays unticked, so nothing of it is saved; the consumer
+    // waits for a new sign-in and then goes on with the next row.
+    if (!log.IsEmpty()) g_SyncList->SetItemText(row, 6, log);
+    g_LoggedIn = 0;
+    ShowLoginLost();
+    return;
+  }
+  g_SyncList->SetItemText(row, 6, log + reply);
+  // A request that got no answer changed nothing in the shop: its error
+  // shows, and the unticked row is not saved as updated.
+  if (!IsPostFailure(reply)) g_SyncList->SetCheck(row, TRUE);
 }
 
 void ShowLoginLost() { ShowAccountStatus("登陆失效，请重新登录"); }

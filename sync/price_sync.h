@@ -20,9 +20,7 @@ UINT PriceCheckThread(LPVOID param);
 
 // Consumer. Per result row, while the seller is signed in and the row is not
 // ticked by hand: equal old and new prices are passed over; otherwise the
-// price edit is sent. A reply goes into column 6 and ticks the row; an empty
-// reply is taken for a lost sign-in (g_LoggedIn cleared, ShowLoginLost) and
-// the consumer waits for a new one, going on with the next row. At its end
+// price edit is sent and its reply recorded (RecordPriceEdit). At its end
 // it posts WM_SYNC_DONE to the page, unless a newer run has begun.
 UINT PriceEditThread(LPVOID param);
 
@@ -33,6 +31,15 @@ UINT PriceEditThread(LPVOID param);
 // threads of the price runs.
 bool MakePriceResultRow(const SyncShopRow& shop, const CString& store, const CString& page,
                         std::vector<CString>& cells);
+
+// Records the reply of result row `row`'s price edit, after `log` (what the
+// consumer did to the item before; empty for the price run): column 6 gets
+// the log and the reply, and the row is ticked, unless the request failed
+// ("dwError = <n>": the error shows, the row stays unticked). An empty reply
+// (also the sign-in page) is a lost sign-in: g_LoggedIn cleared,
+// ShowLoginLost, the row unticked with column 6 as it was (or the log); the
+// consumer then waits for a new sign-in. Consumer threads.
+void RecordPriceEdit(int row, const CString& log, const CString& reply);
 
 // Shows the account status "登陆失效，请重新登录" where a sign-in's status
 // shows. Any thread.

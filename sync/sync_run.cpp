@@ -227,8 +227,8 @@ bool RunSyncConsumer(LPVOID param, ConsumerWaits waits, const std::function<void
     g_WorkMutex.Unlock();
 
     bool ready = row < g_SyncList->GetItemCount() && g_ResultRowsAdded.load() > row;
-    if (ready && waits == ConsumerWaits::kUntickedRowAndSignIn)
-      ready = !g_SyncList->GetCheck(row) && g_LoggedIn.load() != 0;
+    if (ready && waits != ConsumerWaits::kRowOnly) ready = g_LoggedIn.load() != 0;
+    if (ready && waits == ConsumerWaits::kUntickedRowAndSignIn) ready = !g_SyncList->GetCheck(row);
     if (!ready) {
       WaitForSignal(seen);
       continue;

@@ -88,8 +88,10 @@ bool AppendResultRow(const SyncShopRow& from, std::vector<CString> cells);
 // itself being complete.
 enum class ConsumerWaits {
   kRowOnly,
-  // The price consumer: also while the row is ticked (by hand) and while
-  // the seller is not signed in (g_LoggedIn clear).
+  // The consumers that edit prices: also while the seller is not signed in
+  // (g_LoggedIn clear), as a price edit that finds the session gone leaves it.
+  kRowAndSignIn,
+  // The price consumer: besides, while the row is ticked (by hand).
   kUntickedRowAndSignIn,
 };
 

@@ -230,6 +230,7 @@ BOOL CHttpFile::SendRequest(LPCSTR headers, DWORD headers_length, LPVOID optiona
 void CHttpFile::Perform() {
   sent_ = true;
   status_ = 0;
+  final_url_.clear();
   body_.clear();
   read_pos_ = 0;
   broken_error_ = 0;
@@ -301,6 +302,8 @@ void CHttpFile::Perform() {
   CURLcode result = curl_easy_perform(handle);
   long code = 0;
   curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &code);
+  const char* final_url = nullptr;
+  curl_easy_getinfo(handle, CURLINFO_EFFECTIVE_URL, &final_url);
   DWORD error = transfer.timed_out ? ERROR_INTERNET_TIMEOUT : MapCurlError(result, handle);
   // An over-size reply, or a header line longer than curl takes (which it
   // reports as running out of memory), is not a reply of a real site.
@@ -317,11 +320,18 @@ void CHttpFile::Perform() {
     broken_error_ = error;
   }
   status_ = code;
+  final_url_ = final_url ? final_url : url_;
 }
 
 BOOL CHttpFile::QueryInfoStatusCode(DWORD& status) const {
   if (!sent_ || status_ == 0) return FALSE;
   status = static_cast<DWORD>(status_);
+  return TRUE;
+}
+
+BOOL CHttpFile::QueryOption(DWORD option, CString& value) const {
+  if (option != INTERNET_OPTION_URL || !sent_ || status_ == 0) return FALSE;
+  value = CString(final_url_);
   return TRUE;
 }
 

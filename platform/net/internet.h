@@ -51,6 +51,9 @@ constexpr DWORD HTTP_ADDREQ_FLAG_REPLACE = 0x80000000;
 
 constexpr DWORD INTERNET_OPEN_TYPE_PRECONFIG = 0;
 
+// Options that CHttpFile::QueryOption reports.
+constexpr DWORD INTERNET_OPTION_URL = 34;
+
 constexpr INTERNET_PORT INTERNET_INVALID_PORT_NUMBER = 0;
 constexpr INTERNET_PORT INTERNET_DEFAULT_FTP_PORT = 21;
 constexpr INTERNET_PORT INTERNET_DEFAULT_HTTP_PORT = 80;
@@ -127,6 +130,9 @@ class CHttpFile {
                    LPVOID optional = nullptr, DWORD optional_length = 0);
   // The final reply's status code (after redirects); FALSE before a reply.
   BOOL QueryInfoStatusCode(DWORD& status) const;
+  // INTERNET_OPTION_URL: the address the reply came from, the last one a
+  // redirect led to. FALSE before a reply and for any other option.
+  BOOL QueryOption(DWORD option, CString& value) const;
 
   // The next line of the body: ends at LF, which is dropped (a CR before it
   // stays). FALSE at the end of the body. Throws CInternetException* where the
@@ -156,6 +162,7 @@ class CHttpFile {
   std::string request_body_;
   bool sent_ = false;
   long status_ = 0;
+  std::string final_url_;  // after redirects
   std::string body_;
   size_t read_pos_ = 0;
   DWORD broken_error_ = 0;  // error after the reply began; raised at the body's cut

@@ -89,6 +89,12 @@ std::string Page(const std::string& title, const std::string& body) {
 
 }  // namespace
 
+std::string SignInFormPage() {
+  return Page("淘宝网 - 登录",
+              "<div class=\"login\"><h2>亲，请登录</h2>\n<form action=\"/\">"
+              "<input name=\"TPL_username\" type=\"text\"></form></div>");
+}
+
 MarketAccount DefaultMarketAccount() {
   MarketAccount account;
   account.nick = "书香小店";
@@ -145,6 +151,10 @@ Marketplace::Marketplace(SiteServer& server)
                          kGbkHtml);
   });
 
+  server.Route("GET", "/member/login\\.jhtml", [](const SiteRequest&, httplib::Response& response) {
+    response.set_content(SignInFormPage(), kGbkHtml);
+  });
+
   server.Route("GET", "/auction/sell\\.jhtml",
                [state](const SiteRequest& request, httplib::Response& response) {
                  bool live;
@@ -181,6 +191,9 @@ Marketplace::Marketplace(SiteServer& server)
 
 std::string Marketplace::LoginHost() const {
   return std::string("login.") + kTestDomain + ":" + std::to_string(server_.port());
+}
+std::string Marketplace::SignInUrl() const {
+  return "https://" + LoginHost() + "/member/login.jhtml";
 }
 std::string Marketplace::WwwHost() const {
   return std::string("www.") + kTestDomain + ":" + std::to_string(server_.port());

@@ -9,6 +9,9 @@
 //                             (HttpOnly, domain-wide: the session), tracknick
 //                             (domain-wide, the nick as "%5Cu" escapes), t and
 //                             _tb_token_ (domain-wide) and lgc (host-only)
+//   https://login.../member/login.jhtml
+//                             the sign-in form alone (signs nobody in): where
+//                             the seller centre sends a signed-out request
 //   http://upload.../auction/sell.jhtml
 //                             GBK page; holds "卖家中心" only for a live session
 //   http://seller.../auction/goods/get_shop_category.htm
@@ -45,6 +48,9 @@ struct MarketAccount {
   std::vector<ShopCategory> categories;
 };
 
+// The sign-in form (GBK page) of the login host, which signs nobody in.
+std::string SignInFormPage();
+
 // The account the login page signs in unless told otherwise: nick "书香小店"
 // with the categories 文学 (小说, 诗歌), 历史 (古代史) and 少儿.
 MarketAccount DefaultMarketAccount();
@@ -64,6 +70,8 @@ class Marketplace {
   std::string UploadHost() const;
   std::string SellerHost() const;
   std::string ItemHost() const;
+  // The sign-in form's address on the login host.
+  std::string SignInUrl() const;
   // Those five as the HOSTS keys "Www", "Login", "Upload", "Seller", "Item",
   // for the overrides of WriteHostsIni / HostsIniText.
   std::map<std::string, std::string> HostKeys() const;

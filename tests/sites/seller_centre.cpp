@@ -39,6 +39,9 @@ struct SellerCentre::State {
   std::vector<OperationForm> op_forms;
   int op_in_flight = 0;
   int op_max_in_flight = 0;
+  OperationFault price_edit_fault = OperationFault::kNormal;
+  int price_edit_faults_left = 0;  // price edits still to answer with price_edit_fault
+  std::string sign_in_url;         // empty: no marketplace
   // Position of each item id in `items`; rebuilt after the items change.
   std::unordered_map<std::string, size_t> index;
   bool index_stale = true;
@@ -64,6 +67,15 @@ struct SellerCentre::State {
     if (expired) return false;
     return market == nullptr || market->IsSignedIn(request);
   }
+  // As the real seller centre does: a signed-out request is sent to the
+  // login host's sign-in form (shown here when there is no marketplace).
+  void AnswerSignedOut(httplib::Response& response) const {
+    if (sign_in_url.empty()) {
+      response.set_content(SignInFormPage(), "text/html; charset=GBK");
+    } else {
+      response.set_redirect(sign_in_url);
+    }
+  }
 };
 
 namespace {
@@ -74,12 +86,6 @@ const char kEndText[] = "没有找到符合条件的宝贝！";
 std::string Page(const std::string& title, const std::string& body) {
   return "<!DOCTYPE html>\r\n<html>\r\n<head>\r\n<meta charset=\"gbk\">\r\n<title>" + title +
          "</title>\r\n</head>\r\n<body>\r\n" + body + "\r\n</body>\r\n</html>\r\n";
-}
-
-std::string SignInPage() {
-  return Page("淘宝网 - 登录",
-              "<div class=\"login\"><h2>亲，请登录</h2>\r\n<form action=\"/\">"
-              "<input name=\"TPL_username\" type=\"text\"></form></div>");
 }
 
 std::string HexId(std::mt19937_64& random) {
@@ -206,7 +212,6 @@ std::string PriceText(const std::string& text) {
 std::string Carry(SellerCentre::State& state, Operation operation, const OperationForm& form,
                   const std::string& type) {
   const bool price_edit = operation == Operation::kEditPrice;
-  if (!form.signed_in) return price_edit ? std::string() : SignInPage();
   if (form.Field("_tb_token_") != state.token) {
     return price_edit ? "{\"success\":false,\"msg\":\"invalid token\"}" : ErrorPage();
   }
@@ -282,6 +287,11 @@ void AnswerOperation(const std::shared_ptr<SellerCentre::State>& state, const Si
     form.signed_in = state->SignedIn(request);
     delay = state->op_delay;
     fault = state->op_fault;
+    if (operation == Operation::kEditPrice && state->price_edit_faults_left > 0) {
+      --state->price_edit_faults_left;
+      fault = state->price_edit_fault;
+    }
+    if (fault == OperationFault::kNormal && !form.signed_in) fault = OperationFault::kSignInRedirect;
     if (!state->op_reply.empty()) {
       reply = state->op_reply;
     } else if (fault == OperationFault::kNormal) {
@@ -291,19 +301,31 @@ void AnswerOperation(const std::shared_ptr<SellerCentre::State>& state, const Si
     }
     state->op_forms.push_back(std::move(form));
   }
+  // Held until the client has long given up (or the server stops).
+  if (fault == OperationFault::kStall) delay = std::max(delay, std::chrono::milliseconds(60000));
   if (delay.count() > 0) server.SleepFor(delay);
   {
     std::lock_guard<std::mutex> lock(state->mutex);
     --state->op_in_flight;
   }
-  if (fault == OperationFault::kStatus500) {
-    response.status = 500;
-    response.set_content(Page("500", "<p>服务器错误</p>"), kGbkHtml);
-    return;
+  const char* content_type =
+      operation == Operation::kEditPrice ? "application/json;charset=UTF-8" : kGbkHtml;
+  switch (fault) {
+    case OperationFault::kStatus500:
+      response.status = 500;
+      response.set_content(Page("500", "<p>服务器错误</p>"), kGbkHtml);
+      return;
+    case OperationFault::kSignInRedirect:
+      state->AnswerSignedOut(response);
+      return;
+    case OperationFault::kCut:
+      // The header promises a body; the connection closes before its first byte.
+      response.set_content_provider(
+          64, content_type, [](size_t, size_t, httplib::DataSink&) { return false; });
+      return;
+    default:
+      response.set_content(reply, content_type);
   }
-  response.set_content(reply, operation == Operation::kEditPrice
-                                  ? "application/json;charset=UTF-8"
-                                  : kGbkHtml);
 }
 
 }  // namespace
@@ -393,6 +415,7 @@ SellerCentre::SellerCentre(SiteServer& server, Marketplace* market)
     : state_(std::make_shared<State>()) {
   std::mt19937_64 random{std::random_device{}()};
   state_->market = market;
+  if (market) state_->sign_in_url = market->SignInUrl();
   state_->token = "tk" + HexId(random);
   state_->x_id = "x" + HexId(random);
   std::shared_ptr<State> state = state_;
@@ -401,7 +424,7 @@ SellerCentre::SellerCentre(SiteServer& server, Marketplace* market)
                [state](const SiteRequest& request, httplib::Response& response) {
                  std::lock_guard<std::mutex> lock(state->mutex);
                  if (!state->SignedIn(request)) {
-                   response.set_content(SignInPage(), kGbkHtml);
+                   state->AnswerSignedOut(response);
                    return;
                  }
                  std::string body = "<form id=\"J_GoodsForm\" method=\"post\">\r\n";
@@ -431,6 +454,7 @@ SellerCentre::SellerCentre(SiteServer& server, Marketplace* market)
 
                  std::chrono::milliseconds delay{0};
                  bool cut = false;
+                 bool record_signed_in = true;
                  std::string reply;
                  {
                    std::lock_guard<std::mutex> lock(state->mutex);
@@ -445,9 +469,9 @@ SellerCentre::SellerCentre(SiteServer& server, Marketplace* market)
                      if (state->expire_after > 0) --state->expire_after;
                    }
                    record.signed_in = state->SignedIn(request);
-                   record.cut = cut;
+                   record.cut = cut && record.signed_in;
                    if (!record.signed_in) {
-                     reply = SignInPage();
+                     // answered below, by the redirect
                    } else if (!counting && record.Field("_tb_token_") != state->token) {
                      reply = Page("出错了", "<p>非法请求，请刷新页面后重试。</p>");
                    } else {
@@ -488,9 +512,14 @@ SellerCentre::SellerCentre(SiteServer& server, Marketplace* market)
                      reply = ListPage(std::to_string(total), rows, record.end_text);
                      if (cut) state->cut_ids.insert(state->cut_ids.end(), record.ids.begin(), record.ids.end());
                    }
+                   record_signed_in = record.signed_in;
                    state->requests.push_back(record);
                  }
                  if (delay.count() > 0 && !server.SleepFor(delay)) return;
+                 if (!record_signed_in) {
+                   state->AnswerSignedOut(response);
+                   return;
+                 }
                  if (!cut) {
                    response.set_content(reply, kGbkHtml);
                    return;
@@ -591,6 +620,12 @@ void SellerCentre::CutEveryNthListPage(int n) {
 void SellerCentre::SetOperationFault(OperationFault fault) {
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->op_fault = fault;
+}
+
+void SellerCentre::FailNextPriceEdits(OperationFault fault, int times) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->price_edit_fault = fault;
+  state_->price_edit_faults_left = times;
 }
 
 void SellerCentre::SetOperationDelay(std::chrono::milliseconds delay) {

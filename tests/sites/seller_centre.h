@@ -27,11 +27,12 @@
 //   POST /auction/merchandise/auction_list.json (the price edit: itemId,
 //        newItemPrice, oldtext with "%2E" for ".", _tb_token_) sets the
 //        item's price and answers {"success":true,...}, or
-//        {"success":false,...} for an unknown item or a wrong token; without
-//        a live session its body is empty.
+//        {"success":false,...} for an unknown item or a wrong token.
 //
 // Without a live session (Marketplace::IsSignedIn, when a marketplace is
-// given) every page is the sign-in page: no rows, no end text.
+// given) every request, the operations' included, is redirected to the
+// marketplace's sign-in form (Marketplace::SignInUrl); without a
+// marketplace an expired session gets the sign-in form itself.
 //
 // Threads: every member may be called from any thread while the server
 // runs; the routes hold the state, so requests that arrive after this object
@@ -126,6 +127,9 @@ enum class OperationFault {
   kNoSuccessText,  // a page of the seller centre without any success text
   kStatus500,      // status 500 with an error page
   kEmptyBody,      // status 200 and an empty body, as a lost sign-in answers
+  kCut,            // the connection closes after the header, before the body
+  kStall,          // no answer for a minute: the client times out first
+  kSignInRedirect, // redirected to the sign-in form, as for an ended session
 };
 
 class SellerCentre {
@@ -165,6 +169,9 @@ class SellerCentre {
   // operation in place of its own (empty: the operation's own reply), the
   // shop unchanged.
   void SetOperationFault(OperationFault fault);
+  // The next `times` price edits answer with `fault`, the later ones and the
+  // other operations as before.
+  void FailNextPriceEdits(OperationFault fault, int times);
   void SetOperationDelay(std::chrono::milliseconds delay);
   void SetOperationReply(const std::string& body);
   // A delisting of `item_id` leaves it on sale and counts it not

@@ -101,6 +101,15 @@ TEST_P(Requests, RedirectsAreFollowedToTheFinalReply) {
             (std::vector<std::string>{"alpha", "beta", "gamma"}));
   std::string other = server_.Url(Secure() ? "http" : "https", "/basic/lines-crlf");
   EXPECT_EQ(Lines("/basic/redirect?to=" + other), (std::vector<std::string>{"alpha\r", "beta\r"}));
+
+  // The reply tells the address it came from: the redirect's last one.
+  CInternetSession session;
+  std::unique_ptr<CHttpFile> file(session.OpenURL(Url("/basic/redirect?to=" + other).c_str()));
+  ASSERT_TRUE(file);
+  CString final_url;
+  ASSERT_TRUE(file->QueryOption(INTERNET_OPTION_URL, final_url));
+  EXPECT_EQ(final_url, other.c_str());
+  EXPECT_FALSE(file->QueryOption(INTERNET_OPTION_URL + 1, final_url));
 }
 
 TEST_P(Requests, AgentIsTheApplicationNameUnlessAHeaderSetsIt) {

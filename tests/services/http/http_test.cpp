@@ -439,6 +439,43 @@ TEST_F(NamedHosts, SignInCookiesOfTheLoginHostReadBackForTheWwwHost) {
   EXPECT_STREQ(buffer, "site_wide=s3");
 }
 
+// The seller centre sends an ended session to the sign-in page: a form
+// whose request a redirect took to the Login host has an empty reply.
+TEST_F(NamedHosts, AFormRedirectedToTheLoginHostIsSignedOut) {
+  const std::string port = std::to_string(server_.port());
+  const std::string login = "login." + std::string(sites::kTestDomain);
+  struct Case {
+    const char* name;
+    std::string login_setting;  // the Login key
+    std::string post_to;        // on the seller host unless it starts with "https://"
+    bool signed_out;
+  };
+  const Case cases[] = {
+      {"redirected to the sign-in page", login + ":" + port,
+       "/basic/redirect?to=https://" + login + ":" + port + "/basic/lines-lf", true},
+      {"host named in capitals, any port", "LOGIN." + std::string(sites::kTestDomain),
+       "/basic/redirect?to=https://" + login + ":" + port + "/basic/lines-lf", true},
+      {"redirected elsewhere", login + ":" + port, "/basic/redirect?to=/basic/lines-lf", false},
+      {"the Login host asked itself", login + ":" + port,
+       "https://" + login + ":" + port + "/basic/lines-lf", false},
+      {"Login on another port", login + ":1",
+       "/basic/redirect?to=https://" + login + ":" + port + "/basic/lines-lf", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sites::WriteHostsIni(folder_, server_,
+                         {{"Seller", "seller." + std::string(sites::kTestDomain) + ":" + port},
+                          {"Login", c.login_setting}});
+    const std::string url = c.post_to.rfind("https://", 0) == 0
+                                ? c.post_to
+                                : "https://" + Hosts().seller.str() + c.post_to;
+    bool signed_out = !c.signed_out;
+    const CString reply = PostSellerForm(url.c_str(), "a=1", &signed_out);
+    EXPECT_EQ(signed_out, c.signed_out);
+    EXPECT_EQ(reply, c.signed_out ? "" : "alpha\nbeta\ngamma");
+  }
+}
+
 TEST(MarketplaceCookieDomain, FromTheWwwHost) {
   EXPECT_EQ(MarketplaceCookieDomain("www.taobao.com"), ".taobao.com");
   EXPECT_EQ(MarketplaceCookieDomain("WWW.Taobao.COM"), ".taobao.com");

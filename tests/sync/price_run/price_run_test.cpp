@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/net/internet.h"
 #include "platform/thread/thread.h"
 #include "platform/ui/headless/headless.h"
 #include "platform/ui/internal.h"
@@ -302,6 +303,114 @@ TEST_F(PriceRunTest, EditsWaitForTheSignInAndResumeAfterALostOneWithTheNextRow) 
   int updated = 0;
   for (const auto& row : DbRows()) updated += row.is_update == "1";
   EXPECT_EQ(updated, 11);
+}
+
+// Price edits that fail: the connection cut, no answer in time, or the
+// seller centre sending the request to the sign-in page. The failed rows
+// stay unticked and nothing of them is saved; a failure shows its error and
+// the consumer goes on, the sign-in page stops the edits until a new
+// sign-in. The same for the price run and the price-and-stock run.
+TEST_F(PriceRunTest, FailedPriceEditsAreNeitherTickedNorSaved) {
+  using sites::OperationFault;
+  struct Case {
+    const char* name;
+    int type;  // 0 "更新价格", 2 "更新库存和价格"
+    OperationFault fault;
+    int failing;  // the first edits that fail
+  };
+  const Case cases[] = {
+      {"price run, cut", 0, OperationFault::kCut, 2},
+      {"price run, time-out", 0, OperationFault::kStall, 1},
+      {"price run, sign-in page", 0, OperationFault::kSignInRedirect, 1},
+      {"price and stock, cut", 2, OperationFault::kCut, 2},
+      {"price and stock, time-out", 2, OperationFault::kStall, 1},
+      {"price and stock, sign-in page", 2, OperationFault::kSignInRedirect, 1},
+  };
+  const InternetTimeouts timeouts = GetInternetTimeouts();
+  AddAllProductsRule("10", "0");
+  int done = 0;
+  std::uint64_t first_id = 540000000000;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool sign_in = c.fault == OperationFault::kSignInRedirect;
+    sites::ShopOptions options;
+    options.count = 6;
+    options.on_sale = true;
+    options.first_id = first_id;
+    first_id += 100;
+    const auto items = sites::GenerateShop(options);
+    std::map<std::string, std::string> old, fresh;
+    for (const auto& item : items) {
+      old[item.id] = item.price;
+      fresh[item.id] = Price(item, Cents(item.price) + 200);
+    }
+    ASSERT_TRUE(Download(items));
+    tongbu_->m_ProcessTypeCombo.UserSelect(c.type);
+    centre_->ClearOperationForms();
+
+    // The result list fills while the consumer waits for the sign-in.
+    g_LoggedIn = 0;
+    Start();
+    ASSERT_TRUE(PumpUntil([&] { return g_LiveProducers.load() == 0 && Results().size() == 6; }));
+    centre_->FailNextPriceEdits(c.fault, c.failing);
+    if (c.fault == OperationFault::kStall) {
+      InternetTimeouts quick = timeouts;
+      quick.idle = 1000ms;
+      SetInternetTimeouts(quick);
+    }
+    g_LoggedIn = 1;
+    if (sign_in) {
+      ASSERT_TRUE(PumpUntil([] { return g_LoggedIn.load() == 0; }));
+      EXPECT_EQ(ui::GetStatusText(), "VorlupTovrane----淘宝账户状态：登陆失效，请重新登录");
+      PumpUntil([] { return false; }, 200ms);
+      EXPECT_EQ(PriceEdits().size(), 1u) << "no edit while signed out";
+      SignIn();
+    }
+    ASSERT_TRUE(WaitEdited(6 - c.failing));
+    SetInternetTimeouts(timeouts);
+    EXPECT_EQ(g_LoggedIn.load(), 1);
+    EXPECT_EQ(PriceEdits().size(), 6u) << "every row tried once";
+
+    const auto results = Results();
+    const auto site = centre_->Items();
+    for (int r = 0; r < 6; ++r) {
+      const std::string& id = results[r].cells[1];
+      SCOPED_TRACE(id);
+      const bool failed = r < c.failing;
+      EXPECT_EQ(results[r].ticked, !failed);
+      if (!failed) {
+        EXPECT_EQ(results[r].cells[6], "{\"success\":true,\"itemId\":\"" + id + "\",\"price\":\"" +
+                                           fresh[id] + "\"}");
+      } else if (sign_in) {
+        EXPECT_EQ(results[r].cells[6], "需要更新");
+      } else {
+        EXPECT_EQ(results[r].cells[6].rfind("dwError = ", 0), 0u) << results[r].cells[6];
+      }
+      for (const auto& item : site) {
+        if (item.id == id) {
+          EXPECT_EQ(item.price, failed ? old[id] : fresh[id]) << "the shop's price";
+        }
+      }
+    }
+
+    Stop();
+    if (c.type == 0) {
+      ASSERT_TRUE(WaitSyncDone(done++));
+    } else {
+      ASSERT_TRUE(WaitWorkers());
+      tongbu_->OnSaveUpdated();  // "保存更新成功的数据"
+      ASSERT_TRUE(WaitWorkers());
+    }
+    std::set<std::string> failed_ids;
+    for (int r = 0; r < c.failing; ++r) failed_ids.insert(results[r].cells[1]);
+    for (const auto& row : DbRows()) {
+      if (old.count(row.tb_id) == 0) continue;
+      SCOPED_TRACE(row.tb_id);
+      const bool failed = failed_ids.count(row.tb_id) == 1;
+      EXPECT_EQ(row.is_update, failed ? "0" : "1");
+      EXPECT_EQ(row.price, failed ? old[row.tb_id] : fresh[row.tb_id]);
+    }
+  }
 }
 
 TEST_F(PriceRunTest, TheProgramsEndStopsARunWithoutAnnouncingIt) {
