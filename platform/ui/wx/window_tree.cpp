@@ -14,6 +14,7 @@
 #include <wx/nativewin.h>
 #include <wx/panel.h>
 #include <wx/scrolwin.h>
+#include <wx/settings.h>
 #include <wx/statbox.h>
 #include <wx/textctrl.h>
 #include <wx/treectrl.h>
@@ -294,7 +295,11 @@ void WindowTree::MakeTopLevel(Node* n) {
     const wxSize frame_room = FrameDecorations();
     const int room_x = area.width - frame_room.x;
     const int room_y = area.height - frame_room.y - bar_height - kStatusBarHeight;
-    const wxSize shown(std::min<int>(r.Width(), room_x), std::min<int>(r.Height(), room_y));
+    // A scroll bar takes room of its own beside the pages.
+    const bool scroll_y = r.Height() > room_y, scroll_x = r.Width() > room_x;
+    const int need_x = r.Width() + (scroll_y ? wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, frame) : 0);
+    const int need_y = r.Height() + (scroll_x ? wxSystemSettings::GetMetric(wxSYS_HSCROLL_Y, frame) : 0);
+    const wxSize shown(std::min(need_x, room_x), std::min(need_y, room_y));
     wxPanel* client = nullptr;
     if (shown == Size(r)) {
       client = new wxPanel(frame, wxID_ANY, wxPoint(0, bar_height), Size(r),
