@@ -69,7 +69,10 @@ wxPoint CentredOverParent(const wxTopLevelWindow* window) {
                  std::clamp(y, area.y, std::max(area.y, area.GetBottom() + 1 - size.y)));
 }
 
+// Once only: a window the user moved and then restored from the task bar
+// stays where it was put.
 gboolean OnMapped(GtkWidget* widget, GdkEvent*, gpointer data) {
+  g_signal_handlers_disconnect_by_func(widget, reinterpret_cast<gpointer>(&OnMapped), data);
   auto* window = static_cast<wxTopLevelWindow*>(data);
   window->Move(CentredOverParent(window));
   gtk_window_present(GTK_WINDOW(widget));
