@@ -115,13 +115,12 @@ TEST(MenuBarGui, EachCommandRunsOnOneOrdinaryClickAndFromTheKeyboard) {
 
   // The item page's total field (edit 1043 at 425, 17; 40 x 14 in the
   // page's 9-point units): its left part, where a short number shows.
-  const gui::Layout m = session.MainLayout(main);
-  const double page_scale = 9.0 / 8.0;
-  const int field_x = m.X(7) + 1 + static_cast<int>(425 * m.base_x * page_scale / 4);
-  const int field_y = m.Y(12) + 25 + static_cast<int>(17 * m.base_y * page_scale / 8);
+  const gui::Layout item_page = session.MainLayout(main).Page(9);
+  const int field_x = item_page.X(425);
+  const int field_y = item_page.Y(17);
   auto field = [&](const std::string& name) {
     return Crop(session, name, main.x + field_x + 3, main.y + field_y + 4, 24,
-                static_cast<int>(14 * m.base_y * page_scale / 8) - 8);
+                item_page.Y(17 + 14) - field_y - 8);
   };
   const std::string empty_field = field("menu_count_before");
 

@@ -72,21 +72,17 @@ class DupProgram {
     session_.Press(main_, x, y, 100ms, button);
     std::this_thread::sleep_for(300ms);
   }
-  // The pages sit in the tab control's client area (tab control at 7, 12;
-  // 1 pixel in, 25 below the headers). The item page has a 9-point font:
-  // 8 x 17 pixels per 4 x 8 dialog units under Xvfb; the duplicate finder
-  // has the main window's font.
+  // The item page has a 9-point font; the duplicate finder has the main
+  // window's.
   void PressItemPage(int dlu_x, int dlu_y, int button = 1) {
-    Press(m_.X(7) + 1 + dlu_x * 8 / 4, m_.Y(12) + 25 + dlu_y * 17 / 8, button);
+    Press(m_.Page(9).X(dlu_x), m_.Page(9).Y(dlu_y), button);
   }
-  void PressDupPage(int dlu_x, int dlu_y) {
-    Press(m_.X(7) + 1 + m_.X(dlu_x), m_.Y(12) + 25 + dlu_y * m_.base_y / 8);
-  }
+  void PressDupPage(int dlu_x, int dlu_y) { Press(m_.Page(8).X(dlu_x), m_.Page(8).Y(dlu_y)); }
   // The rows' part of the result list (below its header) in `shot`, as a
   // file of its own.
   std::string CropResultRows(const std::string& shot, const std::string& name) {
-    const int x = main_.x + m_.X(7) + 1 + m_.X(7);
-    const int y = main_.y + m_.Y(12) + 25 + (65 + 12) * m_.base_y / 8;
+    const int x = main_.x + m_.Page(8).X(7);
+    const int y = main_.y + m_.Page(8).Y(65 + 12);
     const std::string out = gui::BuildDir() + "/screenshots/" + name + ".png";
     gui::RunCommand({"convert", shot, "-crop",
                      std::to_string(m_.X(519)) + "x" + std::to_string(200 * m_.base_y / 8) +

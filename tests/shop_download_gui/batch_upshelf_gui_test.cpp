@@ -20,9 +20,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The item page's dialog units in pixels (see download_gui_test.cpp).
-constexpr int kPageBaseX = 8;
-constexpr int kPageBaseY = 17;
 constexpr int kItemCount = 300;
 constexpr int kGroups = kItemCount / 20;
 
@@ -50,9 +47,9 @@ TEST(BatchUpShelfGui, PopupCommandListsTheWarehouseSetOneGroupAtATime) {
   ASSERT_TRUE(main) << "no main window";
   session.SettledScreenshot("batch_upshelf_0_start");
   main = session.Refresh(main);
-  const gui::Layout m = session.MainLayout(main);
-  auto x_of = [&](int dlu_x) { return m.X(7) + 1 + dlu_x * kPageBaseX / 4; };
-  auto y_of = [&](int dlu_y) { return m.Y(12) + 25 + dlu_y * kPageBaseY / 8; };
+  const gui::Layout page = session.MainLayout(main).Page(9);
+  auto x_of = [&](int dlu_x) { return page.X(dlu_x); };
+  auto y_of = [&](int dlu_y) { return page.Y(dlu_y); };
 
   // The warehouse download ("搜索宝贝"), its total and its end.
   ASSERT_TRUE(session.Press(main, x_of(25 + 25), y_of(317 + 7)));

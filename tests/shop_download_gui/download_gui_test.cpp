@@ -25,13 +25,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The item page sits in the tab's client area (tab control at 7, 12 of the
-// main window; 1 pixel in, 25 below the headers). Its template font is 9
-// points against the main window's 8: under Xvfb the window backend's
-// metrics of that face give it 8 x 17 pixels per 4 x 8 dialog units
-// (measured on the screenshot of the page: "搜索宝贝" at 25, 317).
-constexpr int kPageBaseX = 8;
-constexpr int kPageBaseY = 17;
 constexpr int kItemCount = 300;
 
 // Distinct item ids in the database of the session's program folder (no
@@ -74,12 +67,9 @@ TEST(DownloadGui, SearchFillsTheListAndTheSaveStoresIt) {
 
   // "搜索宝贝": button 1 at (25, 317), 50 x 14 on the item page.
   main = session.Refresh(main);
-  gui::Layout m = session.MainLayout(main);
-  const int page_x = m.X(7) + 1;
-  const int page_y = m.Y(12) + 25;
+  const gui::Layout page = session.MainLayout(main).Page(9);
   auto page_point = [&](int dlu_x, int dlu_y) {
-    return std::pair<int, int>{
-        page_x + dlu_x * kPageBaseX / 4, page_y + dlu_y * kPageBaseY / 8};
+    return std::pair<int, int>{page.X(dlu_x), page.Y(dlu_y)};
   };
   auto [search_x, search_y] = page_point(25 + 25, 317 + 7);
   session.Screenshot("download_0_item_page");

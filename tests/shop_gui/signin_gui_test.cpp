@@ -21,13 +21,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Main window template 573 x 466; the tab control at (7, 12); a page sits in
-// the tab's client area 1 pixel in and 25 pixels below the tab headers. The
-// item page's font is 9 points against the main window's 8, so its dialog
-// units are about an eighth larger.
 constexpr int kSignInCx = 521;
 constexpr int kSignInCy = 343;
-constexpr double kPageUnitScale = 9.0 / 8.0;
 
 bool Saw(const sites::Marketplace& market, const std::string& path, bool signed_in) {
   for (const auto& visit : market.Visits()) {
@@ -61,6 +56,9 @@ TEST(SignInGui, MenuSignsInThroughTheBrowserAndTheTreeLoadsTheCategories) {
   ASSERT_TRUE(session.MenuBarItem(main, 0));  // "登录淘宝网"
   gui::Window dialog = session.WaitForWindow("VorlupTovrane", 60s);
   ASSERT_TRUE(dialog) << "no sign-in dialog";
+  // It opens over the main window.
+  EXPECT_NEAR(dialog.x + dialog.width / 2, main.x + main.width / 2, 2);
+  EXPECT_NEAR(dialog.y + dialog.height / 2, main.y + main.height / 2, 2);
   bool loaded = gui::WaitFor([&] { return market.LoginVisits() >= 1; }, 60s);
   if (!loaded) session.Screenshot("signin_1_login_page_missing");
   ASSERT_TRUE(loaded) << "the browser never asked for the login page\n" << ProgramLog(session);
@@ -87,11 +85,9 @@ TEST(SignInGui, MenuSignsInThroughTheBrowserAndTheTreeLoadsTheCategories) {
 
   // Right click on the category tree, then its one command "获取分类".
   main = session.Refresh(main);
-  gui::Layout m = session.MainLayout(main);
-  const int page_x = m.X(7) + 1;
-  const int page_y = m.Y(12) + 25;
-  const int tree_x = page_x + static_cast<int>(60 * m.base_x * kPageUnitScale / 4);
-  const int tree_y = page_y + static_cast<int>(120 * m.base_y * kPageUnitScale / 8);
+  const gui::Layout item_page = session.MainLayout(main).Page(9);
+  const int tree_x = item_page.X(60);
+  const int tree_y = item_page.Y(120);
   // The menu's one command is clicked once the menu shows.
   const std::string no_menu = session.Screenshot("signin_3_no_menu");
   ASSERT_TRUE(session.Click(main, tree_x, tree_y, 3));

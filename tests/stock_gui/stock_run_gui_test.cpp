@@ -69,11 +69,11 @@ class StockProgram {
     Press(m_.X(7) + 30 + 66 * index, m_.Y(12) + 12);
     std::this_thread::sleep_for(700ms);
   }
-  int PageX(int dlu_x) const { return m_.X(7) + 1 + m_.X(dlu_x); }
-  int PageY(int dlu_y) const { return m_.Y(12) + 25 + dlu_y * m_.base_y / 8; }
+  int PageX(int dlu_x) const { return m_.Page(8).X(dlu_x); }
+  int PageY(int dlu_y) const { return m_.Page(8).Y(dlu_y); }
   void PressPage(int dlu_x, int dlu_y) { Press(PageX(dlu_x), PageY(dlu_y)); }
-  int ItemX(int dlu_x) const { return m_.X(7) + 1 + dlu_x * 8 / 4; }
-  int ItemY(int dlu_y) const { return m_.Y(12) + 25 + dlu_y * 17 / 8; }
+  int ItemX(int dlu_x) const { return m_.Page(9).X(dlu_x); }
+  int ItemY(int dlu_y) const { return m_.Page(9).Y(dlu_y); }
   // Opens a combo's list by a press at (x, y) and takes entry `index`.
   bool Choose(int x, int y, int index) {
     const std::string before = session_.Screenshot("stock_gui_combo_before");

@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <X11/Xlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +32,13 @@ constexpr int kMainMenuBarHeight = 28;
 constexpr int kMainStatusBarHeight = 24;
 constexpr int kMainTemplateCx = 573;
 constexpr int kMainTemplateCy = 466;
+// The dialog units of the templates' fonts under Xvfb at 96 dpi before
+// the program fits them to a small screen: 8 points (the main window's and
+// most pages') and 9 points (the item page's). Only the vertical unit
+// shrinks, every font's by the same factor, though not below the height of
+// its glyphs less one pixel (the item page's font is 13 pixels high).
+constexpr int kNaturalBaseX8 = 7, kNaturalBaseY8 = 16;
+constexpr int kNaturalBaseX9 = 8, kNaturalBaseY9 = 17, kLeastBaseY9 = 12;
 
 std::vector<std::string> Environment(const std::vector<std::pair<std::string, std::string>>& set) {
   std::vector<std::string> env;
@@ -257,7 +265,7 @@ XServer::~XServer() { EndGroup(pid_); }
 
 // ---- Session ----------------------------------------------------------------
 
-Session::Session() {
+Session::Session(int width, int height) : x_(width, height) {
   if (!x_.Ok()) return;
   char pattern[] = "/tmp/tovrane-gui-XXXXXX";
   if (::mkdtemp(pattern) == nullptr) return;
@@ -517,6 +525,21 @@ bool Session::MenuBarItem(const Window& w, int index) {
   for (int i = 0; i < index; ++i) keys.push_back("Right");
   keys.push_back("Return");
   return Keys(w, keys);
+}
+
+Layout Layout::Page(int point_size) const {
+  Layout page;
+  // A page lies on the tab control (template 7, 12) below its headers.
+  page.left = X(7) + 1;
+  page.top = Y(12) + 25;
+  if (point_size == 9) {
+    page.base_x = base_x * kNaturalBaseX9 / kNaturalBaseX8;
+    page.base_y = std::clamp(base_y * kNaturalBaseY9 / kNaturalBaseY8, kLeastBaseY9, kNaturalBaseY9);
+  } else {
+    page.base_x = base_x;
+    page.base_y = base_y;
+  }
+  return page;
 }
 
 Layout Session::DialogLayout(const Window& w, int template_cx, int template_cy) const {

@@ -84,18 +84,24 @@ struct Window {
 
 // The template-to-pixel mapping of a window that shows a template of
 // `template_cx` x `template_cy` dialog units, found from its size:
-//   pixel x = dlu x * base_x / 4,  pixel y = top + dlu y * base_y / 8
+//   pixel x = left + dlu x * base_x / 4,  pixel y = top + dlu y * base_y / 8
 // `top` is the menu bar's height for the main window, 0 for a dialog.
+// The vertical unit follows the screen: the program shrinks it so that its
+// window fits a small screen.
 struct Layout {
-  int base_x = 0, base_y = 0, top = 0;
-  int X(int dlu_x) const { return dlu_x * base_x / 4; }
+  int base_x = 0, base_y = 0, left = 0, top = 0;
+  int X(int dlu_x) const { return left + dlu_x * base_x / 4; }
   int Y(int dlu_y) const { return top + dlu_y * base_y / 8; }
+  // The main window's tab page whose template has `point_size` (8 or 9:
+  // the item page's), in the main window's pixels.
+  Layout Page(int point_size) const;
 };
 
 // The program in a temporary program folder under an X server of its own.
 class Session {
  public:
-  Session();
+  // The screen of its X server is `width` x `height` pixels.
+  explicit Session(int width = 1280, int height = 1024);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;

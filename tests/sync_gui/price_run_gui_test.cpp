@@ -27,11 +27,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr int kItemCount = 300;
-// The item page's template font gives it 8 x 17 pixels per 4 x 8 dialog
-// units under Xvfb (see the download's gui test); the other pages have the
-// main window's metrics.
-constexpr int kItemPageBaseX = 8;
-constexpr int kItemPageBaseY = 17;
 
 std::string U8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
 
@@ -111,11 +106,10 @@ TEST(SyncGui, PriceRunFillsTheResultListEditsThePricesAndEndsWithTheSave) {
   main = session.Refresh(main);
   const gui::Layout m = session.MainLayout(main);
   auto item_page = [&](int dlu_x, int dlu_y) {
-    return std::pair<int, int>{m.X(7) + 1 + dlu_x * kItemPageBaseX / 4,
-                               m.Y(12) + 25 + dlu_y * kItemPageBaseY / 8};
+    return std::pair<int, int>{m.Page(9).X(dlu_x), m.Page(9).Y(dlu_y)};
   };
   auto page = [&](int dlu_x, int dlu_y) {
-    return std::pair<int, int>{m.X(7) + 1 + m.X(dlu_x), m.Y(12) + 25 + dlu_y * m.base_y / 8};
+    return std::pair<int, int>{m.Page(8).X(dlu_x), m.Page(8).Y(dlu_y)};
   };
   auto press = [&](std::pair<int, int> at) {
     session.Press(main, at.first, at.second);

@@ -9,6 +9,7 @@
 
 #include "platform/text/codepage.h"
 #include "platform/ui/internal.h"
+#include "platform/ui/wx/fonts.h"
 
 namespace wxui {
 
@@ -546,13 +547,19 @@ void Label::OnPaint(wxPaintEvent&) {
                                                 : wxSystemSettings::GetColour(wxSYS_COLOUR_GRAYTEXT)));
   const wxSize size = GetClientSize();
   const std::vector<wxString> lines = WrapLines(dc, text_, size.x);
-  const int line_height = dc.GetCharHeight();
+  const int line_height = std::max(1, dc.GetCharHeight());
+  // Where the box is lower than its lines (dialog units shrunk for a small
+  // screen), the lines close up, as far as the glyphs allow: the line
+  // height holds room above and below them.
+  const int count = static_cast<int>(lines.size());
+  int step = line_height;
+  if (count > 1 && count * line_height > size.y)
+    step = std::min(line_height, std::max(GlyphHeight(GetFont()), size.y / count));
   // Lines that do not fit below are dropped whole, as the native control
   // does; a one-line label taller than its box is centred on it.
-  const int shown = std::max(1, std::min<int>(static_cast<int>(lines.size()),
-                                              size.y / std::max(1, line_height)));
-  int y = shown == 1 ? (size.y - line_height) / 2 : 0;
-  for (int i = 0; i < shown; ++i, y += line_height) {
+  const int shown = std::max(1, std::min(count, size.y / step));
+  int y = shown == 1 ? (size.y - line_height) / 2 : (step - line_height) / 2;
+  for (int i = 0; i < shown; ++i, y += step) {
     int x = 0;
     if (centred_) x = (size.x - dc.GetTextExtent(lines[static_cast<size_t>(i)]).x) / 2;
     dc.DrawText(lines[static_cast<size_t>(i)], x, y);

@@ -1,14 +1,18 @@
 #include "platform/ui/wx/fonts.h"
 
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
-#include <wx/dcmemory.h>
 #include <wx/bitmap.h>
+#include <wx/dcmemory.h>
+#include <wx/dcscreen.h>
+#include <wx/display.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "platform/text/codepage.h"
 #include "platform/ui/templates.h"
@@ -18,6 +22,10 @@ namespace {
 
 constexpr int kMinPoint = 6;
 constexpr int kMaxPoint = 16;
+// A window manager's title bar and borders, before it has framed a window
+// of ours and said how large its frame is.
+constexpr int kTitleAllowance = 40;
+constexpr int kBorderAllowance = 2;
 
 struct Units {
   int x = 6;
@@ -91,17 +99,86 @@ Units Measure(wxDC& dc, int template_point_size) {
   return u;
 }
 
+// The least vertical unit for a point size: one template line (8 units)
+// as high as the font's glyphs, less the pixel a glyph leaves free.
+int LeastBaseY(int template_point_size) {
+  return std::max(1, GlyphHeight(DialogFont(template_point_size)) - 1);
+}
+
+// Height of a top-level window of template `t` with the vertical unit
+// `base_y`, frame included.
+int WindowHeight(const DialogTemplate& t, int base_y) {
+  const int bars = t.menu_id != 0 ? kMenuBarHeight + kStatusBarHeight : 0;
+  return t.cy * base_y / 8 + bars + FrameDecorations().y;
+}
+
+// Shrinks every vertical unit by one factor (a unit of the tallest window's
+// font over its measured value) until every top-level window fits the work
+// area's height, as far as the least unit allows.
+void FitToWorkArea() {
+  std::vector<const DialogTemplate*> windows;
+  const DialogTemplate* tallest = nullptr;
+  for (int id = 1; id < 0x8000; ++id) {
+    const DialogTemplate* t = ui::LookupDialogTemplate(id);
+    if (t == nullptr || (t->style & kDlgChild)) continue;
+    windows.push_back(t);
+    auto natural = [](const DialogTemplate* w) {
+      return WindowHeight(*w, g_units[std::clamp(w->point_size, kMinPoint, kMaxPoint) - kMinPoint].y);
+    };
+    if (tallest == nullptr || natural(t) > natural(tallest)) tallest = t;
+  }
+  if (tallest == nullptr) return;
+  const int available = WorkArea().height;
+  const int ref = std::clamp(tallest->point_size, kMinPoint, kMaxPoint) - kMinPoint;
+  const int natural = g_units[ref].y;
+  const int least = std::min(natural, LeastBaseY(ref + kMinPoint));
+  // Every font keeps its own least unit.
+  auto scaled = [&](int index, int k) {
+    return std::min(g_units[index].y,
+                    std::max(LeastBaseY(index + kMinPoint), g_units[index].y * k / natural));
+  };
+  int chosen = least;
+  for (int k = natural; k > least; --k) {
+    bool fits = true;
+    for (const DialogTemplate* w : windows)
+      fits &= WindowHeight(*w, scaled(std::clamp(w->point_size, kMinPoint, kMaxPoint) - kMinPoint, k)) <=
+              available;
+    if (fits) {
+      chosen = k;
+      break;
+    }
+  }
+  if (chosen == natural) return;
+  for (int i = 0; i < static_cast<int>(g_units.size()); ++i) g_units[i].y = scaled(i, chosen);
+}
+
 }  // namespace
+
+wxRect WorkArea() { return wxDisplay().GetClientArea(); }
+
+wxSize FrameDecorations() {
+  GdkScreen* screen = gdk_screen_get_default();
+  if (screen == nullptr || !GDK_IS_X11_SCREEN(screen)) return wxSize(0, 0);
+  const char* wm = gdk_x11_screen_get_window_manager_name(screen);
+  if (wm == nullptr || std::string(wm) == "unknown") return wxSize(0, 0);
+  return wxSize(2 * kBorderAllowance, kTitleAllowance + kBorderAllowance);
+}
 
 wxFont DialogFont(int template_point_size) {
   wxFont font(wxFontInfo(TextPointSize(template_point_size)).FaceName(kDialogFace));
   return font;
 }
 
+int GlyphHeight(const wxFont& font) {
+  const int ppi = wxScreenDC().GetPPI().y;
+  return static_cast<int>(std::lround(font.GetFractionalPointSize() * (ppi > 0 ? ppi : 96) / 72.0));
+}
+
 void InitFonts() {
   wxBitmap bitmap(16, 16);
   wxMemoryDC dc(bitmap);
   for (int pt = kMinPoint; pt <= kMaxPoint; ++pt) g_units[pt - kMinPoint] = Measure(dc, pt);
+  FitToWorkArea();
   g_ready.store(true, std::memory_order_release);
 }
 

@@ -10,17 +10,35 @@
 // its rectangle: the font's Chinese glyphs are wider against its Latin ones
 // than the templates' design font's were.
 //
+// The vertical unit then shrinks, for every font alike, until the tallest
+// top-level window fits the height of the screen's work area, though never
+// below the height of the font's glyphs: the templates' one-line texts stay
+// whole. A window that still does not fit scrolls (window_tree.cpp).
+//
 // InitFonts runs once on the UI thread before any window exists; the other
 // calls may then come from any thread.
 #include <wx/font.h>
+#include <wx/gdicmn.h>
 
 namespace wxui {
 
 constexpr const char* kDialogFace = "WenQuanYi Zen Hei";
 
+// The main frame's bars around its template area, fixed so that tests can
+// place clicks by template (tests/support/gui_session.cpp counts on them).
+constexpr int kMenuBarHeight = 28;
+constexpr int kStatusBarHeight = 24;
+
 void InitFonts();
+// The primary screen's work area (without panels) and the room a window
+// manager's frame takes around a window (none without a window manager;
+// an allowance for a title bar before any window has been framed).
+wxRect WorkArea();
+wxSize FrameDecorations();
 // The font for a template's point size.
 wxFont DialogFont(int template_point_size);
+// The height of a font's glyphs (its em) in pixels.
+int GlyphHeight(const wxFont& font);
 void BaseUnitsFor(int template_point_size, int* base_x, int* base_y);
 // Compact widget padding, so controls fit template heights of 10 to 14
 // dialog units (GTK's default theme asks for 34-pixel entries).

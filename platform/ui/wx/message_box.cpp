@@ -1,12 +1,15 @@
 #include "platform/ui/wx/message_box.h"
 
+#include <gtk/gtk.h>
 #include <wx/artprov.h>
 #include <wx/button.h>
 #include <wx/dialog.h>
+#include <wx/display.h>
 #include <wx/sizer.h>
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/ui/wx/fonts.h"
@@ -52,7 +55,36 @@ wxArtID IconFor(UINT type) {
   }
 }
 
+wxPoint CentredOverParent(const wxTopLevelWindow* window) {
+  wxWindow* owner = window->GetParent() != nullptr ? wxGetTopLevelParent(window->GetParent()) : nullptr;
+  if (owner != nullptr && !owner->IsShownOnScreen()) owner = nullptr;
+  const int display = owner != nullptr ? wxDisplay::GetFromWindow(owner) : wxNOT_FOUND;
+  const wxRect area = display != wxNOT_FOUND ? wxDisplay(static_cast<unsigned>(display)).GetClientArea()
+                                             : WorkArea();
+  const wxRect over = owner != nullptr ? owner->GetScreenRect() : area;
+  const wxSize size = window->GetSize();
+  const int x = over.x + (over.width - size.x) / 2;
+  const int y = over.y + (over.height - size.y) / 2;
+  return wxPoint(std::clamp(x, area.x, std::max(area.x, area.GetRight() + 1 - size.x)),
+                 std::clamp(y, area.y, std::max(area.y, area.GetBottom() + 1 - size.y)));
+}
+
+// Once only: a window the user moved and then restored from the task bar
+// stays where it was put.
+gboolean OnMapped(GtkWidget* widget, GdkEvent*, gpointer data) {
+  g_signal_handlers_disconnect_by_func(widget, reinterpret_cast<gpointer>(&OnMapped), data);
+  auto* window = static_cast<wxTopLevelWindow*>(data);
+  window->Move(CentredOverParent(window));
+  gtk_window_present(GTK_WINDOW(widget));
+  return FALSE;
+}
+
 }  // namespace
+
+void OpenOverParent(wxTopLevelWindow* window) {
+  window->Move(CentredOverParent(window));
+  g_signal_connect(window->GetHandle(), "map-event", G_CALLBACK(OnMapped), window);
+}
 
 int ShowMessageBox(wxWindow* owner, const wxString& text, const wxString& caption, UINT type) {
   const std::vector<ButtonSpec> buttons = ButtonsFor(type);
@@ -101,8 +133,7 @@ int ShowMessageBox(wxWindow* owner, const wxString& text, const wxString& captio
   box.SetSizerAndFit(all);
   box.SetMinSize(wxSize(box.FromDIP(240), -1));
   box.Fit();
-  if (owner != nullptr && owner->IsShownOnScreen()) box.CentreOnParent();
-  else box.CentreOnScreen();
+  OpenOverParent(&box);
 
   const int pressed = box.ShowModal();
   for (const ButtonSpec& b : buttons)

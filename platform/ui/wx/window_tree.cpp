@@ -13,6 +13,8 @@
 #include <wx/statusbr.h>
 #include <wx/nativewin.h>
 #include <wx/panel.h>
+#include <wx/scrolwin.h>
+#include <wx/settings.h>
 #include <wx/statbox.h>
 #include <wx/textctrl.h>
 #include <wx/treectrl.h>
@@ -26,14 +28,10 @@
 #include "platform/ui/templates.h"
 #include "platform/ui/wx/custom_widgets.h"
 #include "platform/ui/wx/fonts.h"
+#include "platform/ui/wx/message_box.h"
 
 namespace wxui {
 namespace {
-
-// The main frame's bars, fixed so that tests can place clicks by template
-// (tests/support/gui_session.cpp counts on these heights).
-constexpr int kMenuBarHeight = 28;
-constexpr int kStatusBarHeight = 24;
 
 wxPoint Pos(const CRect& r) { return wxPoint(r.left, r.top); }
 wxSize Size(const CRect& r) { return wxSize(std::max<LONG>(1, r.Width()), std::max<LONG>(1, r.Height())); }
@@ -276,26 +274,47 @@ void WindowTree::MakeTopLevel(Node* n) {
     auto* frame = new wxFrame(owner, wxID_ANY, title, wxDefaultPosition, wxDefaultSize, style);
     frame->SetFont(font);
     int bar_height = 0;
+    wxNativeWindow* holder = nullptr;
     if (const MenuTemplate* menu = ui::LookupMenuTemplate(t->menu_id)) {
       GtkWidget* bar = BuildGtkMenuItems(gtk_menu_bar_new(), menu->items, this, n->wnd);
       g_signal_connect(bar, "button-release-event", G_CALLBACK(OnMenuBarRelease), nullptr);
       gtk_widget_show_all(bar);
       n->menu_bar = bar;
-      auto* holder = new wxNativeWindow(frame, wxID_ANY, bar);
+      holder = new wxNativeWindow(frame, wxID_ANY, bar);
       int natural = 0;
       gtk_widget_get_preferred_height(bar, nullptr, &natural);
       bar_height = std::max(natural, kMenuBarHeight);
-      holder->SetSize(0, 0, r.Width(), bar_height);
     }
     // The account status line under the pages.
     frame->CreateStatusBar(1);
     frame->GetStatusBar()->SetFont(font);
     frame->GetStatusBar()->SetMinHeight(kStatusBarHeight);
     frame->SetStatusText(ToWx(ui::GetStatusText()));
-    auto* client = new wxPanel(frame, wxID_ANY, wxPoint(0, bar_height), Size(r),
-                               wxTAB_TRAVERSAL | wxBORDER_NONE);
+    // The pages scroll where the window would not fit the work area even
+    // with the least dialog units (fonts.h).
+    const wxRect area = WorkArea();
+    const wxSize frame_room = FrameDecorations();
+    const int room_x = area.width - frame_room.x;
+    const int room_y = area.height - frame_room.y - bar_height - kStatusBarHeight;
+    // A scroll bar takes room of its own beside the pages.
+    const bool scroll_y = r.Height() > room_y, scroll_x = r.Width() > room_x;
+    const int need_x = r.Width() + (scroll_y ? wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, frame) : 0);
+    const int need_y = r.Height() + (scroll_x ? wxSystemSettings::GetMetric(wxSYS_HSCROLL_Y, frame) : 0);
+    const wxSize shown(std::min(need_x, room_x), std::min(need_y, room_y));
+    wxPanel* client = nullptr;
+    if (shown == Size(r)) {
+      client = new wxPanel(frame, wxID_ANY, wxPoint(0, bar_height), Size(r),
+                           wxTAB_TRAVERSAL | wxBORDER_NONE);
+    } else {
+      auto* view = new wxScrolled<wxPanel>(frame, wxID_ANY, wxPoint(0, bar_height), shown,
+                                           wxTAB_TRAVERSAL | wxBORDER_NONE | wxVSCROLL | wxHSCROLL);
+      client = new wxPanel(view, wxID_ANY, wxPoint(0, 0), Size(r), wxTAB_TRAVERSAL | wxBORDER_NONE);
+      view->SetVirtualSize(Size(r));
+      view->SetScrollRate(16, 16);
+    }
     client->SetFont(font);
-    frame->SetClientSize(r.Width(), r.Height() + bar_height);
+    if (holder != nullptr) holder->SetSize(0, 0, shown.x, bar_height);
+    frame->SetClientSize(shown.x, shown.y + bar_height);
     // Fixed size, whatever the window manager offers: maximising leaves
     // the children where they are.
     frame->SetSizeHints(frame->GetSize(), frame->GetSize());
@@ -318,7 +337,7 @@ void WindowTree::MakeTopLevel(Node* n) {
     if (Node* top = Find(w)) OnDialogKey(top, e);
     else e.Skip();
   });
-  n->top->CentreOnScreen();
+  OpenOverParent(n->top);
 }
 
 namespace {

@@ -140,8 +140,10 @@ class WxBackend : public ui::Backend {
   }
 
   int MessageBox(CWnd* owner, const CString& text, const CString& caption, UINT type) override {
+    // A box without an owner, or whose owner does not show, belongs to the
+    // window the user works in.
     wxWindow* parent = owner != nullptr ? tree_->TopLevelOf(owner) : nullptr;
-    if (parent == nullptr) parent = ActiveTopLevel();
+    if (parent == nullptr || !parent->IsShown()) parent = ActiveTopLevel();
     return wxui::ShowMessageBox(parent, ToWx(text), ToWx(caption), type);
   }
 
@@ -200,8 +202,15 @@ class WxBackend : public ui::Backend {
            static_cast<std::uint32_t>(y);
   }
 
-  static wxWindow* ActiveTopLevel() {
-    if (wxWindow* w = wxGetActiveWindow()) return wxGetTopLevelParent(w);
+  // The active window, else the main window, else the last one shown.
+  wxWindow* ActiveTopLevel() const {
+    if (wxWindow* w = wxGetActiveWindow()) {
+      if (wxWindow* top = wxGetTopLevelParent(w); top != nullptr && top->IsShown()) return top;
+    }
+    if (CWinApp* app = AfxGetApp(); app != nullptr && app->m_pMainWnd != nullptr) {
+      if (wxWindow* top = tree_->TopLevelOf(app->m_pMainWnd); top != nullptr && top->IsShown())
+        return top;
+    }
     for (wxWindowList::compatibility_iterator node = wxTopLevelWindows.GetLast(); node;
          node = node->GetPrevious()) {
       if (node->GetData()->IsShown()) return node->GetData();

@@ -1,0 +1,199 @@
+// The program on a laptop's screen (1366 x 768, 1280 x 720): the main window
+// fits, every button and edit of the four pages lies on the screen and shows,
+// and the boxes the program opens come up centred over the main window,
+// focused. Against the local seller centre and bookstore: the download's
+// total box, its end, the sign-in test's box, the warning of "开始同步" with
+// no ticked condition, then a price run started with an ordinary click.
+// Screenshots: <build>/screenshots/laptop_<screen>_*.png.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <string>
+#include <thread>
+
+#include "platform/text/codepage.h"
+#include "platform/ui/templates.h"
+#include "resources/resource_ids.h"
+#include "tests/sites/bookstores.h"
+#include "tests/sites/hosts_ini.h"
+#include "tests/sites/seller_centre.h"
+#include "tests/sites/site_server.h"
+#include "tests/support/gui_session.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Screen {
+  int width, height;
+  const char* name;
+};
+
+void PrintTo(const Screen& screen, std::ostream* out) { *out << screen.name; }
+
+std::string U8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+// The conditions database with one unticked "所有商品" condition.
+bool WriteConditions(const gui::Session& session) {
+  sqlite3* db = nullptr;
+  bool ok = sqlite3_open((session.Folder() + "/Data/FenLei.db").c_str(), &db) == SQLITE_OK;
+  const std::string sql =
+      "CREATE TABLE ZheKou(ID INTEGER PRIMARY KEY,IsCheck VARCHAR(10),TreatMethod VARCHAR(50),"
+      "PiPei VARCHAR(50),ZheK VARCHAR(30),JiaJia VARCHAR(30));"
+      "INSERT INTO ZheKou (TreatMethod,PiPei,ZheK,JiaJia) VALUES ('" + U8(u8"所有商品") +
+      "','','9','0');";
+  ok = ok && sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+  sqlite3_close(db);
+  return ok;
+}
+
+// The variation of a picture's grey values in a rectangle: 0 where nothing
+// is drawn but the background.
+double Variation(const std::string& picture, int x, int y, int width, int height) {
+  const gui::CommandResult r = gui::RunCommand(
+      {"convert", picture, "-crop",
+       std::to_string(width) + "x" + std::to_string(height) + "+" + std::to_string(x) + "+" +
+           std::to_string(y),
+       "+repage", "-colorspace", "Gray", "-format", "%[fx:standard_deviation]", "info:"});
+  return r.code == 0 && !r.out.empty() ? std::stod(r.out) : -1;
+}
+
+class LaptopScreenGui : public ::testing::TestWithParam<Screen> {};
+
+TEST_P(LaptopScreenGui, PagesFitTheScreenBoxesOpenOverTheWindowAndARunStarts) {
+  const Screen screen = GetParam();
+  const std::string shot_prefix = std::string("laptop_") + screen.name + "_";
+  sites::SiteServer server;
+  server.Route("GET", "/auction/sell.jhtml", [](const sites::SiteRequest&, httplib::Response& res) {
+    res.set_content(Utf8ToGbk(U8(u8"<html><title>卖家中心</title></html>")), "text/html; charset=GBK");
+  });
+  sites::SellerCentre centre(server, nullptr);
+  sites::Bookstores books(server, &centre);
+  sites::ShopOptions options;
+  options.count = 40;
+  options.status = "myOff";  // what the item page searches at start
+  const std::vector<sites::ShopItem> items = sites::GenerateShop(options);
+  centre.SetItems(items);
+  for (const sites::ShopItem& item : items) books.SetProduct(sites::DangdangProductFor(item));
+
+  gui::Session session(screen.width, screen.height);
+  ASSERT_TRUE(session.Ok()) << "Xvfb or the program folder is missing";
+  ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(server) +
+                                                      "[SYSCONFIG]\r\nUseAllProducts=true\r\n"));
+  ASSERT_TRUE(WriteConditions(session));
+  ASSERT_TRUE(session.Start());
+  gui::Window main = session.WaitForWindow("VorlupTovrane:V1.1.6", 90s);
+  ASSERT_TRUE(main) << "no main window";
+  session.SettledScreenshot(shot_prefix + "start");
+  main = session.Refresh(main);
+  EXPECT_GE(main.x, 0);
+  EXPECT_GE(main.y, 0);
+  EXPECT_LE(main.x + main.width, screen.width);
+  EXPECT_LE(main.y + main.height, screen.height);
+  const gui::Layout m = session.MainLayout(main);
+
+  auto press = [&](const gui::Layout& page, int dlu_x, int dlu_y) {
+    session.Press(main, page.X(dlu_x), page.Y(dlu_y));
+    std::this_thread::sleep_for(400ms);
+  };
+  // `header_x`: the middle of a tab's header from the tab control's left.
+  auto tab = [&](int header_x) {
+    session.Press(main, m.X(7) + header_x, m.Y(12) + 12);
+    std::this_thread::sleep_for(400ms);
+  };
+  // A box of the program: centred over the main window, on the screen,
+  // focused; answered with Return.
+  auto check_box = [&](const std::string& title, const std::string& shot) {
+    gui::Window box = session.WaitForWindow(title, 90s);
+    session.SettledScreenshot(shot_prefix + shot);
+    if (!box) {
+      ADD_FAILURE() << "no box \"" << title << "\" (" << shot << ")";
+      return;
+    }
+    box = session.Refresh(box);
+    EXPECT_NEAR(box.x + box.width / 2, main.x + main.width / 2, 2) << shot;
+    EXPECT_NEAR(box.y + box.height / 2, main.y + main.height / 2, 2) << shot;
+    EXPECT_TRUE(box.x >= 0 && box.y >= 0 && box.x + box.width <= screen.width &&
+                box.y + box.height <= screen.height)
+        << shot;
+    const gui::CommandResult focus = gui::RunCommand({"xdotool", "getwindowfocus"}, session.Display());
+    EXPECT_EQ(focus.out, box.id + "\n") << shot << ": the box has not the keyboard";
+    session.Keys(box, {"Return"});
+    EXPECT_TRUE(gui::WaitFor([&] { return !session.HasWindow(title); }, 20s)) << shot;
+  };
+
+  // Each page by its tab: every button and edit that shows lies on the
+  // screen, and something is drawn where it lies.
+  struct Page {
+    int template_id;
+    int header_x;
+    const char* name;
+  };
+  const Page pages[] = {{IDD_TAOBAO, 37, "item_page"},
+                        {IDD_TONGBU, 99, "sync_page"},
+                        {IDD_DANGDANGTONGBU, 162, "pricing_page"},
+                        {IDD_QUCHONGFU, 214, "duplicates_page"}};
+  for (const Page& page : pages) {
+    const DialogTemplate* t = ui::LookupDialogTemplate(page.template_id);
+    ASSERT_NE(t, nullptr);
+    const std::string before = session.SettledScreenshot(shot_prefix + page.name + "_before");
+    tab(page.header_x);
+    if (page.template_id != IDD_TAOBAO) {
+      EXPECT_TRUE(session.WaitForChange(before, shot_prefix + page.name)) << page.name;
+    }
+    const std::string shot = session.SettledScreenshot(shot_prefix + page.name);
+    const gui::Layout p = m.Page(t->point_size);
+    for (const ControlTemplate& c : t->controls) {
+      const bool wanted = c.kind == ControlKind::PushButton ||
+                          c.kind == ControlKind::DefPushButton || c.kind == ControlKind::Edit;
+      if (!wanted || !(c.style & kStyleVisible)) continue;
+      const int x = main.x + p.X(c.x), y = main.y + p.Y(c.y);
+      const int right = main.x + p.X(c.x + c.cx), bottom = main.y + p.Y(c.y + c.cy);
+      EXPECT_TRUE(x >= 0 && y >= 0 && right <= screen.width && bottom <= screen.height)
+          << page.name << " control " << c.id << " at " << x << "," << y << " to " << right << ","
+          << bottom;
+      // With a margin: an edit without a border is a white box on grey.
+      EXPECT_GT(Variation(shot, x - 2, y - 2, right - x + 4, bottom - y + 4), 0.01)
+          << page.name << " control " << c.id << " shows nothing";
+    }
+  }
+
+  // The item page: the download and its total, then the sign-in test.
+  const gui::Layout item = m.Page(9);
+  const gui::Layout other = m.Page(8);
+  tab(37);
+  press(item, 25 + 25, 317 + 7);  // "搜索宝贝"
+  check_box("Tovrane", "total_box");
+  check_box(GbkToUtf8("提示"), "downloaded_box");
+  press(item, 177 + 36, 317 + 7);  // "测试淘宝登录状态"
+  check_box("Tovrane", "signed_in_box");
+
+  // "开始同步" with no ticked condition: the warning box.
+  tab(99);
+  press(other, 421 + 31, 364 + 7);
+  check_box("VorlupTovrane", "no_condition_box");
+
+  // Tick the condition on "当当同步", then "开始同步" starts a run.
+  tab(162);
+  session.Press(main, other.X(7) + 14, other.Y(134) + 28);
+  std::this_thread::sleep_for(400ms);
+  tab(99);
+  centre.ClearOperationForms();
+  press(other, 421 + 31, 364 + 7);
+  EXPECT_TRUE(gui::WaitFor([&] { return !centre.OperationForms().empty(); }, 60s))
+      << "the run sent no price edit";
+  session.Screenshot(shot_prefix + "running");
+  press(other, 504 + 25, 364 + 7);  // "停止同步"
+  check_box(GbkToUtf8("提示"), "sync_done_box");
+  EXPECT_TRUE(session.Running());
+  session.Stop();
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, LaptopScreenGui,
+                         ::testing::Values(Screen{1366, 768, "1366x768"},
+                                           Screen{1280, 720, "1280x720"}),
+                         [](const ::testing::TestParamInfo<Screen>& info) {
+                           return std::string(info.param.name).replace(4, 1, "_");
+                         });
+
+}  // namespace
