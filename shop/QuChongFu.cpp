@@ -39,7 +39,7 @@ void ShowProgress(const char* format, int number) {
 
 }  // namespace
 
-std::vector<int> DuplicateRowCounts(const std::vector<const TbInfo*>& records) {
+std::vector<bool> DuplicatesListed(const std::vector<const TbInfo*>& records) {
   using Key = std::pair<std::string_view, std::string_view>;  // (code, id)
   struct KeyHash {
     size_t operator()(const Key& key) const noexcept {
@@ -55,21 +55,22 @@ std::vector<int> DuplicateRowCounts(const std::vector<const TbInfo*>& records) {
   std::vector<const int*> code_count(records.size());
   for (size_t i = 0; i < records.size(); ++i)
     code_count[i] = &++per_code[records[i]->DDID.str()];
-  // Only a code on three records or more can give rows: only those records
-  // are counted per (code, id).
+  // Only a code on two records or more can list one: only those records are
+  // counted per (code, id). The first record of an item is the one listed,
+  // so an item the list holds twice still gets one row.
   std::unordered_map<Key, int, KeyHash> per_item;
   std::vector<const int*> item_count(records.size());
+  std::vector<bool> first_of_item(records.size());
   for (size_t i = 0; i < records.size(); ++i) {
-    if (*code_count[i] < 3) continue;
-    item_count[i] = &++per_item[Key(records[i]->DDID.str(), records[i]->TbId.str())];
+    if (*code_count[i] < 2) continue;
+    int& count = per_item[Key(records[i]->DDID.str(), records[i]->TbId.str())];
+    first_of_item[i] = count++ == 0;
+    item_count[i] = &count;
   }
-  std::vector<int> rows(records.size());
-  for (size_t i = 0; i < records.size(); ++i) {
-    if (!item_count[i]) continue;
-    const int partners = *code_count[i] - *item_count[i];
-    rows[i] = partners >= 2 ? partners - 1 : 0;
-  }
-  return rows;
+  std::vector<bool> listed(records.size());
+  for (size_t i = 0; i < records.size(); ++i)
+    listed[i] = first_of_item[i] && *code_count[i] > *item_count[i];
+  return listed;
 }
 
 UINT DuplicateCollectThread(LPVOID param) {
@@ -118,7 +119,7 @@ UINT DuplicateScanThread(LPVOID) {
     }
   }
   const int count = static_cast<int>(records.size());
-  const std::vector<int> rows = DuplicateRowCounts(records);
+  const std::vector<bool> listed = DuplicatesListed(records);
 
   using Clock = std::chrono::steady_clock;
   Clock::time_point shown{};
@@ -139,20 +140,15 @@ UINT DuplicateScanThread(LPVOID) {
           shown = now;
         }
       }
-      const int row_count = rows[static_cast<size_t>(index)];
-      if (row_count == 0) return;
-      // A record's rows follow each other, and the list stays in the order
-      // of the numbers even when two scans run: numbers are taken and rows
-      // inserted under one hold of the lock.
+      if (!listed[static_cast<size_t>(index)]) return;
       const TbInfo& record = *records[static_cast<size_t>(index)];
+      // The list stays in the order of the numbers even when two scans run:
+      // the number is taken and the row inserted under one hold of the lock.
       WorkLock lock;
-      const int first = g_DupResultRow;
-      g_DupResultRow += row_count;
-      for (int k = 0; k < row_count; ++k) {
-        CString number;
-        number.Format("%d", first + k);
-        g_DupList->InsertRow(first + k, {number, record.TbId, record.DDID});
-      }
+      const int row = g_DupResultRow++;
+      CString number;
+      number.Format("%d", row);
+      g_DupList->InsertRow(row, {number, record.TbId, record.DDID});
     });
   }
   // Where a scan that compares every pair leaves the line: at its last

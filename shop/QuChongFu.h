@@ -1,6 +1,6 @@
 #pragma once
-// The duplicate finder (tab "查重"): lists the items of the shop list whose
-// merchant code other items share. "整理" copies the shop list into records
+// The duplicate finder (tab "查重"): lists once each item of the shop list
+// whose merchant code another item shares. "整理" copies the shop list into records
 // on 50 DuplicateCollectThread workers; "开始查重" lists the duplicates on one
 // DuplicateScanThread. Handlers run on the UI thread.
 #include <memory>
@@ -62,8 +62,8 @@ class QuChongFu : public CDialogEx {
   DECLARE_MESSAGE_MAP()
 };
 
-// For each of `records`, how many result rows a scan gives it: k - 1 when
-// it has k >= 2 partners (records of the same merchant code under another
-// item id, texts compared exactly), else 0. Counts per code and per
-// (code, id) pair instead of comparing every pair of records.
-std::vector<int> DuplicateRowCounts(const std::vector<const TbInfo*>& records);
+// For each of `records`, whether a scan lists it: when another record has
+// its merchant code under another item id (texts compared exactly), and it is
+// the first record of its (code, id). Counts per code and per (code, id)
+// instead of comparing every pair of records.
+std::vector<bool> DuplicatesListed(const std::vector<const TbInfo*>& records);

@@ -25,15 +25,15 @@ std::string U8(const char8_t* text) { return reinterpret_cast<const char*>(text)
 constexpr int kItems = 3000;
 
 // Items 0..2399 have codes of their own; 2400..2699 come in 100 groups of
-// three (one row each), 2700..2899 in 50 groups of four (two rows each),
-// 2900..2999 in 50 pairs (none).
+// three, 2700..2899 in 50 groups of four, 2900..2999 in 50 pairs: one row
+// for each of the 600 items that share a code.
 std::string CodeOf(int item) {
   if (item < 2400) return std::to_string(30000000 + item);
   if (item < 2700) return std::to_string(31000000 + (item - 2400) / 3);
   if (item < 2900) return std::to_string(32000000 + (item - 2700) / 4);
   return std::to_string(33000000 + (item - 2900) / 2);
 }
-constexpr int kResultRows = 100 * 3 + 50 * 4 * 2;
+constexpr int kResultRows = 100 * 3 + 50 * 4 + 50 * 2;
 
 // The account's database without a session: Data/.db.
 bool WriteShop(const std::string& path) {
