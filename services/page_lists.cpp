@@ -19,3 +19,8 @@ void SetAllChecks(CListCtrl& list, BOOL check) {
   const int count = list.GetItemCount();
   for (int row = 0; row < count; ++row) list.SetCheck(row, check);
 }
+
+int AddItemListRow(CListCtrl& list, int index, const std::vector<CString>& cells) {
+  const bool has_id = cells.size() > kItemIdColumn && !cells[kItemIdColumn].IsEmpty();
+  return has_id ? list.InsertRowUnlessHeld(index, kItemIdColumn, cells) : list.InsertRow(index, cells);
+}

@@ -4,6 +4,7 @@
 // tick box in front of each row and whole-row selection. A page's
 // OnInitDialog sets its lists up here, on the user-interface thread.
 #include <initializer_list>
+#include <vector>
 
 #include "platform/ui/afxwin.h"
 
@@ -21,3 +22,14 @@ void SetAllChecks(CListCtrl& list, BOOL check);
 // The text of the combo box's selected entry; empty when none is selected.
 // Any thread.
 CString SelectedText(const CComboBox& combo);
+
+// The item list (g_ItemList: "编号", "淘宝商品ID", "商家编码", "价格") holds
+// each item id once. Its page indexes the id column at set-up; a download
+// row or a loaded row goes in through AddItemListRow.
+constexpr int kItemIdColumn = 1;
+
+// Inserts `cells` at `index` unless `list` holds their item id already: the
+// test and the insert are one step under the list's lock, so threads adding
+// at once never both add an id. A row without an id always goes in.
+// Returns the new row's index, or -1 when the id was listed. Any thread.
+int AddItemListRow(CListCtrl& list, int index, const std::vector<CString>& cells);

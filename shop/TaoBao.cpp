@@ -102,6 +102,7 @@ BOOL TaoBao::OnInitDialog() {
   CDialogEx::OnInitDialog();
 
   SetUpPageList(m_ItemList, {{"编号", 50}, {"淘宝商品ID", 100}, {"商家编码", 100}, {"价格", 50}});
+  m_ItemList.IndexColumn(kItemIdColumn);
 
   // The list is sorted: "仓库中的宝贝" comes first.
   m_ItemSetCombo.AddString("出售中的宝贝");

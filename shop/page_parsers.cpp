@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "services/globals.h"
+#include "services/page_lists.h"
 #include "services/text_services.h"
 
 int g_ParsedRowCount = 0;
@@ -70,12 +71,15 @@ void ParseRow(CString& row, const char* id_pattern) {
     g_ParseRowMutex.Unlock();
     return;
   }
+  // An item the list holds already is passed over without a number: one
+  // priced on the bound two price blocks share comes in the pages of both.
   const int number = g_ParsedRowCount;
-  g_ParsedRowCount = number + 1;
   CString number_text;
   number_text.Format("%d", number);
-  g_ItemList->InsertRow(number, {number_text, id, code, price});
+  const bool added = AddItemListRow(*g_ItemList, number, {number_text, id, code, price}) >= 0;
+  if (added) g_ParsedRowCount = number + 1;
   g_ParseRowMutex.Unlock();
+  if (!added) return;
 
   // The pause comes first and the count is read and shown in one step under
   // its own lock: a count read before the pause could be written after a

@@ -1,7 +1,8 @@
 #pragma once
 // Readers of the seller centre's item-list pages. Each accepted item becomes
-// one row of g_ItemList ("编号", "淘宝商品ID", "商家编码", "价格") and the
-// count field g_ItemCountEdit shows the list's size.
+// one row of g_ItemList ("编号", "淘宝商品ID", "商家编码", "价格") unless the
+// list holds its item id already, and the count field g_ItemCountEdit shows
+// the list's size.
 //
 // Called by the download workers, up to 20 at once; the list and the count
 // field are controls, safe from any thread. Patterns may throw (boost gives
@@ -41,7 +42,8 @@ int SplitOnSalePage(const CString& page);
 int SplitInStockPage(const CString& page);
 
 // Row parsers: one row block's text in; adds one row when the block carries
-// a merchant code of four or more digits after "商家编码：", else nothing.
-// Each accepted row costs its thread a 100 ms pause.
+// a merchant code of four or more digits after "商家编码：" and an item id
+// the list does not hold yet, else nothing. Each added row costs its thread
+// a 100 ms pause.
 void ParseOnSaleRow(CString row);
 void ParseInStockRow(CString row);

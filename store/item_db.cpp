@@ -11,6 +11,7 @@
 #include "platform/ui/afxwin.h"
 #include "services/globals.h"
 #include "services/http.h"
+#include "services/page_lists.h"
 #include "services/text_services.h"
 
 namespace {
@@ -165,13 +166,14 @@ void LoadItemList(CString sql) {
   ResultTable table;
   if (!table.Run(connection.db, sql)) return;
   if (!g_ItemList) return;
+  int next = 0;
   for (int r = 0; r < table.Rows(); ++r) {
     std::vector<CString> cells;
     cells.reserve(static_cast<size_t>(table.Columns()));
     for (int c = 0; c < table.Columns(); ++c) cells.emplace_back(table.Cell(r, c));
     // One atomic step, so a worker walking the list never sees a row
-    // without its cells.
-    g_ItemList->InsertRow(r, cells);
+    // without its cells. An item listed already keeps its row.
+    if (AddItemListRow(*g_ItemList, next, cells) >= 0) ++next;
   }
 }
 

@@ -60,6 +60,7 @@ void ExecItemSql(CString sql);
 // Runs the query and inserts its result rows into g_ItemList at 0, 1, 2, ...
 // ahead of the rows already there: result column 0 is the row's label,
 // column c > 0 the text of list column c. Cells go in as SQLite gives them.
+// A row whose item id (column 1) the list holds already is passed over.
 // A failing query adds no row. UI thread (the list is the item page's).
 void LoadItemList(CString sql);
 

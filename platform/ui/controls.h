@@ -7,6 +7,8 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -112,6 +114,16 @@ class CListCtrl : public CWnd {
   CString GetItemText(int item, int column) const;
   // Inserts a row and fills its columns in one atomic step; returns its index.
   int InsertRow(int index, const std::vector<CString>& cells);
+  // Keeps the texts of `column` counted, so that InsertRowUnlessHeld finds
+  // a text there without walking the rows (-1: no column). The count follows
+  // every insert, edit and delete.
+  void IndexColumn(int column);
+  // Inserts the row as InsertRow does unless a row already holds
+  // cells[column] in `column`; the test and the insert are one atomic step,
+  // so two threads never both add one text. Returns the new row's index, or
+  // -1 when the text was there. Cheap on the indexed column; any other
+  // column is walked row by row.
+  int InsertRowUnlessHeld(int index, int column, const std::vector<CString>& cells);
   BOOL DeleteItem(int item);
   BOOL DeleteAllItems();
   int GetItemCount() const;
@@ -155,6 +167,12 @@ class CListCtrl : public CWnd {
   };
   std::vector<Column> columns_;
   std::deque<Row> rows_;
+  // Under the lock: how many rows hold each text in column indexed_column_.
+  int indexed_column_ = -1;
+  std::unordered_map<std::string, int> indexed_texts_;
+  const std::string& IndexedText(const Row& row) const;
+  void CountIndexed(const Row& row, int delta);
+  void Reindex();
   DWORD ex_style_ = 0;
   int selection_mark_ = -1;
   int ensure_visible_ = -1;

@@ -27,6 +27,7 @@ int CListCtrl::InsertColumn(int index, const char* heading, int format, int widt
         row.cells.insert(row.cells.begin() + index, CString());
       }
     }
+    Reindex();
   }
   Changed(kChangeItems);
   return index;
@@ -64,21 +65,62 @@ int CListCtrl::InsertItem(int index, const char* text) {
 }
 
 int CListCtrl::InsertRow(int index, const std::vector<CString>& cells) {
+  return InsertRowUnlessHeld(index, -1, cells);
+}
+
+int CListCtrl::InsertRowUnlessHeld(int index, int column, const std::vector<CString>& cells) {
   {
     Lock lock(lock_);
     if (index < 0) return -1;
-    const int count = static_cast<int>(rows_.size());
-    if (index > count) index = count;
     Row row;
     row.cells = cells;
     if (row.cells.empty()) row.cells.emplace_back();
     const size_t columns = std::max<size_t>(columns_.size(), 1);
     if (row.cells.size() > columns) row.cells.resize(columns);
+    if (column >= 0) {
+      const CString text =
+          static_cast<size_t>(column) < row.cells.size() ? row.cells[static_cast<size_t>(column)] : CString();
+      if (column == indexed_column_) {
+        if (indexed_texts_.count(text.str())) return -1;
+      } else {
+        for (const Row& held : rows_) {
+          const bool has = static_cast<size_t>(column) < held.cells.size();
+          if ((has ? held.cells[static_cast<size_t>(column)] : CString()) == text) return -1;
+        }
+      }
+    }
+    const int count = static_cast<int>(rows_.size());
+    if (index > count) index = count;
+    CountIndexed(row, +1);
     rows_.insert(rows_.begin() + index, std::move(row));
     if (selection_mark_ >= index) ++selection_mark_;
   }
   Changed(kChangeItems);
   return index;
+}
+
+void CListCtrl::IndexColumn(int column) {
+  Lock lock(lock_);
+  indexed_column_ = column;
+  Reindex();
+}
+
+const std::string& CListCtrl::IndexedText(const Row& row) const {
+  static const std::string empty;
+  const size_t column = static_cast<size_t>(indexed_column_);
+  return column < row.cells.size() ? row.cells[column].str() : empty;
+}
+
+void CListCtrl::CountIndexed(const Row& row, int delta) {
+  if (indexed_column_ < 0) return;
+  auto found = indexed_texts_.try_emplace(IndexedText(row), 0).first;
+  found->second += delta;
+  if (found->second <= 0) indexed_texts_.erase(found);
+}
+
+void CListCtrl::Reindex() {
+  indexed_texts_.clear();
+  for (const Row& row : rows_) CountIndexed(row, +1);
 }
 
 BOOL CListCtrl::SetItemText(int item, int column, const char* text) {
@@ -87,9 +129,12 @@ BOOL CListCtrl::SetItemText(int item, int column, const char* text) {
     if (item < 0 || item >= static_cast<int>(rows_.size()) || column < 0) return FALSE;
     // Column 0 is the item itself; a sub-item needs its column.
     if (column > 0 && column >= static_cast<int>(columns_.size())) return FALSE;
-    std::vector<CString>& cells = rows_[static_cast<size_t>(item)].cells;
+    Row& row = rows_[static_cast<size_t>(item)];
+    if (column == indexed_column_) CountIndexed(row, -1);
+    std::vector<CString>& cells = row.cells;
     if (cells.size() <= static_cast<size_t>(column)) cells.resize(static_cast<size_t>(column) + 1);
     cells[static_cast<size_t>(column)] = text;
+    if (column == indexed_column_) CountIndexed(row, +1);
   }
   Changed(kChangeItems);
   return TRUE;
@@ -107,6 +152,7 @@ BOOL CListCtrl::DeleteItem(int item) {
   {
     Lock lock(lock_);
     if (item < 0 || item >= static_cast<int>(rows_.size())) return FALSE;
+    CountIndexed(rows_[static_cast<size_t>(item)], -1);
     rows_.erase(rows_.begin() + item);
     if (selection_mark_ == item) {
       selection_mark_ = -1;
@@ -122,6 +168,7 @@ BOOL CListCtrl::DeleteAllItems() {
   {
     Lock lock(lock_);
     rows_.clear();
+    indexed_texts_.clear();
     selection_mark_ = -1;
     ensure_visible_ = -1;
   }
@@ -229,6 +276,7 @@ void CListCtrl::TakeStateFrom(CWnd& generic) {
   Lock lock(g->lock_);
   columns_ = g->columns_;
   rows_ = g->rows_;
+  Reindex();
   ex_style_ = g->ex_style_;
   selection_mark_ = g->selection_mark_;
 }

@@ -380,6 +380,7 @@ std::vector<ShopItem> GenerateShop(const ShopOptions& options) {
   const RowFault faults[] = {RowFault::kShortCode, RowFault::kLongCode, RowFault::kNoPrice,
                              RowFault::kNoId,      RowFault::kUpperCase, RowFault::kNoStart};
   int fault_turn = 0;
+  int bound_turn = 0;
   for (int i = 0; i < options.count; ++i) {
     ShopItem item;
     item.id = std::to_string(options.first_id + static_cast<std::uint64_t>(i));
@@ -392,7 +393,7 @@ std::vector<ShopItem> GenerateShop(const ShopOptions& options) {
     const int high_cents = static_cast<int>(high * 100) - 1;
     int cents = low_cents + static_cast<int>(random() % static_cast<unsigned>(high_cents - low_cents + 1));
     if (options.on_bound_every > 0 && i % options.on_bound_every == options.on_bound_every - 1) {
-      cents = static_cast<int>(kBlockBoundsForTests[1 + block % 19] * 100);
+      cents = static_cast<int>(kBlockBoundsForTests[1 + bound_turn++ % 19] * 100);
     }
     char price[32];
     std::snprintf(price, sizeof(price), "%.2f", cents / 100.0);

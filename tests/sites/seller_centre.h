@@ -78,7 +78,8 @@ struct ShopOptions {
   int first_code = 20000000;              // eight-digit merchant codes count up from here
   bool on_sale = false;
   std::string status = "myOff";
-  // Every n-th item costs exactly a bound between two price blocks (0: none).
+  // Every n-th item costs exactly a bound between two price blocks, the 19
+  // bounds in turn (0: none).
   int on_bound_every = 0;
   // Every n-th item's row is spoiled, cycling through the faults (0: none).
   int malformed_every = 0;

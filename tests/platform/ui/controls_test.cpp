@@ -1,6 +1,9 @@
 // Control state: list rows and their indexes, sorted and plain combo boxes,
 // tree items and their owned data, tabs, edits and times.
 #include <climits>
+#include <functional>
+#include <thread>
+#include <vector>
 
 #include "tests/platform/ui/ui_fixture.h"
 
@@ -70,6 +73,54 @@ TEST_F(ControlsTest, ListInsertRowFillsTheRowAtOnce) {
   EXPECT_FALSE(list->GetRowView(3, view));
   EXPECT_TRUE(list->DeleteAllItems());
   EXPECT_EQ(list->GetItemCount(), 0);
+}
+
+// The same steps on an indexed column and on a walked one: a text is held
+// while a row carries it in that column, through edits and deletes.
+TEST_F(ControlsTest, ListInsertRowUnlessHeldFollowsEditsAndDeletes) {
+  struct Step {
+    const char* name;
+    std::function<void()> change;
+    const char* text;
+    bool added;
+  };
+  const Step steps[] = {
+      {"first", nullptr, "A", true},
+      {"held", nullptr, "A", false},
+      {"another", nullptr, "B", true},
+      {"edited away", [&] { list->SetItemText(0, 1, "C"); }, "A", true},
+      {"edited in", nullptr, "C", false},
+      {"deleted", [&] { list->DeleteItem(1); }, "B", true},
+      {"a short row holds the empty text", [&] { list->InsertRow(0, {"short"}); }, "", false},
+      {"emptied", [&] { list->DeleteAllItems(); }, "C", true},
+      {"two rows of one text, one deleted",
+       [&] { list->InsertRow(0, {"x", "D"}); list->InsertRow(0, {"y", "D"}); list->DeleteItem(0); },
+       "D", false},
+  };
+  for (const bool indexed : {true, false}) {
+    SCOPED_TRACE(indexed ? "indexed" : "walked");
+    list->DeleteAllItems();
+    list->IndexColumn(indexed ? 1 : -1);
+    for (const Step& step : steps) {
+      SCOPED_TRACE(step.name);
+      if (step.change) step.change();
+      const int count = list->GetItemCount();
+      EXPECT_EQ(list->InsertRowUnlessHeld(count, 1, {"n", step.text}) >= 0, step.added);
+      EXPECT_EQ(list->GetItemCount(), count + (step.added ? 1 : 0));
+    }
+  }
+
+  // Twenty threads adding the same 300 texts: each goes in once.
+  list->DeleteAllItems();
+  list->IndexColumn(1);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 20; ++t) {
+    threads.emplace_back([&] {
+      for (int i = 0; i < 300; ++i) list->InsertRowUnlessHeld(INT_MAX, 1, {"n", std::to_string(i).c_str()});
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(list->GetItemCount(), 300);
 }
 
 TEST_F(ControlsTest, ListSelectionFollowsItsRow) {

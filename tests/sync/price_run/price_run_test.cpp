@@ -41,10 +41,11 @@ std::string Escaped(std::string price) {
   return price;
 }
 
-std::vector<sites::ShopItem> OnSaleShop(int count) {
+std::vector<sites::ShopItem> OnSaleShop(int count, int on_bound_every = 0) {
   sites::ShopOptions options;
   options.count = count;
   options.on_sale = true;
+  options.on_bound_every = on_bound_every;
   return sites::GenerateShop(options);
 }
 
@@ -77,7 +78,9 @@ class PriceRunTest : public support::SyncFixture {
 };
 
 TEST_F(PriceRunTest, TwoThousandItemsOnFifteenProducers) {
-  const std::vector<sites::ShopItem> items = OnSaleShop(2000);
+  // 39 items on the bounds two price blocks share, in every kind of case
+  // below: the pages of both blocks carry them, the run edits them once.
+  const std::vector<sites::ShopItem> items = OnSaleShop(2000, 51);
   std::map<std::string, std::string> fresh;  // id -> new price, for the items that change
   std::map<std::string, std::string> old;    // id -> shop price
   std::set<std::string> vanished;
