@@ -85,36 +85,44 @@ int HexDigit(char c) {
 
 }  // namespace
 
-CString UnescapeUnicode(const char* text) {
-  CString work(text ? text : "");
-  const int length = work.GetLength();
-  CString result;
+void WalkUnicodeEscapes(const CString& text, const std::function<void(std::string_view)>& plain,
+                        const std::function<void(char16_t)>& unit) {
+  const std::string_view bytes = text.str();
+  const int length = text.GetLength();
   int pos = 0;
   while (pos < length) {
-    int slash = work.Find('\\', pos);
+    const int slash = text.Find('\\', pos);
     if (slash < 0) {
-      result += work.Mid(pos);
+      plain(bytes.substr(static_cast<size_t>(pos)));
       break;
     }
-    if (slash > pos) result += work.Mid(pos, slash - pos);
+    if (slash > pos) plain(bytes.substr(static_cast<size_t>(pos), static_cast<size_t>(slash - pos)));
     pos = slash;
-    if (pos + 5 < length && (work[pos + 1] == 'u' || work[pos + 1] == 'U')) {
+    if (pos + 5 < length && (text[pos + 1] == 'u' || text[pos + 1] == 'U')) {
       int d[4];
-      for (int i = 0; i < 4; ++i) d[i] = HexDigit(work[pos + 2 + i]);
+      for (int i = 0; i < 4; ++i) d[i] = HexDigit(text[pos + 2 + i]);
       if (d[0] >= 0 && d[1] >= 0 && d[2] >= 0 && d[3] >= 0) {
-        // Each escape on its own: the halves of a surrogate pair stay apart.
-        char16_t unit = static_cast<char16_t>((d[0] << 12) | (d[1] << 8) | (d[2] << 4) | d[3]);
-        // All of it: "\u0000" gives a zero byte, which a caller that names a
-        // file after the text must be able to see.
-        result += CString(Utf16ToCodePage(CP_ACP, std::u16string_view(&unit, 1)));
+        unit(static_cast<char16_t>((d[0] << 12) | (d[1] << 8) | (d[2] << 4) | d[3]));
         pos += 6;
         continue;
       }
     }
-    result += '\\';
+    plain("\\");
     pos += 1;
   }
-  return result;
+}
+
+CString UnescapeUnicode(const char* text) {
+  std::string result;
+  WalkUnicodeEscapes(
+      CString(text ? text : ""), [&](std::string_view run) { result += run; },
+      [&](char16_t unit) {
+        // Each escape on its own: the halves of a surrogate pair stay apart.
+        // All of it: "\u0000" gives a zero byte, which a caller that names a
+        // file after the text must be able to see.
+        result += Utf16ToCodePage(CP_ACP, std::u16string_view(&unit, 1));
+      });
+  return CString(std::move(result));
 }
 
 WCHAR* AnsiToWide(const char* text) {

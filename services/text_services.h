@@ -3,7 +3,9 @@
 // None keeps state between calls; all may be called from any thread.
 #include <boost/regex.hpp>
 
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "platform/text/CString.h"
 #include "platform/types.h"
@@ -59,6 +61,12 @@ CString ConvertCodePage(CString text, UINT from_code_page, UINT to_code_page);
 
 // Decodes every "\uXXXX" escape into its character in the ANSI code page.
 CString UnescapeUnicode(const char* text);
+
+// Reads `text` as UnescapeUnicode does and hands it on in order: each run of
+// plain text (ANSI bytes, whole characters, a backslash that starts no
+// escape included) to `plain`, the UTF-16 unit of each escape to `unit`.
+void WalkUnicodeEscapes(const CString& text, const std::function<void(std::string_view)>& plain,
+                        const std::function<void(char16_t)>& unit);
 
 // A new zero-terminated UTF-16 copy of `text` (ANSI code page), or null.
 // The caller frees it with free().

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/file/file.h"
@@ -101,32 +102,116 @@ CString SqlQuote(const CString& value) {
   return CString(std::move(quoted));
 }
 
-std::string ItemDbNickUtf8() {
+namespace {
+
+// One stretch of the decoded nick in UTF-8. `outside_gbk`: one character
+// that GBK lacks, which the file name writes escaped.
+struct NickPiece {
+  std::string utf8;
+  bool outside_gbk = false;
+};
+
+// UTF-8 bytes of a code point; a lone half of a surrogate pair gets the
+// three bytes it would have as a character of its own, so that it too stays
+// apart from every other text.
+std::string Utf8Of(char32_t code) {
+  std::string out;
+  auto more = [&](int shift) { out += static_cast<char>(0x80 | ((code >> shift) & 0x3F)); };
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    more(0);
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    more(6);
+    more(0);
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    more(12);
+    more(6);
+    more(0);
+  }
+  return out;
+}
+
+// The nick as the database is named after it: the tracknick cookie, "%5C"
+// turned into "\", its "\uXXXX" escapes decoded. An escape GBK can hold
+// becomes its GBK character, then UTF-8, exactly as the nick was always
+// named. One that GBK lacks keeps its own character (the two escapes of a
+// surrogate pair give one) rather than becoming "?": two nicks of different
+// emoji must not share a file.
+std::vector<NickPiece> NickPieces() {
   CString cookies = CookieBufferText();
   CString nick = RegexFirst(cookies, MakeRegex("tracknick=(.*?);"));
   nick.Replace("%5C", "\\");
-  nick = UnescapeUnicode(nick);
+
+  std::vector<NickPiece> pieces;
+  std::string gbk;     // GBK text not yet converted
+  char16_t high = 0;   // the first half of a surrogate pair, waiting for its second
   // Converted whole, not up to a zero byte as ConvertCodePage goes: a nick
   // with an escaped zero must not share its file with the nick cut there.
-  return GbkToUtf8(nick.str());
+  auto end_gbk = [&] {
+    if (!gbk.empty()) pieces.push_back({GbkToUtf8(gbk), false});
+    gbk.clear();
+  };
+  auto outside = [&](char32_t code) {
+    end_gbk();
+    pieces.push_back({Utf8Of(code), true});
+  };
+  auto end_high = [&] {
+    if (high) outside(std::exchange(high, 0));
+  };
+  WalkUnicodeEscapes(
+      nick,
+      [&](std::string_view run) {
+        end_high();
+        gbk += run;
+      },
+      [&](char16_t unit) {
+        if (high && unit >= 0xDC00 && unit < 0xE000) {
+          outside(0x10000 + ((std::exchange(high, 0) - 0xD800) << 10) + (unit - 0xDC00));
+          return;
+        }
+        end_high();
+        const std::string in_gbk = Utf16ToCodePage(CP_ACP, std::u16string_view(&unit, 1));
+        if (in_gbk != "?" || unit == u'?') {
+          gbk += in_gbk;
+        } else if (unit >= 0xD800 && unit < 0xDC00) {
+          high = unit;
+        } else {
+          outside(unit);
+        }
+      });
+  end_high();
+  end_gbk();
+  return pieces;
+}
+
+}  // namespace
+
+std::string ItemDbNickUtf8() {
+  std::string nick;
+  for (const NickPiece& piece : NickPieces()) nick += piece.utf8;
+  return nick;
 }
 
 std::string ItemDbPath() {
   std::string name;
-  for (char c : ItemDbNickUtf8()) {
-    // In UTF-8 these bytes never occur inside a multibyte character. "%" is
-    // escaped too, so that the name is undone one way only: two nicks never
-    // share a file.
-    if (c == '%')
-      name += "%25";
-    else if (c == '/')
-      name += "%2F";
-    else if (c == '\\')
-      name += "%5C";
-    else if (c == '\0')
-      name += "%00";
-    else
-      name += c;
+  for (const NickPiece& piece : NickPieces()) {
+    for (char c : piece.utf8) {
+      // A character outside GBK is written as its UTF-8 bytes in "%XX", the
+      // escapes the unsafe characters below have too. In UTF-8 those never
+      // occur inside a multibyte character. "%" is escaped as well, so that
+      // the name is undone one way only: two nicks never share a file.
+      char escaped[4];
+      if (piece.outside_gbk || c == '%' || c == '/' || c == '\\' || c == '\0') {
+        std::snprintf(escaped, sizeof escaped, "%%%02X", static_cast<unsigned char>(c));
+        name += escaped;
+      } else {
+        name += c;
+      }
+    }
   }
   return NativePath(GetDataDir()) + name + ".db";
 }

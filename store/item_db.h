@@ -70,7 +70,9 @@ CString QueryItemScalar(CString sql);
 
 // The account nick from g_CookieBuffer as the database is named after it
 // (the tracknick cookie, "%5C" turned into "\", "\uXXXX" escapes decoded),
-// in UTF-8, before ItemDbPath makes it a safe file name.
+// in UTF-8, before ItemDbPath makes it a safe file name. A character that
+// GBK lacks stays itself, not "?" (a lone half of a surrogate pair as the
+// three bytes it would have as a character).
 std::string ItemDbNickUtf8();
 
 // The full native (UTF-8, "/") path of the account's database file. A nick
@@ -78,6 +80,8 @@ std::string ItemDbNickUtf8();
 // "%2F", every "\" "%5C" and every zero byte "%00" (the URL escapes those
 // characters have in the cookie), so the name stays one plain file name;
 // "." and ".." cannot step out either, since ".db" always follows the nick.
-// Every "%" is written "%25", so different nicks always name different files;
-// a nick without "%", "/", "\" or a zero byte is the file name as it stands.
+// Every "%" is written "%25", and every character outside GBK as its UTF-8
+// bytes in the same escapes (an emoji "%F0%9F%98%80"), so different nicks
+// always name different files; a nick in GBK without "%", "/", "\" or a zero
+// byte is the file name as it stands.
 std::string ItemDbPath();

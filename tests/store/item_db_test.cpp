@@ -99,6 +99,19 @@ TEST_F(ItemDbTest, FileNameFromTheCookieNick) {
       {"tracknick last, no semicolon", "cna=x; tracknick=someone", ".db"},
       {"first non-empty value wins", "tracknick=; lgc=1; tracknick=later;", "later.db"},
       {"a backslash not starting an escape", "tracknick=a%5Cb;", "a%5Cb.db"},
+      // Characters outside GBK: each one's UTF-8 bytes escaped, so that
+      // nicks of different such characters name different files.
+      {"an emoji", "tracknick=%5CuD83D%5CuDE00;", "%F0%9F%98%80.db"},
+      {"another emoji", "tracknick=%5CuD83D%5CuDE01;", "%F0%9F%98%81.db"},
+      {"Thai", "tracknick=%5Cu0E01;", "%E0%B8%81.db"},
+      {"another Thai letter", "tracknick=%5Cu0E02;", "%E0%B8%82.db"},
+      {"Hangul amid GBK and ASCII", "tracknick=%5Cu4E66%5CuAC00-%5Cu20AC;",
+       U8(u8"书%EA%B0%80-€.db")},
+      {"other Hangul amid GBK and ASCII", "tracknick=%5Cu4E66%5CuAC01-%5Cu20AC;",
+       U8(u8"书%EA%B0%81-€.db")},
+      {"a lone first half", "tracknick=%5CuD83Dx;", "%ED%A0%BDx.db"},
+      {"a lone second half", "tracknick=%5CuDE00x;", "%ED%B8%80x.db"},
+      {"a question mark is in GBK", "tracknick=%5Cu003F?;", "??.db"},
   };
   for (const NickCase& c : cases) {
     SetCookies(c.cookies);
@@ -138,14 +151,20 @@ TEST_F(ItemDbTest, NickThatWouldLeaveTheDataFolderStaysInside) {
 // Random cookie texts: whatever the nick, the file is one name directly in
 // the data folder, and no two different nicks share it.
 TEST_F(ItemDbTest, MutatedCookiesNeverNameAFileOutsideOrShareOne) {
-  const std::string alphabet = "tracknick=%5Cu002F.;/\\ \x01\x7f\xd5\xc5\xb0\xa1" "2500";
+  const std::string alphabet = "tracknick=%5Cu002F.;/\\ \x01\x7f\xd5\xc5\xb0\xa1" "2500D8E";
+  // Starts of escapes that the next character may finish: halves of
+  // surrogate pairs, characters in GBK and outside it.
+  const char* const escapes[] = {"%5CuD83", "%5CuDE0", "%5Cu0E0", "%5Cu4E2", "%5CuAC0"};
   std::map<std::string, std::string> nick_of_name;
   std::mt19937 random(20240607);
   const std::string prefix = DataDir().string() + "/";
   for (int round = 0; round < 3000; ++round) {
     std::string cookies = "tracknick=";
     const int length = static_cast<int>(random() % 40);
-    for (int i = 0; i < length; ++i) cookies += alphabet[random() % alphabet.size()];
+    for (int i = 0; i < length; ++i) {
+      if (random() % 4 == 0) cookies += escapes[random() % std::size(escapes)];
+      cookies += alphabet[random() % alphabet.size()];
+    }
     if (random() % 2) cookies += ';';
     SetCookies(cookies);
     const std::string path = ItemDbPath();
