@@ -1,6 +1,9 @@
 // 20 threads fill one list control with 1,000,000 rows, as the download's
 // page parsers do: each claims the next row number and inserts the row there.
-// Two ways: InsertItem plus three SetItemText, and InsertRow in one step.
+// Two ways: InsertItem plus three SetItemText, and InsertRow in one step;
+// then as the item list fills: each id looked up in the indexed id column
+// before its row goes in, once with new ids and once more with the same ids
+// (all passed over).
 //
 //   bench_list_fill [rows] [threads]
 #include <atomic>
@@ -13,6 +16,7 @@
 
 #include "platform/ui/afxwin.h"
 #include "platform/ui/templates.h"
+#include "services/page_lists.h"
 
 namespace {
 
@@ -29,8 +33,8 @@ struct Result {
 };
 
 template <typename Fill>
-Result Run(CListCtrl& list, int rows, int threads, Fill fill) {
-  list.DeleteAllItems();
+Result Run(CListCtrl& list, int rows, int threads, Fill fill, bool empty_first = true) {
+  if (empty_first) list.DeleteAllItems();
   std::atomic<int> next{0};
   auto start = std::chrono::steady_clock::now();
   std::vector<std::thread> workers;
@@ -79,5 +83,13 @@ int main(int argc, char** argv) {
           list->InsertRow(n, {number.c_str(), std::to_string(600000000000LL + n).c_str(),
                               std::to_string(23000000 + n).c_str(), "35.00"});
         }));
+  list->IndexColumn(kItemIdColumn);
+  auto add = [&](int n) {
+    const std::string number = std::to_string(n + 1);
+    AddItemListRow(*list, n, {number.c_str(), std::to_string(600000000000LL + n).c_str(),
+                              std::to_string(23000000 + n).c_str(), "35.00"});
+  };
+  Print("AddItemListRow, new ids", Run(*list, rows, threads, add));
+  Print("AddItemListRow, ids listed", Run(*list, rows, threads, add, false));
   return 0;
 }
