@@ -212,8 +212,9 @@ PassEnd DownloadPass(unsigned generation) {
   }
   const int block = g_PriceBlock.load();
   g_WorkMutex.Unlock();
-  // Another worker may have finished the last block since the test above.
-  if (block < 1 || block > kPriceBlockCount) return PassEnd::kNext;
+  // Another worker may have finished the last block since the test above:
+  // with a price range that is not the table's last one.
+  if (block < 1 || block >= g_PageCount.load()) return PassEnd::kNext;
 
   const CString set_text = SelectedText(*g_ItemSetCombo);
   int item_set;
