@@ -160,9 +160,8 @@ void DangDangTongBu::OnAddRule() {
   m_TypeCombo.GetLBText(selected, type);
 
   // The new row shows its number at once, so that deleting it deletes it.
-  const CString id =
-      InsertRule(ConvertCodePage(type, CP_GBK, CP_UTF8), ConvertCodePage(match, CP_GBK, CP_UTF8),
-                 ConvertCodePage(discount, CP_GBK, CP_UTF8), ConvertCodePage(markup, CP_GBK, CP_UTF8));
+  auto utf8 = [](const CString& text) { return ConvertCodePage(text, CP_GBK, CP_UTF8); };
+  const CString id = InsertRule(utf8(type), utf8(match), utf8(discount), utf8(markup));
   m_RuleList.InsertRow(m_RuleList.GetItemCount(), {id, type, match, discount, markup});
 }
 

@@ -21,7 +21,8 @@ void ExecCategorySql(CString sql);
 // result column 0 is the row's label, column c > 0 the text of list column c,
 // each converted from UTF-8 to the ANSI code page (a cell that does not
 // read as UTF-8 text of GBK characters is taken as ANSI already: older
-// files stored discount and markup as typed). A failing query adds no row. The list is not cleared first.
+// files stored discount and markup as typed). A failing query adds no row.
+// The list is not cleared first.
 void LoadRuleList(CString sql);
 
 // Stores one condition, its four texts in UTF-8, each value bound, so any

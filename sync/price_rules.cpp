@@ -89,7 +89,8 @@ float CalcNewPrice(float base, CString discount, CString markup) {
   const double z = ParseDecimal(discount);
   const double j = ParseDecimal(markup);
   const float value = static_cast<float>(j + ((z * base) * 0.1));
-  // Kept as it is: its two-decimal text would read back as 0, a price.
+  // Stays beyond a float: its text "0.00" would read back as 0, which the
+  // bounds would then raise to a price.
   if (!std::isfinite(value)) return value;
   return static_cast<float>(ParseDecimal(FormatTwoDecimals(value)));
 }
@@ -159,6 +160,6 @@ bool ApplyCategoryPriceRule(CString& base, CString& current, CString list_price)
   const float new_price =
       CalcNewPrice(base_price, RuleCell(row, kDiscountColumn), RuleCell(row, kMarkupColumn));
   base = FormatTwoDecimals(new_price);
-  return DecidePriceUpdate(std::isfinite(new_price) ? ClampByDiscountCategory(list, new_price) : base,
-                           current);
+  const CString text = std::isfinite(new_price) ? ClampByDiscountCategory(list, new_price) : base;
+  return DecidePriceUpdate(text, current);
 }
