@@ -152,8 +152,9 @@ std::vector<DialogTemplate> BuildDialogs() {
                    {IDC_DD_RULE_MATCH, K::Edit, kEdit | kStyleAutoHScroll, "", 71, 42, 48, 14},
                    {IDC_DD_QIANGGOUJIA, K::CheckBox, kCheck, "同步抢购价", 150, 44, 56, 10},
                    {kNoId, K::Static, kVis, "折扣", 32, 65, 17, 8},
-                   {IDC_DD_RULE_DISCOUNT, K::Edit, kEdit | kStyleNumber | kStyleAutoHScroll, "", 71,
-                    62, 48, 14},
+                   // Not digits-only: a discount such as 8.6 needs its point, and
+                   // "添加" refuses what is no number instead of changing it.
+                   {IDC_DD_RULE_DISCOUNT, K::Edit, kEdit | kStyleAutoHScroll, "", 71, 62, 48, 14},
                    {kNoId, K::Static, kVis, "加价", 31, 83, 17, 8},
                    {IDC_DD_RULE_MARKUP, K::Edit, kEdit | kStyleAutoHScroll, "", 71, 81, 48, 14},
                    {IDC_DD_ADD_RULE, K::PushButton, kBtn, "添加", 70, 99, 50, 14},

@@ -12,6 +12,7 @@
 #include "platform/net/internet.h"
 #include "sync/bookstore_readers.h"
 #include "sync/category_db.h"
+#include "sync/decimal_text.h"
 #include "sync/option_checks.h"
 #include "sync/region_file.h"
 
@@ -144,12 +145,23 @@ void DangDangTongBu::OnAddRule() {
     MessageBox("请选择处理类型", g_SoftName, MB_ICONEXCLAMATION);
     return;
   }
+  // The engine reads these texts as numbers up to the first character that
+  // does not fit: "8,6" would price at 8 折 and "1元" add 1. Anything but a
+  // plain decimal is refused here, where the user can still mend it.
+  if (!IsPlainDecimal(discount) || !(ParseDecimal(discount) > 0)) {
+    MessageBox("“折扣”须为大于0的数字（例：8.6）", g_SoftName, MB_ICONEXCLAMATION);
+    return;
+  }
+  if (!markup.IsEmpty() && !IsPlainDecimal(markup)) {
+    MessageBox("“加价”须为空或数字（例：6.6）", g_SoftName, MB_ICONEXCLAMATION);
+    return;
+  }
   CString type;
   m_TypeCombo.GetLBText(selected, type);
 
   // The new row shows its number at once, so that deleting it deletes it.
-  const CString id = InsertRule(ConvertCodePage(type, CP_GBK, CP_UTF8),
-                                ConvertCodePage(match, CP_GBK, CP_UTF8), discount, markup);
+  auto utf8 = [](const CString& text) { return ConvertCodePage(text, CP_GBK, CP_UTF8); };
+  const CString id = InsertRule(utf8(type), utf8(match), utf8(discount), utf8(markup));
   m_RuleList.InsertRow(m_RuleList.GetItemCount(), {id, type, match, discount, markup});
 }
 

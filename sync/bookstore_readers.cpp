@@ -165,7 +165,7 @@ float GetSalePrice(const CString& page, CString store) {
   } else {
     return 0.0f;
   }
-  const float price = static_cast<float>(ParseDecimal(text));
+  const float price = static_cast<float>(ParseDecimal(WithoutDigitGrouping(text)));
   return std::isfinite(price) ? price : 0.0f;
 }
 
@@ -185,7 +185,7 @@ CString GetOriginalPrice(const CString& page, CString store) {
   } else {
     return CString();
   }
-  return text.IsEmpty() ? CString("0.00") : text;
+  return text.IsEmpty() ? CString("0.00") : WithoutDigitGrouping(text);
 }
 
 CString GetDiscountText(const CString& page, CString store) {

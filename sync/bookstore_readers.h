@@ -15,10 +15,12 @@
 // The address to fetch for a product number, or empty text.
 CString GetSourceUrl(CString store, CString product_no);
 
-// The sale price of a product page or JD price reply; 0 when none.
+// The sale price of a product page or JD price reply; 0 when none. Commas
+// that group a price's digits by threes are no end of it: "1,234.50" reads
+// 1234.5.
 float GetSalePrice(const CString& page, CString store);
-// The list price text; "0.00" when the page holds none, empty for stores
-// without a reader.
+// The list price text, its digits without grouping commas; "0.00" when the
+// page holds none, empty for stores without a reader.
 CString GetOriginalPrice(const CString& page, CString store);
 // The discount in tenths ("(7.5折)" gives "7.5"); "0.00" when a Dangdang
 // page holds none, empty for every other store.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/file/file.h"
+#include "platform/text/codepage.h"
 #include "platform/ui/afxwin.h"
 #include "services/globals.h"
 #include "services/text_services.h"
@@ -28,6 +29,14 @@ struct Connection {
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 };
+
+// Older files kept discount and markup as typed, in GBK. Such a cell read as
+// UTF-8 gives bytes that are no UTF-8 or characters that GBK lacks; a cell
+// that came from GBK through UTF-8 comes back whole.
+bool StoredAsUtf8(const CString& text) {
+  const std::u16string wide = CodePageToUtf16(CP_UTF8, text.str());
+  return CodePageToUtf16(CP_GBK, Utf16ToCodePage(CP_GBK, wide)) == wide;
+}
 
 }  // namespace
 
@@ -73,7 +82,7 @@ void LoadRuleList(CString sql) {
       // Row 0 of the table is the header.
       const char* cell = cells[(r + 1) * columns + c];
       CString text(cell ? cell : "");
-      Utf8ToAnsi(text);
+      if (StoredAsUtf8(text)) Utf8ToAnsi(text);
       row.push_back(text);
     }
     // One atomic step: a sync worker walking the list never sees a row
@@ -83,8 +92,8 @@ void LoadRuleList(CString sql) {
   sqlite3_free_table(cells);
 }
 
-CString InsertRule(const CString& type_utf8, const CString& match_utf8, const CString& discount,
-                   const CString& markup) {
+CString InsertRule(const CString& type_utf8, const CString& match_utf8,
+                   const CString& discount_utf8, const CString& markup_utf8) {
   Connection connection;
   if (!connection.db) return CString();
   sqlite3_stmt* statement = nullptr;
@@ -94,7 +103,7 @@ CString InsertRule(const CString& type_utf8, const CString& match_utf8, const CS
     sqlite3_finalize(statement);
     return CString();
   }
-  const CString* values[] = {&type_utf8, &match_utf8, &discount, &markup};
+  const CString* values[] = {&type_utf8, &match_utf8, &discount_utf8, &markup_utf8};
   for (int i = 0; i < 4; ++i)
     sqlite3_bind_text(statement, i + 1, values[i]->GetString(), values[i]->GetLength(),
                       SQLITE_TRANSIENT);

@@ -19,12 +19,14 @@ void ExecCategorySql(CString sql);
 
 // Runs the query and inserts its result rows into g_RuleList at 0, 1, 2, ...:
 // result column 0 is the row's label, column c > 0 the text of list column c,
-// each converted from UTF-8 to the ANSI code page. A failing query adds no
-// row. The list is not cleared first.
+// each converted from UTF-8 to the ANSI code page (a cell that does not
+// read as UTF-8 text of GBK characters is taken as ANSI already: older
+// files stored discount and markup as typed). A failing query adds no row.
+// The list is not cleared first.
 void LoadRuleList(CString sql);
 
-// Stores one condition: the type and the match text as UTF-8, discount and
-// markup as given, each value bound, so any text is stored as it stands.
-// Returns the new row's ID as text; empty when nothing was stored.
-CString InsertRule(const CString& type_utf8, const CString& match_utf8, const CString& discount,
-                   const CString& markup);
+// Stores one condition, its four texts in UTF-8, each value bound, so any
+// text is stored as it stands. Returns the new row's ID as text; empty when
+// nothing was stored.
+CString InsertRule(const CString& type_utf8, const CString& match_utf8,
+                   const CString& discount_utf8, const CString& markup_utf8);

@@ -45,6 +45,40 @@ double ParseDecimal(const CString& text) {
   return std::isfinite(value) ? value : 0.0;
 }
 
+CString WithoutDigitGrouping(const CString& text) {
+  const std::string& s = text.str();
+  size_t i = 0;
+  while (i < s.size() && IsSpace(s[i])) ++i;
+  const size_t first_digit = i;
+  while (i < s.size() && IsDigit(s[i])) ++i;
+  if (i == first_digit || i - first_digit > 3) return text;
+  std::string out = s.substr(0, i);
+  // A group is a comma and exactly three digits.
+  while (i + 3 < s.size() && s[i] == ',' && IsDigit(s[i + 1]) && IsDigit(s[i + 2]) &&
+         IsDigit(s[i + 3]) && (i + 4 == s.size() || !IsDigit(s[i + 4]))) {
+    out.append(s, i + 1, 3);
+    i += 4;
+  }
+  if (out.size() == i) return text;
+  return CString(out + s.substr(i));
+}
+
+bool IsPlainDecimal(const CString& text) {
+  const std::string& s = text.str();
+  size_t i = s.empty() || s[0] != '-' ? 0 : 1;
+  bool digits = false, point = false;
+  for (; i < s.size(); ++i) {
+    if (IsDigit(s[i])) {
+      digits = true;
+    } else if (s[i] == '.' && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  return digits;
+}
+
 CString FormatTwoDecimals(double value) {
   if (!std::isfinite(value)) return CString("0.00");
   char buffer[400];

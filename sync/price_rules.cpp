@@ -1,5 +1,7 @@
 #include "sync/price_rules.h"
 
+#include <cmath>
+
 #include "services/globals.h"
 #include "sync/bookstore_readers.h"
 #include "sync/decimal_text.h"
@@ -87,6 +89,9 @@ float CalcNewPrice(float base, CString discount, CString markup) {
   const double z = ParseDecimal(discount);
   const double j = ParseDecimal(markup);
   const float value = static_cast<float>(j + ((z * base) * 0.1));
+  // Stays beyond a float: its text "0.00" would read back as 0, which the
+  // bounds would then raise to a price.
+  if (!std::isfinite(value)) return value;
   return static_cast<float>(ParseDecimal(FormatTwoDecimals(value)));
 }
 
@@ -135,7 +140,11 @@ bool ApplyPriceRule(float& price, CString& current, const CString& page, CString
 
   const float new_price =
       CalcNewPrice(sale, RuleCell(row, kDiscountColumn), RuleCell(row, kMarkupColumn));
-  const CString text = ClampByDiscount(page, store, new_price, list_price);
+  // A rule that overflows gives no price: bounding it would send the
+  // fallback discount or the floor in its place.
+  const CString text = std::isfinite(new_price)
+                           ? ClampByDiscount(page, store, new_price, list_price)
+                           : FormatTwoDecimals(new_price);
   price = static_cast<float>(ParseDecimal(text));
   return DecidePriceUpdate(text, current);
 }
@@ -151,5 +160,6 @@ bool ApplyCategoryPriceRule(CString& base, CString& current, CString list_price)
   const float new_price =
       CalcNewPrice(base_price, RuleCell(row, kDiscountColumn), RuleCell(row, kMarkupColumn));
   base = FormatTwoDecimals(new_price);
-  return DecidePriceUpdate(ClampByDiscountCategory(list, new_price), current);
+  const CString text = std::isfinite(new_price) ? ClampByDiscountCategory(list, new_price) : base;
+  return DecidePriceUpdate(text, current);
 }

@@ -28,7 +28,8 @@ extern const char* const kPriceNeedsUpdate;  // "需要更新"
 // Indices of the ticked condition rows whose type (column 1) is `type`, ascending.
 std::vector<int> FindRuleRows(CString type);
 
-// markup + (discount × base) × 0.1, rounded to two decimals.
+// markup + (discount × base) × 0.1, rounded to two decimals; not finite when
+// it overflows a float.
 float CalcNewPrice(float base, CString discount, CString markup);
 
 // Bounds a new price by the page's threshold and fallback discount against the
@@ -42,9 +43,10 @@ bool DecidePriceUpdate(CString new_text, CString& current);
 
 // Reads the product page, picks the rule (keyword, then price range, then all
 // products, each family only when its box is ticked), computes and bounds the
-// new price into `price` and decides on `current`. With no sale price (0, or
-// not above 0 as JD's "-1" for an unknown sku) or no rule: false, `price`
-// holds the sale price and `current` is unchanged.
+// new price into `price` and decides on `current`. A rule whose price is not
+// finite gives "0.00": no update, `current` becomes kPriceNotObtained. With
+// no sale price (0, or not above 0 as JD's "-1" for an unknown sku) or no
+// rule: false, `price` holds the sale price and `current` is unchanged.
 bool ApplyPriceRule(float& price, CString& current, const CString& page, CString store);
 
 // The bound of ClampByDiscount for a list price without a product page (no

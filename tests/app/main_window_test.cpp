@@ -414,6 +414,7 @@ TEST_F(MainWindowTest, KeysMoveOverThePageShownAndPressItsButtons) {
     // disabled "停止同步" does nothing.
     DangDangTongBu& pricing = dlg.m_DangDangTongBu;
     pricing.GetDlgItem(IDC_DD_RULE_MATCH)->SetWindowText("0-88");
+    pricing.GetDlgItem(IDC_DD_RULE_DISCOUNT)->SetWindowText("9");  // "添加" takes no empty one
     ui::headless::ScriptPopupCommands({ID_DELETE_RULE});
     dlg.m_TongBu.m_StopButton.EnableWindow(FALSE);
     const struct {

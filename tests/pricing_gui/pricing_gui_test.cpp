@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -15,6 +16,7 @@
 #include "platform/text/codepage.h"
 #include "tests/sites/bookstores.h"
 #include "tests/sites/hosts_ini.h"
+#include "tests/sites/seller_centre.h"
 #include "tests/sites/site_server.h"
 #include "tests/support/gui_session.h"
 
@@ -24,6 +26,12 @@ using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 std::string U8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
+
+// The condition list (at 7, 134 of the page) under Xvfb, in pixels: its
+// heading's height, a row's height and column 0's width.
+constexpr int kRuleHeadingPixels = 18;
+constexpr int kRuleRowPixels = 22;
+constexpr int kRuleNumberPixels = 84;
 
 std::string ReadBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -74,11 +82,27 @@ class PricingProgram {
     const std::string first = Settled(shots_ + "_open");
     main_ = session_.Refresh(main_);
     m_ = session_.MainLayout(main_);
-    // The third tab header, "当当同步": the screen changes, then holds still.
-    Press(m_.X(7) + 162, m_.Y(12) + 12);
-    if (!ChangedFrom(first)) return false;
-    Settled(shots_ + "_open");
+    // The third tab header, "当当同步".
+    return Tab(162, first);
+  }
+
+  // Presses the tab header at `header_x` (pixels from the tab control's
+  // left): the screen changes from `shown`, then holds still.
+  bool Tab(int header_x, const std::string& shown) {
+    Press(m_.X(7) + header_x, m_.Y(12) + 12);
+    if (!ChangedFrom(shown)) return false;
+    Settled(shots_ + "_tab");
     return true;
+  }
+
+  // Waits for the box titled `title`, photographs it and answers it with
+  // Return; whether it came and went.
+  bool Answer(const std::string& title, const std::string& shot) {
+    gui::Window box = session_.WaitForWindow(title, 90s);
+    session_.Screenshot(shot);
+    if (!box) return false;
+    session_.Keys(box, {"Return"});
+    return gui::WaitFor([&] { return !session_.HasWindow(title); }, 20s);
   }
 
   bool ChangedFrom(const std::string& shot) {
@@ -93,6 +117,11 @@ class PricingProgram {
   }
   void PressPage(int dlu_x, int dlu_y, int button = 1) {
     Press(PageX(dlu_x), PageY(dlu_y), button);
+  }
+  // The item page "宝贝查询" has a 9-point font: 8 x 17 pixels per 4 x 8
+  // dialog units under Xvfb.
+  void PressItemPage(int dlu_x, int dlu_y) {
+    Press(m_.X(7) + 1 + dlu_x * 8 / 4, m_.Y(12) + 25 + dlu_y * 17 / 8);
   }
   int PageX(int dlu_x) const { return m_.X(7) + 1 + m_.X(dlu_x); }
   int PageY(int dlu_y) const { return m_.Y(12) + 25 + dlu_y * m_.base_y / 8; }
@@ -125,12 +154,16 @@ class PricingProgram {
 
   // The screenshot's crop of the page rectangle (dlu) as a file of its own.
   std::string Crop(const std::string& shot, const std::string& name, int x, int y, int cx, int cy) {
+    return CropPixels(shot, name, PageX(x), PageY(y), PageX(x + cx) - PageX(x),
+                      PageY(y + cy) - PageY(y));
+  }
+  // The same for a rectangle in the main window's pixels.
+  std::string CropPixels(const std::string& shot, const std::string& name, int left, int top,
+                         int width, int height) {
     const std::string out = gui::BuildDir() + "/screenshots/" + name + ".png";
-    const int left = main_.x + PageX(x), top = main_.y + PageY(y);
-    const int width = PageX(x + cx) - PageX(x), height = PageY(y + cy) - PageY(y);
     gui::RunCommand({"convert", shot, "-crop",
                      std::to_string(width) + "x" + std::to_string(height) + "+" +
-                         std::to_string(left) + "+" + std::to_string(top),
+                         std::to_string(main_.x + left) + "+" + std::to_string(main_.y + top),
                      "+repage", out});
     return out;
   }
@@ -155,7 +188,7 @@ TEST(PricingGui, ConditionsOptionsAndProvincesComeBackAfterARestart) {
   ASSERT_TRUE(program.Open()) << "no main window";
   session.Screenshot("pricing_0_start");
 
-  // Three conditions, one of each kind ("折扣" takes digits only).
+  // Three conditions, one of each kind.
   const struct {
     int type;
     std::string match, discount, markup;
@@ -287,6 +320,94 @@ TEST(PricingGui, ByKeysAConditionIsAddedAndDeletedAndTheSignInCancelled) {
   session.Keys(web, {"Escape"});
   EXPECT_TRUE(gui::WaitFor([&] { return !session.HasWindow("VorlupTovrane"); }, 10s))
       << session.Screenshot("keys_sign_in_stayed");
+  EXPECT_TRUE(session.Running());
+  session.Stop();
+}
+
+// The discount "8.6" typed by keys: the condition list shows it as a stored
+// "8.6" shows, Data/FenLei.db holds it, and a price run prices the shop at
+// 86 percent of the bookstore's price (a price of a thousand and more, its
+// digits grouped, among them). Screenshots: <build>/screenshots/discount_*.png.
+TEST(PricingGui, ADiscountWithADecimalPointPricesTheShopByIt) {
+  sites::SiteServer server;
+  // The seller page of the sign-in test, which the price edits wait for.
+  server.Route("GET", "/auction/sell.jhtml", [](const sites::SiteRequest&, httplib::Response& res) {
+    res.set_content(Utf8ToGbk(U8(u8"<html><title>卖家中心</title></html>")), "text/html; charset=GBK");
+  });
+  sites::SellerCentre centre(server, nullptr);
+  sites::Bookstores books(server, &centre);
+  sites::ShopOptions options;
+  options.count = 3;
+  const std::vector<sites::ShopItem> items = sites::GenerateShop(options);
+  centre.SetItems(items);
+  const char* sales[] = {"14.00", "29.70", "1,234.50"};
+  const char* priced[] = {"12.04", "25.54", "1061.67"};  // 8.6 折, no markup
+  for (size_t i = 0; i < items.size(); ++i) {
+    sites::BookProduct product = sites::DangdangProductFor(items[i]);
+    product.sale = sales[i];
+    books.SetProduct(product);
+  }
+
+  gui::Session session;
+  ASSERT_TRUE(session.Ok()) << "Xvfb or the program folder is missing";
+  ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(server, books.HostKeys()) +
+                                                      "[SYSCONFIG]\r\nUseAllProducts=true\r\n"));
+  // Two stored conditions to read the list by: "8.6" and "86".
+  const fs::path data = fs::path(session.Folder()) / "Data";
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open((data / "FenLei.db").c_str(), &db), SQLITE_OK);
+  const std::string made = U8(
+      u8"CREATE TABLE ZheKou(ID INTEGER PRIMARY KEY,IsCheck VARCHAR(10),TreatMethod VARCHAR(50),"
+      u8"PiPei VARCHAR(50),ZheK VARCHAR(30),JiaJia VARCHAR(30));"
+      u8"INSERT INTO ZheKou (TreatMethod,PiPei,ZheK,JiaJia) VALUES ('所有商品','','8.6','');"
+      u8"INSERT INTO ZheKou (TreatMethod,PiPei,ZheK,JiaJia) VALUES ('所有商品','','86','');");
+  EXPECT_EQ(sqlite3_exec(db, made.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+
+  PricingProgram program(session, "discount");
+  ASSERT_TRUE(program.Open()) << "no main window";
+  program.ChooseType(2);  // "所有商品"
+  program.Fill(95, 69, "8.6");
+  program.PressPage(95, 106);  // "添加"
+  const std::string stored = U8(u8"1|所有商品||8.6|;2|所有商品||86|;3|所有商品||8.6|;");
+  ASSERT_TRUE(gui::WaitFor([&] { return StoredRules(data / "FenLei.db") == stored; }, 10s))
+      << session.Screenshot("discount_add_failed") << "\n" << StoredRules(data / "FenLei.db");
+
+  // The rows' texts without their number (the middle of each row, clear of
+  // the grid): the new one shows what the stored "8.6" shows, not what "86"
+  // shows.
+  const std::string list = program.Settled("discount_1_added");
+  const int list_x = program.PageX(7), list_y = program.PageY(134);
+  auto row_middle = [&](int row) { return list_y + kRuleHeadingPixels + row * kRuleRowPixels + 11; };
+  std::string rows[3];
+  for (int row = 0; row < 3; ++row) {
+    rows[row] = program.CropPixels(list, "discount_1_row" + std::to_string(row + 1),
+                                   list_x + kRuleNumberPixels, row_middle(row) - 7,
+                                   program.PageX(7 + 261) - list_x - kRuleNumberPixels - 8, 14);
+  }
+  EXPECT_GT(gui::DarkPixels(rows[2], 0, 0, 400, 14), 0) << "the new row shows nothing";
+  EXPECT_EQ(gui::DifferentPixels(rows[2], rows[0]), 0) << "the new row does not show 8.6";
+  EXPECT_GT(gui::DifferentPixels(rows[2], rows[1]), 0) << "the rows cannot be told apart";
+
+  // Tick the new condition (its tick box); download the shop on "宝贝查询";
+  // start the price run on "宝贝同步".
+  program.Press(list_x + 14, row_middle(2));
+  ASSERT_TRUE(program.Tab(40, program.Settled("discount_2_ticked"))) << "no page \"宝贝查询\"";
+  program.PressItemPage(25 + 25, 317 + 7);  // "搜索宝贝"
+  ASSERT_TRUE(program.Answer("Tovrane", "discount_3_total")) << "no box with the total";
+  ASSERT_TRUE(program.Answer(GbkToUtf8("提示"), "discount_3_downloaded")) << "no \"全部下载完毕！\"";
+  program.PressItemPage(177 + 36, 317 + 7);  // "测试淘宝登录状态"
+  ASSERT_TRUE(program.Answer("Tovrane", "discount_3_signed_in")) << "no sign-in box";
+  ASSERT_TRUE(program.Tab(99, program.Settled("discount_3_downloaded"))) << "no page \"宝贝同步\"";
+  centre.ClearOperationForms();
+  program.PressPage(421 + 31, 364 + 7);  // "开始同步"
+  ASSERT_TRUE(gui::WaitFor([&] { return centre.OperationForms().size() >= items.size(); }, 60s))
+      << session.Screenshot("discount_4_no_edits") << centre.OperationForms().size();
+  program.Settled("discount_4_edited");
+  std::map<std::string, std::string> sent;
+  for (const sites::OperationForm& form : centre.OperationForms())
+    sent[form.Field("itemId")] = form.Field("newItemPrice");
+  for (size_t i = 0; i < items.size(); ++i) EXPECT_EQ(sent[items[i].id], priced[i]) << sales[i];
   EXPECT_TRUE(session.Running());
   session.Stop();
 }

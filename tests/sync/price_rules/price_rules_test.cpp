@@ -272,30 +272,46 @@ TEST_F(PriceRules, Decisions) {
   EXPECT_EQ(current, "未能获取价格");
 }
 
-TEST_F(PriceRules, NoSalePrice) {
+// Pages and rules out of the ordinary, each with what the call leaves.
+TEST_F(PriceRules, UnusualPricesAndRuleResults) {
   SetBounds("5", "6");
   SetBoxes(true, true, true);
-  SetRules({{"所有商品", "", "10", "1"}});
   struct Case {
     const char* name;
     std::string page;
     const char* store;
+    const char* markup;  // of the one rule, 10 折
+    bool update;
+    const char* price;
+    const char* current;
   };
   const std::vector<Case> cases = {
-      {"no price on the page", sites::DangdangNotFoundPage(), kDangdang},
+      {"no price on the page", sites::DangdangNotFoundPage(), kDangdang, "1", false, "0.00", "35.00"},
       {"price that is no number", "<div class=\"right\"><span class=\"price_d\">&yen;缺货</span>",
-       kDangdang},
-      {"JD reply without p", "[{\"id\":\"J_5\",\"m\":\"40.00\"}]", kJd},
-      {"JD's answer for an unknown sku", "[{\"id\":\"J_5\",\"p\":\"-1\",\"m\":\"-1\"}]", kJd},
-      {"store without a reader", Page("30.00", "40.00", ""), "博库"},
+       kDangdang, "1", false, "0.00", "35.00"},
+      {"JD reply without p", "[{\"id\":\"J_5\",\"m\":\"40.00\"}]", kJd, "1", false, "0.00",
+       "35.00"},
+      {"JD's answer for an unknown sku", "[{\"id\":\"J_5\",\"p\":\"-1\",\"m\":\"-1\"}]", kJd,
+       "1", false, "-1.00", "35.00"},
+      {"store without a reader", Page("30.00", "40.00", ""), "博库", "1", false, "0.00", "35.00"},
+      {"sale price with grouped digits", Page("1,234.50", "1,500.00", "(8.2折)"), kDangdang, "1",
+       true, "1235.50", "需要更新"},
+      // The bookstore's 4.9 折 is at the threshold: 6 折 of the whole list price.
+      {"list price with grouped digits", Page("1,234.50", "2,500.00", "(4.9折)"), kDangdang, "1",
+       true, "1500.00", "需要更新"},
+      // Not the fallback discount of the list price, nor the 5.00 floor.
+      {"rule result beyond a float", Page("30.00", "40.00", "(3折)"), kDangdang, "1e39", false,
+       "0.00", "未能获取价格"},
+      {"rule result beyond a float, no bound", Page("30.00", "40.00", "(7.5折)"), kDangdang,
+       "-1e39", false, "0.00", "未能获取价格"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    float price = 99;
-    CString current = "35.00";
-    EXPECT_FALSE(ApplyPriceRule(price, current, CString(c.page), c.store));
-    EXPECT_LE(price, 0.0f);
-    EXPECT_EQ(current, "35.00");
+    SetRules({{"所有商品", "", "10", c.markup}});
+    Outcome outcome = Apply(c.page, "35.00", c.store);
+    EXPECT_EQ(outcome.update, c.update);
+    EXPECT_EQ(outcome.price, c.price);
+    EXPECT_EQ(outcome.current, c.current);
   }
 }
 
@@ -346,6 +362,16 @@ TEST_F(PriceRules, CategoryVariant) {
   CString base = "15.00", current = "1.00";
   EXPECT_FALSE(ApplyCategoryPriceRule(base, current, "40.00"));
   EXPECT_EQ(base, "15.00");
+
+  // A result beyond a float is no price to bound, whatever the threshold.
+  SetBoxes(false, false, true);
+  SetRules({{"所有商品", "", "10", "1e39"}});
+  for (const char* threshold : {"5", "10"}) {
+    SetBounds(threshold, "6");
+    current = "16.00";
+    EXPECT_FALSE(ApplyCategoryPriceRule(base, current, "40.00")) << threshold;
+    EXPECT_EQ(current, "未能获取价格");
+  }
 }
 
 }  // namespace

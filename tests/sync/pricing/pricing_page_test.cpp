@@ -171,7 +171,9 @@ TEST_F(PricingPageTest, HandMadeDatabaseListsItsRowsAndKeepsThemOnEveryOpen) {
       u8"PiPei VARCHAR(50),ZheK VARCHAR(30),JiaJia VARCHAR(30));"
       u8"INSERT INTO ZheKou VALUES(3,NULL,'关键字','计算机','8.6','1');"
       u8"INSERT INTO ZheKou VALUES(7,NULL,'价格区间','0-88','9','0');"
-      u8"INSERT INTO ZheKou VALUES(9,NULL,'所有商品',NULL,'9.5','2');");
+      u8"INSERT INTO ZheKou VALUES(9,NULL,'所有商品',NULL,'9.5','2');"
+      // Older files kept the markup as typed, in GBK: "1元".
+      u8"INSERT INTO ZheKou VALUES(11,NULL,'所有商品','','8',CAST(X'31D4AA' AS TEXT));");
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(Db().c_str(), &db), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(db, made.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
@@ -179,7 +181,7 @@ TEST_F(PricingPageTest, HandMadeDatabaseListsItsRowsAndKeepsThemOnEveryOpen) {
   const std::string stored = Query(Db(), "select * from ZheKou");
   // Shown in GBK, on the first open and on the next (the tables exist then).
   const std::vector<std::string> shown = {"3|关键字|计算机|8.6|1", "7|价格区间|0-88|9|0",
-                                          "9|所有商品||9.5|2"};
+                                          "9|所有商品||9.5|2", "11|所有商品||8|1元"};
   EXPECT_EQ(Rows(Open().m_RuleList), shown);
   EXPECT_EQ(Rows(Open().m_RuleList), shown);
   EXPECT_EQ(Query(Db(), "select * from ZheKou"), stored);
@@ -190,12 +192,12 @@ TEST_F(PricingPageTest, AddedConditionsShowTheirNumberAtOnceAndAreStoredAsUtf8) 
   Open();
   AddRule("关键字", "计算机", "8.6", "1");
   AddRule("价格区间", "0-88", "9", "0");
-  AddRule("所有商品", "", "", "");
+  AddRule("所有商品", "", "7", "");
   const std::vector<std::string> shown = {"1|关键字|计算机|8.6|1", "2|价格区间|0-88|9|0",
-                                          "3|所有商品|||"};
+                                          "3|所有商品||7|"};
   EXPECT_EQ(Rows(page_->m_RuleList), shown);
   EXPECT_EQ(Query(Db(), "select * from ZheKou"),
-            U8(u8"1||关键字|计算机|8.6|1;2||价格区间|0-88|9|0;3||所有商品|||;"));
+            U8(u8"1||关键字|计算机|8.6|1;2||价格区间|0-88|9|0;3||所有商品||7|;"));
   EXPECT_EQ(Rows(Open().m_RuleList), shown);
 
   // Deleting a row added just now deletes it.
@@ -206,14 +208,58 @@ TEST_F(PricingPageTest, AddedConditionsShowTheirNumberAtOnceAndAreStoredAsUtf8) 
   EXPECT_EQ(Rows(Open().m_RuleList), shown);
 }
 
+// "添加" stores a discount that is a plain decimal above 0 and a markup that
+// is empty or a plain decimal; anything else gets a box naming the field and
+// stores nothing.
+TEST_F(PricingPageTest, AddRefusesADiscountOrMarkupThatIsNoPlainDecimal) {
+  Open();
+  const char* const kDiscount = "“折扣”须为大于0的数字（例：8.6）";
+  const char* const kMarkup = "“加价”须为空或数字（例：6.6）";
+  const struct {
+    const char* discount;
+    const char* markup;
+    const char* refusal;  // null: stored
+  } cases[] = {
+      {"8.6", "6.6", nullptr}, {"10", "", nullptr},     {".5", "0", nullptr},
+      {"5.", "-1.5", nullptr}, {"0.01", "1", nullptr},  {"0", "1", kDiscount},
+      {"0.0", "", kDiscount},  {"-1", "", kDiscount},   {"8.6.1", "", kDiscount},
+      {"", "", kDiscount},     {"abc", "", kDiscount},  {"８.６", "", kDiscount},
+      {"8,6", "", kDiscount},  {" 8.6", "", kDiscount}, {"1e1", "", kDiscount},
+      {".", "", kDiscount},    {"0", "x", kDiscount},   {"8.6", "x", kMarkup},
+      {"8.6", "1元", kMarkup}, {"8.6", "1.5.1", kMarkup}, {"8.6", "-", kMarkup},
+      {"8.6", "+1", kMarkup},  {"8.6", "１", kMarkup},  {"8.6", "1e39", kMarkup},
+  };
+  std::vector<std::string> shown;
+  std::string stored;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(GbkToUtf8(std::string(c.discount) + " / " + c.markup));
+    ui::headless::ClearMessageBoxes();
+    AddRule("所有商品", "", c.discount, c.markup);
+    if (c.refusal) {
+      ASSERT_EQ(ui::headless::MessageBoxes().size(), 1u);
+      const auto box = ui::headless::MessageBoxes()[0];
+      EXPECT_EQ(box.text, c.refusal);
+      EXPECT_EQ(box.caption, g_SoftName);
+      EXPECT_EQ(box.type & MB_ICONEXCLAMATION, static_cast<UINT>(MB_ICONEXCLAMATION));
+    } else {
+      EXPECT_TRUE(ui::headless::MessageBoxes().empty());
+      const std::string id = std::to_string(shown.size() + 1);
+      shown.push_back(id + "|所有商品||" + c.discount + "|" + c.markup);
+      stored += id + "||" + GbkToUtf8("所有商品") + "||" + c.discount + "|" + c.markup + ";";
+    }
+    EXPECT_EQ(Rows(page_->m_RuleList), shown);
+    EXPECT_EQ(Query(Db(), "select * from ZheKou"), stored);
+  }
+  EXPECT_EQ(Rows(Open().m_RuleList), shown);
+}
+
 TEST_F(PricingPageTest, ValuesWithQuotesSemicolonsAndASecondStatementAreOnlyText) {
   Open();
   AddRule("关键字", "a", "9", "0");
   const char* match = "x','1','1');DELETE FROM ZheKou;--";
-  const char* discount = "8'; DROP TABLE ZheKou; --";
-  AddRule("关键字", match, discount, "O'Neil");
-  const std::vector<std::string> shown = {
-      "1|关键字|a|9|0", std::string("2|关键字|") + match + "|" + discount + "|O'Neil"};
+  AddRule("关键字", match, "8", "1");
+  const std::vector<std::string> shown = {"1|关键字|a|9|0",
+                                          std::string("2|关键字|") + match + "|8|1"};
   EXPECT_EQ(Rows(page_->m_RuleList), shown);
   EXPECT_EQ(Rows(Open().m_RuleList), shown);
   EXPECT_EQ(Query(Db(), "select name from sqlite_master order by name"), "FenLei;ZheKou;");

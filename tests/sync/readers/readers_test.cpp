@@ -91,6 +91,14 @@ TEST(BookstoreReaders, PageSamples) {
        "<div class=\"right\"><span class=\"price_d\">&yen; 8.80</span>"
        "<span class=\"price_m\">&yen; 12.00 </span><span class=\"price_zhe\" > (7.3折) </span>",
        {8.8f, " 12.00 ", "7.3", ""}},
+      {"prices of a thousand and more, digits grouped by commas", kDangdang,
+       "<div class=\"right\"><span class=\"price_d\">&yen;1,234.50</span>"
+       "<span class=\"price_m\">&yen; 12,345,678.00</span>",
+       {1234.5f, " 12345678.00", "0.00", ""}},
+      {"a comma that groups no three digits ends the number", kDangdang,
+       "<div class=\"right\"><span class=\"price_d\">&yen;1,23</span>"
+       "<span class=\"price_m\">&yen;1234,567.00</span>",
+       {1.0f, "1234,567.00", "0.00", ""}},
       {"tags in capitals", kDangdang,
        "<DIV CLASS=\"RIGHT\"><SPAN CLASS=\"PRICE_D\">&YEN;45.60</SPAN>",
        {45.6f, "0.00", "0.00", ""}},
@@ -103,6 +111,8 @@ TEST(BookstoreReaders, PageSamples) {
       {"title untrimmed", kDangdang, "<h1 title=\" 围城 \">", {0.0f, "0.00", "0.00", " 围城 "}},
       {"JD reply", kJd, "[{\"id\":\"J_11\",\"p\":\"39.80\",\"m\":\"49.00\"}]\r\n",
        {39.8f, "49.00", "", ""}},
+      {"JD reply with grouped digits", kJd, "[{\"id\":\"J_11\",\"p\":\"1,039.80\",\"m\":\"1,049.00\"}]",
+       {1039.8f, "1049.00", "", ""}},
       {"JD reply without p", kJd, "[{\"id\":\"J_11\",\"op\":\"39.80\",\"m\":\"49.00\"}]\r\n",
        {0.0f, "49.00", "", ""}},
       {"JD reply without m", kJd, "[{\"id\":\"J_11\",\"p\":\"39.80\"}]\r\n", {39.8f, "0.00", "", ""}},
@@ -161,7 +171,8 @@ Read OracleRead(const std::string& page) {
     discount.Replace("折", "");
     discount.Trim();
   }
-  return {static_cast<float>(ParseDecimal(sale.c_str())), list.empty() ? "0.00" : list, discount.str(),
+  return {static_cast<float>(ParseDecimal(WithoutDigitGrouping(sale.c_str()))),
+          list.empty() ? "0.00" : WithoutDigitGrouping(CString(list)).str(), discount.str(),
           Oracle({{"<h1 title=\"(.*?)\">", false}}, page)};
 }
 
