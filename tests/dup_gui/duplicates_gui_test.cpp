@@ -112,7 +112,7 @@ TEST(DuplicatesGui, CollectAndCheckAShopOfThreeThousandItems) {
   sites::SellerCentre centre(server, nullptr);  // the form token of the re-load
 
   gui::Session session;
-  ASSERT_TRUE(session.Ok()) << "Xvfb or the program folder is missing";
+  GUI_REQUIRE(session.Ok(), session.Error());
   ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(server, market.HostKeys())));
   ASSERT_TRUE(WriteShop(session.Folder() + "/Data/.db"));
   ASSERT_TRUE(session.Start());

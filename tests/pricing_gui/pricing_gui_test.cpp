@@ -180,7 +180,7 @@ class PricingProgram {
 TEST(PricingGui, ConditionsOptionsAndProvincesComeBackAfterARestart) {
   sites::SiteServer server;
   gui::Session session;
-  ASSERT_TRUE(session.Ok()) << "Xvfb or the program folder is missing";
+  GUI_REQUIRE(session.Ok(), session.Error());
   ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(server)));
   const fs::path data = fs::path(session.Folder()) / "Data";
 
@@ -423,7 +423,7 @@ TEST(PricingGui, StockCheckOfOneProductNumber) {
   product.nostock_provinces = {"12"};
   stores.SetProduct(product);
   gui::Session session;
-  ASSERT_TRUE(session.Ok()) << "Xvfb or the program folder is missing";
+  GUI_REQUIRE(session.Ok(), session.Error());
   ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(server, stores.HostKeys())));
   ASSERT_TRUE(session.WriteDataFile(U8(u8"地区.txt"), "11,北京,TRUE\r\n12,天津,TRUE\r\n13,河北,TRUE\r\n"));
 

@@ -40,7 +40,7 @@ TEST(BatchUpShelfGui, PopupCommandListsTheWarehouseSetOneGroupAtATime) {
   centre.SetOperationDelay(150ms);
 
   gui::Session session;
-  ASSERT_TRUE(session.Ok()) << "Xvfb or the program folder is missing";
+  GUI_REQUIRE(session.Ok(), session.Error());
   ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(server, market.HostKeys())));
   ASSERT_TRUE(session.Start());
   gui::Window main = session.WaitForWindow("VorlupTovrane:V1.1.6", 90s);

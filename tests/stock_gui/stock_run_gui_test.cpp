@@ -125,7 +125,7 @@ TEST(StockRunGui, OnSaleOutOfStockItemsAreDelistedFromTheWindow) {
   ASSERT_FALSE(out_of_stock.empty());
 
   gui::Session session;
-  ASSERT_TRUE(session.Ok()) << "Xvfb or the program folder is missing";
+  GUI_REQUIRE(session.Ok(), session.Error());
   auto keys = market.HostKeys();
   for (const auto& [key, host] : books.HostKeys()) keys[key] = host;
   ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(server, keys)));

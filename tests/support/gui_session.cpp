@@ -85,6 +85,30 @@ std::string BuildDir() {
   return exe.parent_path().parent_path().string();
 }
 
+std::string SourceDir() {
+  std::ifstream cache(fs::path(BuildDir()) / "CMakeCache.txt");
+  const std::string key = "Tovrane_SOURCE_DIR:STATIC=";
+  std::string line;
+  while (std::getline(cache, line))
+    if (line.rfind(key, 0) == 0) return line.substr(key.size());
+  return "";
+}
+
+std::string MissingPackage() {
+  const char* path = std::getenv("PATH");
+  const auto installed = [&](const std::string& tool) {
+    std::istringstream dirs(path == nullptr ? "" : path);
+    std::string dir;
+    while (std::getline(dirs, dir, ':'))
+      if (!dir.empty() && ::access((fs::path(dir) / tool).c_str(), X_OK) == 0) return true;
+    return false;
+  };
+  for (const auto& [tool, package] : {std::pair{"Xvfb", "xvfb"}, std::pair{"xdotool", "xdotool"},
+                                      std::pair{"convert", "imagemagick"}})
+    if (!installed(tool)) return package;
+  return "";
+}
+
 CommandResult RunCommand(const std::vector<std::string>& argv, const std::string& display,
                          std::chrono::milliseconds timeout) {
   CommandResult result;
@@ -190,12 +214,24 @@ std::vector<std::string> FindWindows(const std::string& display, const std::stri
 // ---- XServer ----------------------------------------------------------------
 
 XServer::XServer(int width, int height) {
+  if (Launch(width, height)) return;
+  std::fprintf(stderr, "gui retry: %s; once more on a new display\n", error_.c_str());
+  if (Launch(width, height)) error_.clear();
+}
+
+bool XServer::Launch(int width, int height) {
   // Xvfb chooses a free display and writes its number to descriptor 3.
+  // Without -noreset it resets when its last client leaves, and refuses
+  // clients meanwhile: the probe below would leave it resetting just as
+  // the program or the window backend connects.
   int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) return;
+  if (::pipe2(fds, O_CLOEXEC) != 0) {
+    error_ = "no pipe for Xvfb";
+    return false;
+  }
   std::vector<std::string> args = {"Xvfb", "-displayfd", "3", "-screen", "0",
                                    std::to_string(width) + "x" + std::to_string(height) + "x24",
-                                   "-nolisten", "tcp", "-ac", "-dpi", "96"};
+                                   "-nolisten", "tcp", "-ac", "-noreset", "-dpi", "96"};
   std::vector<char*> ptrs = Pointers(args);
   const pid_t parent = ::getpid();
   pid_t pid = ::fork();
@@ -216,9 +252,9 @@ XServer::XServer(int width, int height) {
   ::close(fds[1]);
   if (pid < 0) {
     ::close(fds[0]);
-    return;
+    error_ = "Xvfb could not be started";
+    return false;
   }
-  pid_ = pid;
   std::string number;
   char c = 0;
   pollfd p{fds[0], POLLIN, 0};
@@ -230,9 +266,9 @@ XServer::XServer(int width, int height) {
   }
   ::close(fds[0]);
   if (number.empty()) {
-    EndGroup(pid_);
-    pid_ = -1;
-    return;
+    EndGroup(pid);
+    error_ = "Xvfb named no display within 15 s";
+    return false;
   }
   // The server is usable once a client gets in: the program started next
   // must not be the first to find out that it is not.
@@ -246,11 +282,10 @@ XServer::XServer(int width, int height) {
     }
     ++refusals;
     int status = 0;
-    if (::waitpid(pid_, &status, WNOHANG) == pid_ || Clock::now() >= connect_deadline) {
-      std::fprintf(stderr, "Xvfb on %s let no client in (%d tries)\n", display.c_str(), refusals);
-      EndGroup(pid_);
-      pid_ = -1;
-      return;
+    if (::waitpid(pid, &status, WNOHANG) == pid || Clock::now() >= connect_deadline) {
+      EndGroup(pid);
+      error_ = "Xvfb on " + display + " let no client in (" + std::to_string(refusals) + " tries)";
+      return false;
     }
     std::this_thread::sleep_for(50ms);
   }
@@ -258,7 +293,9 @@ XServer::XServer(int width, int height) {
     std::fprintf(stderr, "Xvfb on %s let a client in after %d refusals\n", display.c_str(),
                  refusals);
   }
+  pid_ = pid;
   display_ = display;
+  return true;
 }
 
 XServer::~XServer() { EndGroup(pid_); }
@@ -271,17 +308,21 @@ Session::Session(int width, int height) : x_(width, height) {
   if (::mkdtemp(pattern) == nullptr) return;
   root_ = pattern;
   const fs::path program = fs::path(root_) / "program";
-  const fs::path bin = fs::path(BuildDir()) / "bin";
   std::error_code ec;
   fs::create_directories(program / "Log", ec);
-  fs::create_directories(program / "Data", ec);
   fs::create_directories(fs::path(root_) / "home", ec);
-  if (fs::exists(bin / "Data"))
-    fs::copy(bin / "Data", program / "Data",
-             fs::copy_options::recursive | fs::copy_options::overwrite_existing, ec);
-  fs::copy_file(bin / "Tovrane", program / "Tovrane", fs::copy_options::overwrite_existing, ec);
+  fs::copy(fs::path(SourceDir()) / "resources" / "Data", program / "Data", fs::copy_options::recursive,
+           ec);
+  if (ec) return;
+  fs::copy_file(fs::path(BuildDir()) / "bin" / "Tovrane", program / "Tovrane", ec);
   if (ec) return;
   folder_ = program.string();
+}
+
+std::string Session::Error() const {
+  if (!x_.Ok()) return x_.Error();
+  if (folder_.empty()) return "the program folder could not be made from the shipped files";
+  return "";
 }
 
 Session::~Session() {

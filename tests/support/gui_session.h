@@ -8,6 +8,7 @@
 // The program is black-box: windows are found by title, controls by their
 // place. The layouts are fixed by the templates; `Layout` turns a
 // template's dialog units into window pixels.
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -25,6 +26,23 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeou
 
 // The build folder: the parent of the test program's folder.
 std::string BuildDir();
+// The source folder the build was made from (from the build's cache).
+std::string SourceDir();
+
+// The Debian package of a tool that real-window tests run and that is not
+// installed (Xvfb, xdotool, ImageMagick); empty when every one is there.
+std::string MissingPackage();
+
+// Opens a real-window test: skipped only when a package it needs is
+// missing, failed with `reason` when its X server, program folder or
+// window backend could not be made.
+#define GUI_REQUIRE(ok, reason)                                                   \
+  do {                                                                            \
+    const std::string gui_missing_ = ::gui::MissingPackage();                     \
+    if (!gui_missing_.empty())                                                    \
+      GTEST_SKIP() << "package " << gui_missing_ << " is not installed (scripts/setup)"; \
+    ASSERT_TRUE(ok) << (reason);                                                  \
+  } while (0)
 // Writes a screenshot of the whole screen of `display` to
 // <build>/screenshots/<name>.png; returns its path ("" on failure).
 std::string Screenshot(const std::string& display, const std::string& name);
@@ -59,8 +77,10 @@ std::vector<std::string> FindWindows(const std::string& display, const std::stri
 // directly.
 void BindCharacters(const std::string& display, const std::string& utf8);
 
-// An Xvfb server on a display number nobody uses (Xvfb picks it). It ends
-// with the object, and with the test program should that die first.
+// An Xvfb server on a display number nobody uses (Xvfb picks it), ready
+// for clients. One that does not start or lets no client in is tried once
+// more on a new display, with a line "gui retry: ..." on standard error.
+// It ends with the object, and with the test program should that die first.
 class XServer {
  public:
   explicit XServer(int width = 1280, int height = 1024);
@@ -69,10 +89,15 @@ class XServer {
   XServer& operator=(const XServer&) = delete;
   bool Ok() const { return pid_ > 0 && !display_.empty(); }
   const std::string& Display() const { return display_; }  // ":N"
+  // Why the server is not there (empty when it is).
+  const std::string& Error() const { return error_; }
 
  private:
+  bool Launch(int width, int height);
+
   pid_t pid_ = -1;
   std::string display_;
+  std::string error_;
 };
 
 // A window on the X server.
@@ -98,6 +123,8 @@ struct Layout {
 };
 
 // The program in a temporary program folder under an X server of its own.
+// The folder starts as a fresh install has it: the program and the data
+// files the project ships, never what a run of the program left somewhere.
 class Session {
  public:
   // The screen of its X server is `width` x `height` pixels.
@@ -107,6 +134,8 @@ class Session {
   Session& operator=(const Session&) = delete;
 
   bool Ok() const { return x_.Ok() && !folder_.empty(); }
+  // Why the session cannot run (empty when it can).
+  std::string Error() const;
   const std::string& Display() const { return x_.Display(); }
   // The program folder (holds Tovrane, Data/, Log/).
   const std::string& Folder() const { return folder_; }

@@ -13,8 +13,10 @@ namespace wxtest {
 
 using namespace std::chrono_literals;
 
-// Null until the environment is up; every test skips without it.
+// Null until the environment is up; every test needs it (WX_REQUIRE_DISPLAY).
 gui::XServer* Display();
+// Why the environment is not up (empty when it is).
+const std::string& Error();
 
 // Runs the event loop until `done()` holds or `timeout` passes.
 bool Pump(const std::function<bool()>& done, std::chrono::milliseconds timeout = 10s);
@@ -25,7 +27,6 @@ void PumpFor(std::chrono::milliseconds d);
 std::string Utf8(const CString& gbk);
 inline std::string Utf8(const char* gbk) { return Utf8(CString(gbk)); }
 
-#define WX_REQUIRE_DISPLAY() \
-  if (wxtest::Display() == nullptr) GTEST_SKIP() << "no X server / wx backend"
+#define WX_REQUIRE_DISPLAY() GUI_REQUIRE(wxtest::Display() != nullptr, wxtest::Error())
 
 }  // namespace wxtest

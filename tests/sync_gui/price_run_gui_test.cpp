@@ -95,7 +95,7 @@ TEST(SyncGui, PriceRunFillsTheResultListEditsThePricesAndEndsWithTheSave) {
   centre.SetOperationDelay(60ms);
 
   gui::Session session;
-  ASSERT_TRUE(session.Ok()) << "Xvfb or the program folder is missing";
+  GUI_REQUIRE(session.Ok(), session.Error());
   ASSERT_TRUE(session.WriteDataFile(
       "system.ini", sites::HostsIniText(server) + "[SYSCONFIG]\r\nUseAllProducts=true\r\n"));
   ASSERT_TRUE(WriteConditions(session));

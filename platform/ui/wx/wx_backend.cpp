@@ -299,6 +299,10 @@ std::unique_ptr<ui::Backend> MakeWxBackend(int argc, char** argv) {
   // whose columns run past its edge shows at once that it scrolls (GTK's
   // overlay bars appear only while the pointer moves over them).
   g_setenv("GTK_OVERLAY_SCROLLING", "0", TRUE);
+  // wx's own messages go to the console, never into a box of their own:
+  // those of a start that fails too, or a later start would show them in a
+  // box of their own. (wxEntryStart drops the target it began with.)
+  delete wxLog::SetActiveTarget(new wxLogStderr);
   wxApp::SetInstance(new TovraneWxApp);
   // No display: the caller reports it, once.
   if (!wxEntryStart(argc, argv)) return nullptr;
@@ -306,7 +310,6 @@ std::unique_ptr<ui::Backend> MakeWxBackend(int argc, char** argv) {
     wxEntryCleanup();
     return nullptr;
   }
-  // wx's own messages go to the console, never into a box of their own.
   delete wxLog::SetActiveTarget(new wxLogStderr);
   wxui::InstallCompactStyle();
   wxui::InitFonts();

@@ -480,12 +480,7 @@ TEST_F(PricingPageTest, ProvinceFileThatDefeatsTheLoadNeverCostsTheOtherSettings
 }
 
 TEST_F(PricingPageTest, ShippedProvinceListIsTheProvinceLevelDivisionsAndSavesBackUnchanged) {
-  // The source folder, from the build's cache.
-  std::ifstream cache(gui::BuildDir() + "/CMakeCache.txt");
-  std::string line, source;
-  while (std::getline(cache, line))
-    if (line.rfind("Tovrane_SOURCE_DIR:STATIC=", 0) == 0) source = line.substr(26);
-  const std::string bytes = ReadBytes(fs::path(source) / "resources/Data" / U8(u8"地区.txt"));
+  const std::string bytes = ReadBytes(fs::path(gui::SourceDir()) / "resources/Data" / U8(u8"地区.txt"));
   WriteBytes(Regions(), bytes);
   Open();
   std::string codes;
