@@ -59,7 +59,8 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
   return out;
 }
 
-// Ends a process group: politely, then for good.
+}  // namespace
+
 void EndGroup(pid_t pid) {
   if (pid <= 0) return;
   ::kill(-pid, SIGTERM);
@@ -75,8 +76,6 @@ void EndGroup(pid_t pid) {
   ::kill(-pid, SIGKILL);
   ::waitpid(pid, &status, 0);
 }
-
-}  // namespace
 
 std::string BuildDir() {
   std::error_code ec;
@@ -340,34 +339,42 @@ bool Session::WriteDataFile(const std::string& name, const std::string& bytes) {
   return static_cast<bool>(out);
 }
 
-bool Session::Start() {
-  if (!Ok() || pid_ > 0) return false;
-  const std::string home = (fs::path(root_) / "home").string();
-  std::vector<std::string> env = Environment({{"DISPLAY", Display()},
-                                              {"HOME", home},
-                                              {"XDG_DATA_HOME", home + "/.local/share"},
-                                              {"XDG_CACHE_HOME", home + "/.cache"},
-                                              {"XDG_CONFIG_HOME", home + "/.config"},
-                                              {"NO_AT_BRIDGE", "1"}});
-  std::vector<std::string> args = {(fs::path(folder_) / "Tovrane").string()};
+pid_t Spawn(const std::vector<std::string>& argv,
+            const std::vector<std::pair<std::string, std::string>>& set, const std::string& log,
+            const std::string& dir) {
+  std::vector<std::string> env = Environment(set);
+  std::vector<std::string> args = argv;
   std::vector<char*> arg_ptrs = Pointers(args);
   std::vector<char*> env_ptrs = Pointers(env);
-  const std::string log = (fs::path(root_) / "program.log").string();
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  posix_spawn_file_actions_addchdir_np(&actions, folder_.c_str());
+  if (!dir.empty()) posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
   posix_spawnattr_t attr;
   posix_spawnattr_init(&attr);
-  // Its own process group: Stop() ends WebKit's helper processes with it.
+  // Its own process group: EndGroup ends WebKit's helper processes with it.
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
   posix_spawnattr_setpgroup(&attr, 0);
-  const int rc = ::posix_spawn(&pid_, args[0].c_str(), &actions, &attr, arg_ptrs.data(), env_ptrs.data());
+  pid_t pid = -1;
+  const int rc = ::posix_spawn(&pid, args[0].c_str(), &actions, &attr, arg_ptrs.data(), env_ptrs.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
-  if (rc != 0) pid_ = -1;
+  return rc == 0 ? pid : -1;
+}
+
+bool Session::Start() {
+  if (!Ok() || pid_ > 0) return false;
+  const std::string home = (fs::path(root_) / "home").string();
+  pid_ = Spawn({(fs::path(folder_) / "Tovrane").string()},
+               {{"DISPLAY", Display()},
+                {"HOME", home},
+                {"XDG_DATA_HOME", home + "/.local/share"},
+                {"XDG_CACHE_HOME", home + "/.cache"},
+                {"XDG_CONFIG_HOME", home + "/.config"},
+                {"NO_AT_BRIDGE", "1"}},
+               (fs::path(root_) / "program.log").string(), folder_);
   return pid_ > 0;
 }
 

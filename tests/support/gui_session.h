@@ -14,6 +14,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace gui {
@@ -62,6 +63,15 @@ struct CommandResult {
 };
 CommandResult RunCommand(const std::vector<std::string>& argv, const std::string& display = "",
                          std::chrono::milliseconds timeout = 20s);
+
+// Starts `argv` (a path) in `dir` (empty: here), in a process group of its
+// own, with the environment changed by `set` and its output to the file
+// `log`; its process id (-1: not started). EndGroup ends it.
+pid_t Spawn(const std::vector<std::string>& argv,
+            const std::vector<std::pair<std::string, std::string>>& set, const std::string& log,
+            const std::string& dir = "");
+// Ends a process group: politely, then for good.
+void EndGroup(pid_t pid);
 
 // The shown top-level windows of `display` whose title is exactly `title`
 // (UTF-8), by xdotool id. (xdotool's own --name search misses titles that
