@@ -77,7 +77,7 @@ TEST_P(LaptopScreenGui, PagesFitTheScreenBoxesOpenOverTheWindowAndARunStarts) {
   for (const sites::ShopItem& item : items) books.SetProduct(sites::DangdangProductFor(item));
 
   gui::Session session(screen.width, screen.height);
-  ASSERT_TRUE(session.Ok()) << "Xvfb or the program folder is missing";
+  GUI_REQUIRE(session.Ok(), session.Error());
   ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(server) +
                                                       "[SYSCONFIG]\r\nUseAllProducts=true\r\n"));
   ASSERT_TRUE(WriteConditions(session));

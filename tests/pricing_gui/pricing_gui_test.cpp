@@ -268,7 +268,7 @@ TEST(PricingGui, ConditionsOptionsAndProvincesComeBackAfterARestart) {
 TEST(PricingGui, ByKeysAConditionIsAddedAndDeletedAndTheSignInCancelled) {
   sites::SiteServer server;
   gui::Session session;
-  ASSERT_TRUE(session.Ok()) << "Xvfb or the program folder is missing";
+  GUI_REQUIRE(session.Ok(), session.Error());
   ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(server)));
   const fs::path db = fs::path(session.Folder()) / "Data" / "FenLei.db";
   PricingProgram program(session, "keys");
