@@ -266,7 +266,7 @@ bool XServer::Launch(int width, int height) {
   ::close(fds[0]);
   if (number.empty()) {
     EndGroup(pid);
-    error_ = "Xvfb named no display within 15 s";
+    error_ = "Xvfb ended or named no display within 15 s";
     return false;
   }
   // The server is usable once a client gets in: the program started next
