@@ -349,7 +349,7 @@ TEST(PricingGui, ADiscountWithADecimalPointPricesTheShopByIt) {
   }
 
   gui::Session session;
-  ASSERT_TRUE(session.Ok()) << "Xvfb or the program folder is missing";
+  GUI_REQUIRE(session.Ok(), session.Error());
   ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(server, books.HostKeys()) +
                                                       "[SYSCONFIG]\r\nUseAllProducts=true\r\n"));
   // Two stored conditions to read the list by: "8.6" and "86".
