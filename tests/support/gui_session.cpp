@@ -310,8 +310,8 @@ Session::Session(int width, int height) : x_(width, height) {
   std::error_code ec;
   fs::create_directories(program / "Log", ec);
   fs::create_directories(fs::path(root_) / "home", ec);
-  fs::copy(fs::path(SourceDir()) / "resources" / "Data", program / "Data", fs::copy_options::recursive,
-           ec);
+  fs::copy(fs::path(SourceDir()) / "resources" / "Data", program / "Data",
+           fs::copy_options::recursive, ec);
   if (ec) return;
   fs::copy_file(fs::path(BuildDir()) / "bin" / "Tovrane", program / "Tovrane", ec);
   if (ec) return;
@@ -358,7 +358,8 @@ pid_t Spawn(const std::vector<std::string>& argv,
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
   posix_spawnattr_setpgroup(&attr, 0);
   pid_t pid = -1;
-  const int rc = ::posix_spawn(&pid, args[0].c_str(), &actions, &attr, arg_ptrs.data(), env_ptrs.data());
+  const int rc =
+      ::posix_spawn(&pid, args[0].c_str(), &actions, &attr, arg_ptrs.data(), env_ptrs.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
   return rc == 0 ? pid : -1;

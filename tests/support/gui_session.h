@@ -37,13 +37,14 @@ std::string MissingPackage();
 // Opens a real-window test: skipped only when a package it needs is
 // missing, failed with `reason` when its X server, program folder or
 // window backend could not be made.
-#define GUI_REQUIRE(ok, reason)                                                   \
-  do {                                                                            \
-    const std::string gui_missing_ = ::gui::MissingPackage();                     \
-    if (!gui_missing_.empty())                                                    \
-      GTEST_SKIP() << "package " << gui_missing_ << " is not installed (scripts/setup)"; \
-    ASSERT_TRUE(ok) << (reason);                                                  \
+#define GUI_REQUIRE(ok, reason)                                           \
+  do {                                                                    \
+    const std::string gui_missing_ = ::gui::MissingPackage();             \
+    if (!gui_missing_.empty())                                            \
+      GTEST_SKIP() << "package " << gui_missing_ << " is not installed";  \
+    ASSERT_TRUE(ok) << (reason);                                          \
   } while (0)
+
 // Writes a screenshot of the whole screen of `display` to
 // <build>/screenshots/<name>.png; returns its path ("" on failure).
 std::string Screenshot(const std::string& display, const std::string& name);
