@@ -1,5 +1,7 @@
 #include "tests/support/page_globals.h"
 
+#include "platform/thread/thread.h"
+#include "platform/ui/app.h"
 #include "services/globals.h"
 
 namespace support {
@@ -37,6 +39,17 @@ void ForgetPageGlobals() {
   g_SyncStatusText = nullptr;
   g_SyncHwnd = nullptr;
   g_StockActionMode = 0;
+}
+
+bool WaitWorkersAndPosts(std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    // A worker posts before it ends, so once none is live all it posted is
+    // queued; a pass that finds nothing to run cannot have started one.
+    if (worker_registry::LiveCount() == 0 && ui::RunPending() == 0) return true;
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    ui::PumpUntil([] { return worker_registry::LiveCount() == 0; }, std::chrono::milliseconds(50));
+  }
 }
 
 }  // namespace support

@@ -91,16 +91,7 @@ bool SyncFixture::PumpUntil(const std::function<bool()>& done, std::chrono::mill
   return ui::PumpUntil(done, limit);
 }
 
-bool SyncFixture::WaitWorkers(std::chrono::seconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  ui::RunPending();  // what was posted (a menu command) may start workers
-  while (worker_registry::LiveCount() > 0) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    ui::PumpUntil([] { return worker_registry::LiveCount() == 0; }, std::chrono::milliseconds(50));
-  }
-  ui::RunPending();
-  return true;
-}
+bool SyncFixture::WaitWorkers(std::chrono::seconds limit) { return WaitWorkersAndPosts(limit); }
 
 bool SyncFixture::WaitSyncDone(int before) {
   if (!PumpUntil([&] { return BoxesWithText("全部同步 完毕！") > before; })) return false;

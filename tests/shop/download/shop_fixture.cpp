@@ -72,17 +72,7 @@ bool ShopFixture::SearchAndWait(std::chrono::seconds limit) {
   return WaitWorkers(limit);
 }
 
-bool ShopFixture::WaitWorkers(std::chrono::seconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  // Workers post to the UI thread (their end messages, the save's close):
-  // keep pumping while waiting for them.
-  while (worker_registry::LiveCount() > 0) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    ui::PumpUntil([] { return worker_registry::LiveCount() == 0; }, std::chrono::milliseconds(50));
-  }
-  ui::RunPending();
-  return true;
-}
+bool ShopFixture::WaitWorkers(std::chrono::seconds limit) { return support::WaitWorkersAndPosts(limit); }
 
 std::vector<std::vector<std::string>> ShopFixture::ListRows() const {
   std::vector<std::vector<std::string>> rows;

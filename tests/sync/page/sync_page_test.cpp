@@ -64,16 +64,7 @@ class SyncPageTest : public ::testing::Test {
     folder_.reset();
     ReloadHosts();
   }
-  static bool WaitWorkers() {
-    const auto end = std::chrono::steady_clock::now() + 60s;
-    ui::RunPending();  // what was posted (a menu command) may start workers
-    while (worker_registry::LiveCount() > 0) {
-      if (std::chrono::steady_clock::now() > end) return false;
-      ui::PumpUntil([] { return worker_registry::LiveCount() == 0; }, 50ms);
-    }
-    ui::RunPending();
-    return true;
-  }
+  static bool WaitWorkers() { return support::WaitWorkersAndPosts(60s); }
   // A result row of a price run: id, code, old price, new price; ticked or not.
   void AddResult(const std::string& id, const std::string& code, const std::string& price,
                  bool ticked) {
