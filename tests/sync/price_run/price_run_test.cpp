@@ -357,8 +357,10 @@ TEST_F(PriceRunTest, FailedPriceEditsAreNeitherTickedNorSaved) {
     ASSERT_TRUE(PumpUntil([&] { return g_LiveProducers.load() == 0 && Results().size() == 6; }));
     centre_->FailNextPriceEdits(c.fault, c.failing);
     if (c.fault == OperationFault::kStall) {
+      // Short enough for the stalled edit, long enough for the other
+      // requests of a loaded machine.
       InternetTimeouts quick = timeouts;
-      quick.idle = 1000ms;
+      quick.idle = 3000ms;
       SetInternetTimeouts(quick);
     }
     g_LoggedIn = 1;
