@@ -461,6 +461,7 @@ TEST_F(PriceRunTest, EqualPricesArePassedOverAndAHandTickedRowHoldsTheConsumer) 
   ASSERT_TRUE(PumpUntil([&] { return Results().size() == 4; }));
   tongbu_->m_SyncList.SetCheck(2, TRUE);  // ticked by hand before the consumer comes
   g_LoggedIn = 1;
+  ASSERT_TRUE(PumpUntil([&] { return !PriceEdits().empty(); }));
   PumpUntil([] { return false; }, 300ms);
   auto edits = PriceEdits();
   ASSERT_EQ(edits.size(), 1u) << "row 1 (equal, both empty) passed over, row 2 holds";
