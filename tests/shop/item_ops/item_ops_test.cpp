@@ -306,16 +306,20 @@ TEST_F(ItemOpsTest, ItemIdGoesOutUnescaped) {
 TEST_F(ItemOpsTest, GroupListingThrottle) {
   const CString part = GroupPart(Ids(0, 20));
 
+  // The site's answer times leave a loaded machine room to start every
+  // thread and connect while the earlier posts are still being answered.
+
   // Empty edit: every call posts at once.
   wait_edit_.SetWindowText("");
-  centre_->SetOperationDelay(1000ms);
+  centre_->SetOperationDelay(3000ms);
   centre_->ResetMaxOperationsInFlight();
   RunConcurrently(50, [&](int) { UpShelfTbItems(part, token_); });
   EXPECT_GE(centre_->MaxOperationsInFlight(), 40);
   EXPECT_EQ(centre_->OperationForms().size(), 50u);
 
-  // "4000" and a site answering in 100 ms: one at a time, every call posts.
-  wait_edit_.SetWindowText("4000");
+  // A wait longer than ten answers and a site answering in 100 ms: one at a
+  // time, every call posts.
+  wait_edit_.SetWindowText("60000");
   centre_->SetOperationDelay(100ms);
   centre_->ClearOperationForms();
   centre_->ResetMaxOperationsInFlight();
@@ -326,14 +330,14 @@ TEST_F(ItemOpsTest, GroupListingThrottle) {
   // A site slower than the wait: the second call's wait runs out and it
   // posts alongside the holder.
   wait_edit_.SetWindowText("150");
-  centre_->SetOperationDelay(800ms);
+  centre_->SetOperationDelay(2000ms);
   centre_->ResetMaxOperationsInFlight();
   RunConcurrently(2, [&](int) { UpShelfTbItems(part, token_); }, 50ms);
   EXPECT_EQ(centre_->MaxOperationsInFlight(), 2);
 
   // A text that starts with no digit waits 0 ms: the lock only when free.
   wait_edit_.SetWindowText("abc");
-  centre_->SetOperationDelay(400ms);
+  centre_->SetOperationDelay(2000ms);
   centre_->ResetMaxOperationsInFlight();
   RunConcurrently(3, [&](int) { UpShelfTbItems(part, token_); }, 20ms);
   EXPECT_EQ(centre_->MaxOperationsInFlight(), 3);

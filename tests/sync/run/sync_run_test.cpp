@@ -298,7 +298,8 @@ TEST_F(SyncRunTest, ThreadsOfAStoppedRunTakeNoPartInTheNextOne) {
   }
   Start(2);
   ASSERT_TRUE(Until([&] { return Edited() >= 30; }));
-  std::this_thread::sleep_for(400ms);  // the old producers have ended
+  // The old run's threads have ended: only the new consumer, waiting for Stop, is left.
+  ASSERT_TRUE(Until([] { return worker_registry::LiveCount() == 1; }));
   EXPECT_EQ(results_.GetItemCount(), 30) << "no row of the old run in the new list";
   EXPECT_EQ(g_ResultRowsAdded.load(), 30);
   EXPECT_EQ(g_LiveProducers.load(), 0) << "old producers lowered nothing of the new run";
