@@ -9,7 +9,6 @@
 #include <sqlite3.h>
 
 #include <string>
-#include <thread>
 
 #include "platform/text/codepage.h"
 #include "platform/ui/templates.h"
@@ -94,12 +93,13 @@ TEST_P(LaptopScreenGui, PagesFitTheScreenBoxesOpenOverTheWindowAndARunStarts) {
 
   auto press = [&](const gui::Layout& page, int dlu_x, int dlu_y) {
     session.Press(main, page.X(dlu_x), page.Y(dlu_y));
-    std::this_thread::sleep_for(400ms);
   };
   // `header_x`: the middle of a tab's header from the tab control's left.
-  auto tab = [&](int header_x) {
-    session.Press(main, m.X(7) + header_x, m.Y(12) + 12);
-    std::this_thread::sleep_for(400ms);
+  // Presses go to a page once it shows: a loaded machine draws it late.
+  auto tab = [&](int header_x, const std::string& shot) {
+    EXPECT_TRUE(session.PressUntilChanged(main, m.X(7) + header_x, m.Y(12) + 12,
+                                          shot_prefix + shot))
+        << shot;
   };
   // A box of the program: centred over the main window, on the screen,
   // focused; answered with Return.
@@ -136,11 +136,8 @@ TEST_P(LaptopScreenGui, PagesFitTheScreenBoxesOpenOverTheWindowAndARunStarts) {
   for (const Page& page : pages) {
     const DialogTemplate* t = ui::LookupDialogTemplate(page.template_id);
     ASSERT_NE(t, nullptr);
-    const std::string before = session.SettledScreenshot(shot_prefix + page.name + "_before");
-    tab(page.header_x);
-    if (page.template_id != IDD_TAOBAO) {
-      EXPECT_TRUE(session.WaitForChange(before, shot_prefix + page.name)) << page.name;
-    }
+    // The item page shows from the start.
+    if (page.template_id != IDD_TAOBAO) tab(page.header_x, page.name);
     const std::string shot = session.SettledScreenshot(shot_prefix + page.name);
     const gui::Layout p = m.Page(t->point_size);
     for (const ControlTemplate& c : t->controls) {
@@ -161,7 +158,7 @@ TEST_P(LaptopScreenGui, PagesFitTheScreenBoxesOpenOverTheWindowAndARunStarts) {
   // The item page: the download and its total, then the sign-in test.
   const gui::Layout item = m.Page(9);
   const gui::Layout other = m.Page(8);
-  tab(37);
+  tab(37, "item_page_again");
   press(item, 25 + 25, 317 + 7);  // "搜索宝贝"
   check_box("Tovrane", "total_box");
   check_box(GbkToUtf8("提示"), "downloaded_box");
@@ -169,15 +166,17 @@ TEST_P(LaptopScreenGui, PagesFitTheScreenBoxesOpenOverTheWindowAndARunStarts) {
   check_box("Tovrane", "signed_in_box");
 
   // "开始同步" with no ticked condition: the warning box.
-  tab(99);
+  tab(99, "sync_page_again");
   press(other, 421 + 31, 364 + 7);
   check_box("VorlupTovrane", "no_condition_box");
 
   // Tick the condition on "当当同步", then "开始同步" starts a run.
-  tab(162);
-  session.Press(main, other.X(7) + 14, other.Y(134) + 28);
-  std::this_thread::sleep_for(400ms);
-  tab(99);
+  // The run starts only once the tick shows.
+  tab(162, "pricing_page_again");
+  EXPECT_TRUE(session.PressUntilChanged(main, other.X(7) + 14, other.Y(134) + 28,
+                                        shot_prefix + "condition_ticked", 20))
+      << "no tick";
+  tab(99, "sync_page_run");
   centre.ClearOperationForms();
   press(other, 421 + 31, 364 + 7);
   EXPECT_TRUE(gui::WaitFor([&] { return !centre.OperationForms().empty(); }, 60s))

@@ -10,7 +10,6 @@
 #include <map>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <utility>
 
 #include "platform/text/codepage.h"
@@ -111,10 +110,7 @@ class PricingProgram {
   std::string Settled(const std::string& name) { return session_.SettledScreenshot(name); }
 
   // A press as a hand makes it: button down, a moment, button up.
-  void Press(int x, int y, int button = 1) {
-    session_.Press(main_, x, y, 100ms, button);
-    std::this_thread::sleep_for(300ms);
-  }
+  void Press(int x, int y, int button = 1) { session_.Press(main_, x, y, 100ms, button); }
   void PressPage(int dlu_x, int dlu_y, int button = 1) {
     Press(PageX(dlu_x), PageY(dlu_y), button);
   }
@@ -136,20 +132,21 @@ class PricingProgram {
   // Presses at (dlu_x, dlu_y) and waits until the screen shows the pop-up
   // that the press opens: keys sent before it is there would go elsewhere.
   bool OpenPopup(int dlu_x, int dlu_y, int button) {
-    const std::string shot = session_.Screenshot(shots_ + "_popup_before");
-    PressPage(dlu_x, dlu_y, button);
-    return session_.WaitForChange(shot, shots_ + "_popup_now", 500, 10s);
+    return session_.PressUntilChanged(main_, PageX(dlu_x), PageY(dlu_y), shots_ + "_popup", 500,
+                                      button);
   }
 
   // Chooses entry `index` of the type combo (sorted: 关键字, 价格区间, 所有商品)
-  // from its list, opened by the arrow at the combo's right end.
+  // from its list, opened by the arrow at the combo's right end; the list
+  // has closed when it returns.
   void ChooseType(int index) {
-    EXPECT_TRUE(OpenPopup(115, 27, 1)) << "the type combo did not open";
+    ASSERT_TRUE(OpenPopup(115, 27, 1)) << "the type combo did not open";
+    const std::string open = Settled(shots_ + "_popup_open");
     std::vector<std::string> keys = {"Home"};
     for (int i = 0; i < index; ++i) keys.push_back("Down");
     keys.push_back("Return");
     session_.Keys(main_, keys);
-    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(ChangedFrom(open)) << "the type combo stayed open";
   }
 
   // The screenshot's crop of the page rectangle (dlu) as a file of its own.
@@ -203,7 +200,7 @@ TEST(PricingGui, ConditionsOptionsAndProvincesComeBackAfterARestart) {
     program.Fill(95, 88, rules[i].markup);
     program.PressPage(95, 106);  // "添加"
     expected += stored[i];
-    ASSERT_TRUE(gui::WaitFor([&] { return StoredRules(data / "FenLei.db") == expected; }, 10s))
+    ASSERT_TRUE(gui::WaitFor([&] { return StoredRules(data / "FenLei.db") == expected; }, 60s))
         << session.Screenshot("pricing_add_failed") << "\n" << StoredRules(data / "FenLei.db");
   }
 
@@ -222,7 +219,7 @@ TEST(PricingGui, ConditionsOptionsAndProvincesComeBackAfterARestart) {
   session.Screenshot("pricing_3_saved");
   ASSERT_TRUE(saved) << "no \"保存成功\"";
   session.Keys(saved, {"Return"});
-  ASSERT_TRUE(gui::WaitFor([&] { return !session.HasWindow("Tovrane"); }, 10s));
+  ASSERT_TRUE(gui::WaitFor([&] { return !session.HasWindow("Tovrane"); }, 30s));
 
   const std::string regions = ReadBytes(data / U8(u8"地区.txt"));
   EXPECT_EQ(regions.size(), 514u - 34u);  // every "FALSE" became "TRUE", one byte shorter
@@ -293,7 +290,7 @@ TEST(PricingGui, ByKeysAConditionIsAddedAndDeletedAndTheSignInCancelled) {
   program.Settled("keys_2_on_add");
   session.Keys(main, {"Return"});
   const std::string added = U8(u8"1|价格区间|0-88|9|1;");
-  ASSERT_TRUE(gui::WaitFor([&] { return StoredRules(db) == added; }, 10s))
+  ASSERT_TRUE(gui::WaitFor([&] { return StoredRules(db) == added; }, 60s))
       << session.Screenshot("keys_add_failed") << "\n" << StoredRules(db);
 
   // Past the radio pair into the condition list; Home selects the row.
@@ -308,7 +305,7 @@ TEST(PricingGui, ByKeysAConditionIsAddedAndDeletedAndTheSignInCancelled) {
                                                   : std::vector<std::string>{"Down", "Return"});
     ASSERT_TRUE(program.ChangedFrom(shot)) << "the menu stayed";
   }
-  ASSERT_TRUE(gui::WaitFor([&] { return StoredRules(db).empty(); }, 10s))
+  ASSERT_TRUE(gui::WaitFor([&] { return StoredRules(db).empty(); }, 60s))
       << session.Screenshot("keys_delete_failed") << "\n" << StoredRules(db);
   program.Settled("keys_5_deleted");
 
@@ -318,7 +315,7 @@ TEST(PricingGui, ByKeysAConditionIsAddedAndDeletedAndTheSignInCancelled) {
   ASSERT_TRUE(web) << session.Screenshot("keys_no_sign_in");
   session.Screenshot("keys_6_sign_in");
   session.Keys(web, {"Escape"});
-  EXPECT_TRUE(gui::WaitFor([&] { return !session.HasWindow("VorlupTovrane"); }, 10s))
+  EXPECT_TRUE(gui::WaitFor([&] { return !session.HasWindow("VorlupTovrane"); }, 30s))
       << session.Screenshot("keys_sign_in_stayed");
   EXPECT_TRUE(session.Running());
   session.Stop();
@@ -370,7 +367,7 @@ TEST(PricingGui, ADiscountWithADecimalPointPricesTheShopByIt) {
   program.Fill(95, 69, "8.6");
   program.PressPage(95, 106);  // "添加"
   const std::string stored = U8(u8"1|所有商品||8.6|;2|所有商品||86|;3|所有商品||8.6|;");
-  ASSERT_TRUE(gui::WaitFor([&] { return StoredRules(data / "FenLei.db") == stored; }, 10s))
+  ASSERT_TRUE(gui::WaitFor([&] { return StoredRules(data / "FenLei.db") == stored; }, 60s))
       << session.Screenshot("discount_add_failed") << "\n" << StoredRules(data / "FenLei.db");
 
   // The rows' texts without their number (the middle of each row, clear of
@@ -439,7 +436,7 @@ TEST(PricingGui, StockCheckOfOneProductNumber) {
     session.Screenshot(shot);
     if (!box) return false;
     session.Keys(box, {"Return"});
-    return gui::WaitFor([&] { return !session.HasWindow("Tovrane"); }, 10s);
+    return gui::WaitFor([&] { return !session.HasWindow("Tovrane"); }, 30s);
   };
 
   // Mode 0 (chosen at start): 天津 has none, the asking stops there: "无货".

@@ -7,7 +7,6 @@
 #include <chrono>
 #include <map>
 #include <string>
-#include <thread>
 
 #include "platform/text/codepage.h"
 #include "tests/sites/hosts_ini.h"
@@ -61,7 +60,7 @@ TEST(BatchUpShelfGui, PopupCommandListsTheWarehouseSetOneGroupAtATime) {
   ASSERT_TRUE(done) << "no \"全部下载完毕！\"";
   ASSERT_TRUE(session.Keys(done, {"Return"}));
   ASSERT_TRUE(gui::WaitFor([&] { return !session.HasWindow(notice_title); }, 20s));
-  std::this_thread::sleep_for(1s);
+  session.SettledScreenshot("batch_upshelf_0_downloaded");
 
   // "4000" into "上架不了填数字：4000".
   ASSERT_TRUE(session.Press(main, x_of(338 + 14), y_of(332 + 7)));
@@ -73,17 +72,15 @@ TEST(BatchUpShelfGui, PopupCommandListsTheWarehouseSetOneGroupAtATime) {
   ASSERT_TRUE(session.Press(main, x_of(262 + 80), y_of(56 + 40), 100ms, 3));
   ASSERT_TRUE(session.WaitForChange(no_menu, "batch_upshelf_1_menu")) << "no menu on the list";
   ASSERT_TRUE(session.Keys(main, {"Down", "Down", "Down", "Down", "Down", "Down"}));
-  std::this_thread::sleep_for(300ms);
-  session.Screenshot("batch_upshelf_1_menu");
+  session.SettledScreenshot("batch_upshelf_1_menu");
   ASSERT_TRUE(session.Keys(main, {"Return"}));
 
   // Part-way: some groups listed, not all.
-  EXPECT_TRUE(gui::WaitFor([&] { return OnSale(centre) >= kItemCount / 3; }, 30s));
+  EXPECT_TRUE(gui::WaitFor([&] { return OnSale(centre) >= kItemCount / 3; }, 90s));
   session.Screenshot("batch_upshelf_2_running");
-  EXPECT_TRUE(gui::WaitFor([&] { return OnSale(centre) == kItemCount; }, 60s))
+  EXPECT_TRUE(gui::WaitFor([&] { return OnSale(centre) == kItemCount; }, 180s))
       << "on sale: " << OnSale(centre);
-  std::this_thread::sleep_for(1s);
-  session.Screenshot("batch_upshelf_3_done");
+  session.SettledScreenshot("batch_upshelf_3_done");
 
   std::map<std::string, int> sent;
   int groups = 0;

@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <set>
 #include <string>
-#include <thread>
 
 #include "platform/text/codepage.h"
 #include "tests/sites/hosts_ini.h"
@@ -94,8 +93,7 @@ TEST(DownloadGui, SearchFillsTheListAndTheSaveStoresIt) {
   // The save that follows the download stores every item once.
   EXPECT_TRUE(gui::WaitFor([&] { return StoredRows(session) == kItemCount; }, 60s))
       << "stored: " << StoredRows(session);
-  std::this_thread::sleep_for(1s);
-  session.Screenshot("download_3_list");
+  session.SettledScreenshot("download_3_list");
 
   std::set<std::string> blocks;
   for (const sites::ListRequest& request : centre.ListRequests()) {

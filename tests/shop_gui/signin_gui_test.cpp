@@ -9,7 +9,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/sites/hosts_ini.h"
@@ -79,9 +78,8 @@ TEST(SignInGui, MenuSignsInThroughTheBrowserAndTheTreeLoadsTheCategories) {
       << "the dialog stayed open";
   // The check after "确定" carried the HttpOnly session cookie that only
   // WebKit had seen.
-  EXPECT_TRUE(Saw(market, "/auction/sell.jhtml", true));
-  std::this_thread::sleep_for(1s);
-  session.Screenshot("signin_2_status_line");
+  EXPECT_TRUE(gui::WaitFor([&] { return Saw(market, "/auction/sell.jhtml", true); }, 30s));
+  session.SettledScreenshot("signin_2_status_line");
 
   // Right click on the category tree, then its one command "获取分类".
   main = session.Refresh(main);
@@ -89,7 +87,7 @@ TEST(SignInGui, MenuSignsInThroughTheBrowserAndTheTreeLoadsTheCategories) {
   const int tree_x = item_page.X(60);
   const int tree_y = item_page.Y(120);
   // The menu's one command is clicked once the menu shows.
-  const std::string no_menu = session.Screenshot("signin_3_no_menu");
+  const std::string no_menu = session.SettledScreenshot("signin_3_no_menu");
   ASSERT_TRUE(session.Click(main, tree_x, tree_y, 3));
   ASSERT_TRUE(gui::WaitFor(
       [&] { return gui::DifferentPixels(no_menu, session.Screenshot("signin_3_tree_menu")) > 300; },
@@ -99,8 +97,7 @@ TEST(SignInGui, MenuSignsInThroughTheBrowserAndTheTreeLoadsTheCategories) {
   EXPECT_TRUE(gui::WaitFor([&] { return Saw(market, "/auction/goods/get_shop_category.htm", true); },
                       30s))
       << "no signed-in category request";
-  std::this_thread::sleep_for(1s);
-  session.Screenshot("signin_4_categories");
+  session.SettledScreenshot("signin_4_categories");
   EXPECT_TRUE(session.Running());
   session.Stop();
 }

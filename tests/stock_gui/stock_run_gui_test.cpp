@@ -7,10 +7,8 @@
 #include <sqlite3.h>
 
 #include <chrono>
-#include <filesystem>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/text/codepage.h"
@@ -55,51 +53,38 @@ class StockProgram {
     if (!session_.Start()) return false;
     main_ = session_.WaitForWindow("VorlupTovrane:V1.1.6", 90s);
     if (!main_) return false;
-    std::this_thread::sleep_for(2s);
+    Settled("stock_gui_0_open");
     main_ = session_.Refresh(main_);
     m_ = session_.MainLayout(main_);
     return true;
   }
-  void Press(int x, int y) {
-    session_.Press(main_, x, y);
-    std::this_thread::sleep_for(300ms);
+  void Press(int x, int y) { session_.Press(main_, x, y); }
+  // Presses at (x, y) and waits for the screen to show the press (`pixels`
+  // changed): what comes next acts on what the press brought up.
+  bool PressShown(int x, int y, const std::string& name, long pixels = 500) {
+    return session_.PressUntilChanged(main_, x, y, name, pixels);
   }
   // Tab headers: "淘宝管理", "宝贝同步", "当当同步", ...
-  void Tab(int index) {
-    Press(m_.X(7) + 30 + 66 * index, m_.Y(12) + 12);
-    std::this_thread::sleep_for(700ms);
+  bool Tab(int index) {
+    return PressShown(m_.X(7) + 30 + 66 * index, m_.Y(12) + 12, "stock_gui_tab");
   }
   int PageX(int dlu_x) const { return m_.Page(8).X(dlu_x); }
   int PageY(int dlu_y) const { return m_.Page(8).Y(dlu_y); }
   void PressPage(int dlu_x, int dlu_y) { Press(PageX(dlu_x), PageY(dlu_y)); }
   int ItemX(int dlu_x) const { return m_.Page(9).X(dlu_x); }
   int ItemY(int dlu_y) const { return m_.Page(9).Y(dlu_y); }
-  // Opens a combo's list by a press at (x, y) and takes entry `index`.
+  // Opens a combo's list by a press at (x, y) and takes entry `index`; the
+  // list has closed when it returns.
   bool Choose(int x, int y, int index) {
-    const std::string before = session_.Screenshot("stock_gui_combo_before");
-    Press(x, y);
-    if (!gui::WaitFor([&] { return gui::DifferentPixels(before, session_.Screenshot("stock_gui_combo_now")) > 500; }, 10s))
-      return false;
+    if (!PressShown(x, y, "stock_gui_combo")) return false;
+    const std::string open = Settled("stock_gui_combo_open");
     std::vector<std::string> keys = {"Home"};
     for (int i = 0; i < index; ++i) keys.push_back("Down");
     keys.push_back("Return");
     session_.Keys(main_, keys);
-    std::this_thread::sleep_for(500ms);
-    return true;
+    return session_.WaitForChange(open, "stock_gui_combo_closed");
   }
-  // A screenshot taken once the screen holds still.
-  std::string Settled(const std::string& name) {
-    std::string last = session_.Screenshot(name);
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(300ms);
-      const std::string now = session_.Screenshot(name + "_next");
-      const long changed = gui::DifferentPixels(last, now);
-      std::filesystem::rename(now, last);
-      if (changed >= 0 && changed <= 50) break;
-    }
-    return last;
-  }
+  std::string Settled(const std::string& name) { return session_.SettledScreenshot(name); }
   const gui::Window& Main() const { return main_; }
 
  private:
@@ -150,15 +135,18 @@ TEST(StockRunGui, OnSaleOutOfStockItemsAreDelistedFromTheWindow) {
 
   // The pricing page: the condition's box ticked (the first row's box,
   // below the list's header).
-  program.Tab(2);
-  program.Press(program.PageX(7) + 10, program.PageY(134) + 30);
-  program.Settled("stock_gui_2_condition");
+  ASSERT_TRUE(program.Tab(2)) << "no pricing page";
+  ASSERT_TRUE(program.PressShown(program.PageX(7) + 10, program.PageY(134) + 30,
+                                 "stock_gui_2_condition", 20))
+      << "no tick";
 
   // The sync page: "更新库存", "无货下架", Start.
-  program.Tab(1);
+  ASSERT_TRUE(program.Tab(1)) << "no sync page";
   program.Settled("stock_gui_3_sync_page");
   ASSERT_TRUE(program.Choose(program.PageX(182 + 71 - 5), program.PageY(25 + 6), 1)) << "the type box did not open";
-  program.PressPage(368 + 5, 49 + 5);
+  ASSERT_TRUE(program.PressShown(program.PageX(368 + 5), program.PageY(49 + 5),
+                                 "stock_gui_3_delist", 20))
+      << "\"无货下架\" not ticked";
   program.PressPage(421 + 31, 364 + 7);
   EXPECT_FALSE(gui::WaitFor([&] { return session.HasWindow("VorlupTovrane"); }, 2s))
       << "Start refused: " << program.Settled("stock_gui_refused");

@@ -194,15 +194,20 @@ long DarkPixels(const std::string& picture, int x, int y, int width, int height)
   return std::stol(dark.out);
 }
 
+// xdotool's own work takes milliseconds, but a loaded machine may take
+// seconds to start it: the limit only bounds a tool that hangs. Cut short,
+// a press would leave its button held down for every press after it.
+constexpr std::chrono::milliseconds kToolLimit = 60s;
+
 std::vector<std::string> FindWindows(const std::string& display, const std::string& title) {
   std::vector<std::string> found;
   const CommandResult all =
-      RunCommand({"xdotool", "search", "--onlyvisible", "--classname", "."}, display, 5s);
+      RunCommand({"xdotool", "search", "--onlyvisible", "--classname", "."}, display, kToolLimit);
   std::istringstream ids(all.out);
   std::string id;
   while (std::getline(ids, id)) {
     if (id.empty()) continue;
-    CommandResult name = RunCommand({"xdotool", "getwindowname", id}, display, 5s);
+    CommandResult name = RunCommand({"xdotool", "getwindowname", id}, display, kToolLimit);
     if (name.code != 0) continue;  // gone meanwhile
     while (!name.out.empty() && name.out.back() == '\n') name.out.pop_back();
     if (name.out == title) found.push_back(id);
@@ -407,7 +412,8 @@ namespace {
 
 Window Geometry(const std::string& display, const std::string& id) {
   Window w;
-  const CommandResult r = RunCommand({"xdotool", "getwindowgeometry", "--shell", id}, display, 5s);
+  const CommandResult r =
+      RunCommand({"xdotool", "getwindowgeometry", "--shell", id}, display, kToolLimit);
   if (r.code != 0) return w;
   std::istringstream lines(r.out);
   std::string line;
@@ -473,10 +479,16 @@ bool Session::WaitForChange(const std::string& shot, const std::string& name, lo
   return WaitFor([&] { return DifferentPixels(shot, Screenshot(name)) > pixels; }, timeout);
 }
 
+bool Session::PressUntilChanged(const Window& w, int x, int y, const std::string& name,
+                                long pixels, int button) {
+  const std::string before = SettledScreenshot(name + "_before");
+  return Press(w, x, y, 100ms, button) && WaitForChange(before, name, pixels);
+}
+
 bool Session::Click(const Window& w, int x, int y, int button) {
   const CommandResult r = RunCommand({"xdotool", "mousemove", "--window", w.id, std::to_string(x),
                                       std::to_string(y), "click", std::to_string(button)},
-                                     Display(), 5s);
+                                     Display(), kToolLimit);
   return r.code == 0;
 }
 
@@ -484,7 +496,7 @@ bool Session::DoubleClick(const Window& w, int x, int y) {
   const CommandResult r =
       RunCommand({"xdotool", "mousemove", "--window", w.id, std::to_string(x), std::to_string(y),
                   "click", "--repeat", "2", "--delay", "80", "1"},
-                 Display(), 5s);
+                 Display(), kToolLimit);
   return r.code == 0;
 }
 
@@ -494,7 +506,7 @@ bool Session::Press(const Window& w, int x, int y, std::chrono::milliseconds hol
   const CommandResult r = RunCommand({"xdotool", "mousemove", "--window", w.id, std::to_string(x),
                                       std::to_string(y), "sleep", "0.1", "mousedown", which, "sleep",
                                       seconds, "mouseup", which},
-                                     Display(), 5s);
+                                     Display(), kToolLimit);
   return r.code == 0;
 }
 
@@ -558,7 +570,8 @@ void BindCharacters(const std::string& display, const std::string& utf8) {
 bool Session::Type(const Window& w, const std::string& text) {
   BindCharacters(Display(), text);
   const CommandResult r = RunCommand(
-      {"xdotool", "windowfocus", w.id, "sleep", "0.2", "type", "--delay", "30", text}, Display(), 30s);
+      {"xdotool", "windowfocus", w.id, "sleep", "0.2", "type", "--delay", "30", text}, Display(),
+      kToolLimit);
   return r.code == 0;
 }
 
@@ -566,7 +579,7 @@ bool Session::Keys(const Window& w, const std::vector<std::string>& keys) {
   std::vector<std::string> args = {"xdotool", "windowfocus", w.id, "sleep", "0.2",
                                    "key",     "--delay",   "60"};
   args.insert(args.end(), keys.begin(), keys.end());
-  return RunCommand(args, Display(), 10s).code == 0;
+  return RunCommand(args, Display(), kToolLimit).code == 0;
 }
 
 bool Session::MenuBarItem(const Window& w, int index) {

@@ -195,6 +195,12 @@ class Session {
   bool WaitForChange(const std::string& shot, const std::string& name, long pixels = 500,
                      std::chrono::milliseconds timeout = 30s);
 
+  // A press at (x, y) of `w` once the screen holds still, then a wait for
+  // the screen to show more than `pixels` pixels changed by it (a page,
+  // a tick, a menu): what comes after does not act on the screen before.
+  bool PressUntilChanged(const Window& w, int x, int y, const std::string& name,
+                         long pixels = 500, int button = 1);
+
   // Ends the program (its whole process group, browser processes too).
   void Stop();
 

@@ -13,7 +13,6 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
-#include <thread>
 
 #include "platform/text/codepage.h"
 #include "tests/sites/bookstores.h"
@@ -111,10 +110,7 @@ TEST(SyncGui, PriceRunFillsTheResultListEditsThePricesAndEndsWithTheSave) {
   auto page = [&](int dlu_x, int dlu_y) {
     return std::pair<int, int>{m.Page(8).X(dlu_x), m.Page(8).Y(dlu_y)};
   };
-  auto press = [&](std::pair<int, int> at) {
-    session.Press(main, at.first, at.second);
-    std::this_thread::sleep_for(400ms);
-  };
+  auto press = [&](std::pair<int, int> at) { session.Press(main, at.first, at.second); };
   auto answer_box = [&](const std::string& title, const std::string& shot) {
     gui::Window box = session.WaitForWindow(title, 90s);
     session.Screenshot(shot);
@@ -137,9 +133,7 @@ TEST(SyncGui, PriceRunFillsTheResultListEditsThePricesAndEndsWithTheSave) {
   // A tab's page takes presses once it shows (a loaded machine may take a
   // while to draw it).
   auto show_tab = [&](int header_x, const std::string& shot) {
-    const std::string before = session.SettledScreenshot(shot + "_before");
-    press({m.X(7) + header_x, m.Y(12) + 12});
-    const bool changed = session.WaitForChange(before, shot);
+    const bool changed = session.PressUntilChanged(main, m.X(7) + header_x, m.Y(12) + 12, shot);
     session.SettledScreenshot(shot);
     return changed;
   };
@@ -147,8 +141,9 @@ TEST(SyncGui, PriceRunFillsTheResultListEditsThePricesAndEndsWithTheSave) {
   // "当当同步": tick the stored condition (the tick box of the list's first row).
   ASSERT_TRUE(show_tab(162, "sync_3_pricing_page")) << "no page \"当当同步\"";
   const auto [rules_x, rules_y] = page(7, 134);
-  press({rules_x + 14, rules_y + 28});
-  session.Screenshot("sync_3_condition_ticked");
+  ASSERT_TRUE(
+      session.PressUntilChanged(main, rules_x + 14, rules_y + 28, "sync_3_condition_ticked", 20))
+      << "no tick";
 
   // "宝贝同步": "开始同步".
   ASSERT_TRUE(show_tab(99, "sync_3_sync_page")) << "no page \"宝贝同步\"";
@@ -163,8 +158,8 @@ TEST(SyncGui, PriceRunFillsTheResultListEditsThePricesAndEndsWithTheSave) {
   ASSERT_TRUE(gui::WaitFor([&] { return edits() >= changes / 2; }, 60s));
   session.Screenshot("sync_5_running_later");
   ASSERT_TRUE(gui::WaitFor([&] { return edits() == changes; }, 90s)) << edits() << " of " << changes;
-  std::this_thread::sleep_for(1s);
-  session.Screenshot("sync_6_edited");
+  // A box the run should not show has come once the screen holds still.
+  session.SettledScreenshot("sync_6_edited");
   EXPECT_FALSE(session.HasWindow(notice_title)) << "a run with results waits for Stop";
 
   // "停止同步": "全部同步 完毕！"; the save marks the edited items.
@@ -173,8 +168,7 @@ TEST(SyncGui, PriceRunFillsTheResultListEditsThePricesAndEndsWithTheSave) {
   EXPECT_TRUE(gui::WaitFor(
       [&] { return Count(session, "SELECT COUNT(*) FROM DDItems WHERE IsUpdate='1'") == changes; }, 60s))
       << Count(session, "SELECT COUNT(*) FROM DDItems WHERE IsUpdate='1'") << " of " << changes;
-  std::this_thread::sleep_for(500ms);
-  session.Screenshot("sync_8_saved");
+  session.SettledScreenshot("sync_8_saved");
   EXPECT_TRUE(session.Running());
   session.Stop();
 }
