@@ -130,10 +130,8 @@ std::string ExtraCaFile() {
   return ca.IsEmpty() ? std::string() : NativePath(ca);
 }
 
-// Hosts and certificates already let through, with how often. The
-// allowance travels to WebKit's network process apart from the load asked
-// for behind it, which on a loaded machine may get there first, and a
-// network process started anew has forgotten it: a certificate that fails
+// Hosts and certificates already let through, with how often. A network
+// process started anew has forgotten an allowance: a certificate that fails
 // again is allowed again, a few times at most, never forever.
 std::map<std::pair<std::string, std::string>, int> g_allowed;
 constexpr int kMaxAllowances = 3;
@@ -171,9 +169,30 @@ bool TrustedByExtraCa(const std::string& ca_file, const char* uri, GTlsCertifica
   return trusted;
 }
 
+// A load asked for once an allowance has reached the network process.
+struct PendingReload {
+  GWeakRef view;
+  std::string uri;
+};
+
+void OnAllowanceArrived(GObject* source, GAsyncResult* result, gpointer data) {
+  std::unique_ptr<PendingReload> reload(static_cast<PendingReload*>(data));
+  GList* found = webkit_website_data_manager_fetch_finish(WEBKIT_WEBSITE_DATA_MANAGER(source),
+                                                          result, nullptr);
+  g_list_free_full(found, reinterpret_cast<GDestroyNotify>(webkit_website_data_unref));
+  auto* view = static_cast<WebKitWebView*>(g_weak_ref_get(&reload->view));
+  g_weak_ref_clear(&reload->view);
+  if (view == nullptr) return;
+  if (StateOf(view) != nullptr) webkit_web_view_load_uri(view, reload->uri.c_str());
+  g_object_unref(view);
+}
+
 // Lets the load of `failing_uri` go on when the extra CA file vouches for
 // its certificate: WebKit is told to accept the certificate for that host
-// and the page is loaded again.
+// and the page is loaded again. The allowance goes straight to the network
+// process while a load goes there through the page process, and on a
+// loaded machine the load may come first and fail again: the load waits
+// for the answer to a request sent behind the allowance on the same way.
 bool AllowThroughExtraCa(WebKitWebView* view, const gchar* failing_uri,
                          GTlsCertificate* certificate) {
   const std::string ca_file = ExtraCaFile();
@@ -187,9 +206,13 @@ bool AllowThroughExtraCa(WebKitWebView* view, const gchar* failing_uri,
   if (g_allowed[key] >= kMaxAllowances) return false;
   if (!TrustedByExtraCa(ca_file, failing_uri, certificate)) return false;
   ++g_allowed[key];
-  webkit_web_context_allow_tls_certificate_for_host(webkit_web_view_get_context(view), certificate,
-                                                    host.c_str());
-  webkit_web_view_load_uri(view, failing_uri);
+  WebKitWebContext* context = webkit_web_view_get_context(view);
+  webkit_web_context_allow_tls_certificate_for_host(context, certificate, host.c_str());
+  auto* reload = new PendingReload{{}, failing_uri};
+  g_weak_ref_init(&reload->view, view);
+  webkit_website_data_manager_fetch(webkit_web_context_get_website_data_manager(context),
+                                    WEBKIT_WEBSITE_DATA_COOKIES, nullptr, OnAllowanceArrived,
+                                    reload);
   return true;
 }
 
