@@ -179,7 +179,7 @@ TEST_P(LaptopScreenGui, PagesFitTheScreenBoxesOpenOverTheWindowAndARunStarts) {
   tab(99, "sync_page_run");
   centre.ClearOperationForms();
   press(other, 421 + 31, 364 + 7);
-  EXPECT_TRUE(gui::WaitFor([&] { return !centre.OperationForms().empty(); }, 60s))
+  EXPECT_TRUE(gui::WaitFor([&] { return !centre.OperationForms().empty(); }, 120s))
       << "the run sent no price edit";
   session.Screenshot(shot_prefix + "running");
   press(other, 504 + 25, 364 + 7);  // "停止同步"

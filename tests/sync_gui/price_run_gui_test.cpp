@@ -150,14 +150,14 @@ TEST(SyncGui, PriceRunFillsTheResultListEditsThePricesAndEndsWithTheSave) {
   centre.ClearOperationForms();
   press(page(421 + 31, 364 + 7));
   auto edits = [&] { return static_cast<int>(centre.OperationForms().size()); };
-  if (!gui::WaitFor([&] { return edits() >= 5; }, 30s)) {
+  if (!gui::WaitFor([&] { return edits() >= 5; }, 90s)) {
     session.Screenshot("sync_4_no_edit");
     FAIL() << "no price edit arrived";
   }
   session.Screenshot("sync_4_running");
-  ASSERT_TRUE(gui::WaitFor([&] { return edits() >= changes / 2; }, 60s));
+  ASSERT_TRUE(gui::WaitFor([&] { return edits() >= changes / 2; }, 120s));
   session.Screenshot("sync_5_running_later");
-  ASSERT_TRUE(gui::WaitFor([&] { return edits() == changes; }, 90s)) << edits() << " of " << changes;
+  ASSERT_TRUE(gui::WaitFor([&] { return edits() == changes; }, 180s)) << edits() << " of " << changes;
   // A box the run should not show has come once the screen holds still.
   session.SettledScreenshot("sync_6_edited");
   EXPECT_FALSE(session.HasWindow(notice_title)) << "a run with results waits for Stop";
