@@ -48,7 +48,12 @@ sqlite3* OpenCategoryDb() {
 
   sqlite3* db = nullptr;
   const int rc = sqlite3_open(path.c_str(), &db);
-  if (db) sqlite3_exec(db, "PRAGMA synchronous=OFF;", nullptr, nullptr, nullptr);
+  if (db) {
+    // A reader of the file (another copy of the program, a backup) holds its
+    // lock for a moment: a new condition waits for it instead of being lost.
+    sqlite3_busy_timeout(db, 10000);
+    sqlite3_exec(db, "PRAGMA synchronous=OFF;", nullptr, nullptr, nullptr);
+  }
   if (rc != SQLITE_OK) {
     AfxMessageBox("创建db库失败！", MB_OK);
   } else {

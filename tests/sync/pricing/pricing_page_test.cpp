@@ -12,6 +12,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/file/file.h"
@@ -206,6 +207,20 @@ TEST_F(PricingPageTest, AddedConditionsShowTheirNumberAtOnceAndAreStoredAsUtf8) 
   Command(ID_DELETE_RULE);
   EXPECT_EQ(Rows(page_->m_RuleList), shown);
   EXPECT_EQ(Rows(Open().m_RuleList), shown);
+
+  // A reader that holds the file for a moment delays the add; it loses nothing.
+  sqlite3* reader = nullptr;
+  ASSERT_EQ(sqlite3_open(Db().c_str(), &reader), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM ZheKou;", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  std::thread release([reader] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    sqlite3_exec(reader, "COMMIT;", nullptr, nullptr, nullptr);
+  });
+  AddRule("所有商品", "", "6", "");
+  release.join();
+  sqlite3_close(reader);
+  EXPECT_EQ(Rows(page_->m_RuleList).back(), "4|所有商品||6|");
 }
 
 // "添加" stores a discount that is a plain decimal above 0 and a markup that
