@@ -63,9 +63,7 @@ TEST_P(LaptopScreenGui, PagesFitTheScreenBoxesOpenOverTheWindowAndARunStarts) {
   const Screen screen = GetParam();
   const std::string shot_prefix = std::string("laptop_") + screen.name + "_";
   sites::SiteServer server;
-  server.Route("GET", "/auction/sell.jhtml", [](const sites::SiteRequest&, httplib::Response& res) {
-    res.set_content(Utf8ToGbk(U8(u8"<html><title>卖家中心</title></html>")), "text/html; charset=GBK");
-  });
+  sites::RouteLiveSellerPage(server);
   sites::SellerCentre centre(server, nullptr);
   sites::Bookstores books(server, &centre);
   sites::ShopOptions options;

@@ -327,10 +327,7 @@ TEST(PricingGui, ByKeysAConditionIsAddedAndDeletedAndTheSignInCancelled) {
 // digits grouped, among them). Screenshots: <build>/screenshots/discount_*.png.
 TEST(PricingGui, ADiscountWithADecimalPointPricesTheShopByIt) {
   sites::SiteServer server;
-  // The seller page of the sign-in test, which the price edits wait for.
-  server.Route("GET", "/auction/sell.jhtml", [](const sites::SiteRequest&, httplib::Response& res) {
-    res.set_content(Utf8ToGbk(U8(u8"<html><title>卖家中心</title></html>")), "text/html; charset=GBK");
-  });
+  sites::RouteLiveSellerPage(server);
   sites::SellerCentre centre(server, nullptr);
   sites::Bookstores books(server, &centre);
   sites::ShopOptions options;

@@ -684,4 +684,10 @@ std::vector<std::string> SellerCentre::CutItemIds() const {
   return state_->cut_ids;
 }
 
+void RouteLiveSellerPage(SiteServer& server) {
+  server.Route("GET", "/auction/sell.jhtml", [](const SiteRequest&, httplib::Response& res) {
+    res.set_content("<html><title>卖家中心</title></html>", kGbkHtml);
+  });
+}
+
 }  // namespace sites

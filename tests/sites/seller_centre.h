@@ -197,6 +197,11 @@ class SellerCentre {
   std::shared_ptr<State> state_;
 };
 
+// The upload host's seller page as a live session shows it ("卖家中心"), for
+// a seller centre without a marketplace: the program's sign-in check and the
+// price edits read it.
+void RouteLiveSellerPage(SiteServer& server);
+
 // Decodes a url-encoded form body (percent escapes and "+"), keeping the
 // field order; a bare key has an empty value.
 std::vector<std::pair<std::string, std::string>> ParseFormBody(const std::string& body);

@@ -70,9 +70,7 @@ bool WriteConditions(const gui::Session& session) {
 
 TEST(SyncGui, PriceRunFillsTheResultListEditsThePricesAndEndsWithTheSave) {
   sites::SiteServer server;
-  server.Route("GET", "/auction/sell.jhtml", [](const sites::SiteRequest&, httplib::Response& res) {
-    res.set_content(Utf8ToGbk(U8(u8"<html><title>卖家中心</title></html>")), "text/html; charset=GBK");
-  });
+  sites::RouteLiveSellerPage(server);
   sites::SellerCentre centre(server, nullptr);
   sites::Bookstores books(server, &centre);
   sites::ShopOptions options;
