@@ -6,7 +6,6 @@
 // no ticked condition, then a price run started with an ordinary click.
 // Screenshots: <build>/screenshots/laptop_<screen>_*.png.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <string>
 
@@ -29,22 +28,6 @@ struct Screen {
 };
 
 void PrintTo(const Screen& screen, std::ostream* out) { *out << screen.name; }
-
-std::string U8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
-
-// The conditions database with one unticked "所有商品" condition.
-bool WriteConditions(const gui::Session& session) {
-  sqlite3* db = nullptr;
-  bool ok = sqlite3_open((session.Folder() + "/Data/FenLei.db").c_str(), &db) == SQLITE_OK;
-  const std::string sql =
-      "CREATE TABLE ZheKou(ID INTEGER PRIMARY KEY,IsCheck VARCHAR(10),TreatMethod VARCHAR(50),"
-      "PiPei VARCHAR(50),ZheK VARCHAR(30),JiaJia VARCHAR(30));"
-      "INSERT INTO ZheKou (TreatMethod,PiPei,ZheK,JiaJia) VALUES ('" + U8(u8"所有商品") +
-      "','','9','0');";
-  ok = ok && sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-  sqlite3_close(db);
-  return ok;
-}
 
 // The variation of a picture's grey values in a rectangle: 0 where nothing
 // is drawn but the background.
@@ -77,7 +60,7 @@ TEST_P(LaptopScreenGui, PagesFitTheScreenBoxesOpenOverTheWindowAndARunStarts) {
   GUI_REQUIRE(session.Ok(), session.Error());
   ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(server) +
                                                       "[SYSCONFIG]\r\nUseAllProducts=true\r\n"));
-  ASSERT_TRUE(WriteConditions(session));
+  ASSERT_TRUE(session.WriteAllProductsConditions({{"9", "0"}}));
   ASSERT_TRUE(session.Start());
   gui::Window main = session.WaitForWindow("VorlupTovrane:V1.1.6", 90s);
   ASSERT_TRUE(main) << "no main window";

@@ -348,15 +348,7 @@ TEST(PricingGui, ADiscountWithADecimalPointPricesTheShopByIt) {
                                                       "[SYSCONFIG]\r\nUseAllProducts=true\r\n"));
   // Two stored conditions to read the list by: "8.6" and "86".
   const fs::path data = fs::path(session.Folder()) / "Data";
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open((data / "FenLei.db").c_str(), &db), SQLITE_OK);
-  const std::string made = U8(
-      u8"CREATE TABLE ZheKou(ID INTEGER PRIMARY KEY,IsCheck VARCHAR(10),TreatMethod VARCHAR(50),"
-      u8"PiPei VARCHAR(50),ZheK VARCHAR(30),JiaJia VARCHAR(30));"
-      u8"INSERT INTO ZheKou (TreatMethod,PiPei,ZheK,JiaJia) VALUES ('所有商品','','8.6','');"
-      u8"INSERT INTO ZheKou (TreatMethod,PiPei,ZheK,JiaJia) VALUES ('所有商品','','86','');");
-  EXPECT_EQ(sqlite3_exec(db, made.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_close(db);
+  ASSERT_TRUE(session.WriteAllProductsConditions({{"8.6", ""}, {"86", ""}}));
 
   PricingProgram program(session, "discount");
   ASSERT_TRUE(program.Open()) << "no main window";

@@ -4,7 +4,6 @@
 // are delisted in the shop and the result list shows them. Screenshots:
 // <build>/screenshots/stock_gui_*.png.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <chrono>
 #include <set>
@@ -24,22 +23,6 @@ namespace {
 using namespace std::chrono_literals;
 
 std::string U8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
-
-// One condition, as the pricing page stores it (unticked, as every loaded
-// condition comes).
-bool WriteCondition(const std::string& data_folder) {
-  sqlite3* db = nullptr;
-  const std::string path = data_folder + "/FenLei.db";
-  // The database holds its texts in UTF-8.
-  const std::string sql =
-      "CREATE TABLE ZheKou(ID INTEGER PRIMARY KEY,IsCheck VARCHAR(10),TreatMethod VARCHAR(50),"
-      "PiPei VARCHAR(50),ZheK VARCHAR(30),JiaJia VARCHAR(30));"
-      "INSERT INTO ZheKou(TreatMethod,PiPei,ZheK,JiaJia) VALUES('" + U8(u8"所有商品") + "','','10','0');";
-  bool ok = sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
-            sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-  sqlite3_close(db);
-  return ok;
-}
 
 // The program on the local sites. Pages sit in the tab control's client
 // area (tab control at 7, 12 of the main window; 1 pixel in, 25 below the
@@ -115,7 +98,7 @@ TEST(StockRunGui, OnSaleOutOfStockItemsAreDelistedFromTheWindow) {
   for (const auto& [key, host] : books.HostKeys()) keys[key] = host;
   ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(server, keys)));
   ASSERT_TRUE(session.WriteDataFile(U8(u8"地区.txt"), "11,北京,TRUE\r\n"));
-  ASSERT_TRUE(WriteCondition(session.Folder() + "/Data"));
+  ASSERT_TRUE(session.WriteAllProductsConditions({{"10", "0"}}));
 
   StockProgram program(session);
   ASSERT_TRUE(program.Open()) << "no main window";

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <X11/Xlib.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <cmath>
@@ -342,6 +343,35 @@ bool Session::WriteDataFile(const std::string& name, const std::string& bytes) {
   std::ofstream out(fs::path(folder_) / "Data" / name, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(out);
+}
+
+bool Session::WriteAllProductsConditions(
+    const std::vector<std::pair<std::string, std::string>>& rules) {
+  if (folder_.empty()) return false;
+  sqlite3* db = nullptr;
+  bool ok = sqlite3_open((fs::path(folder_) / "Data" / "FenLei.db").c_str(), &db) == SQLITE_OK &&
+            sqlite3_exec(db,
+                         "CREATE TABLE ZheKou(ID INTEGER PRIMARY KEY,IsCheck VARCHAR(10),"
+                         "TreatMethod VARCHAR(50),PiPei VARCHAR(50),ZheK VARCHAR(30),"
+                         "JiaJia VARCHAR(30));",
+                         nullptr, nullptr, nullptr) == SQLITE_OK;
+  // The database holds its texts in UTF-8.
+  const auto* all_products = reinterpret_cast<const char*>(u8"所有商品");
+  for (const auto& [discount, markup] : rules) {
+    sqlite3_stmt* statement = nullptr;
+    ok = ok &&
+         sqlite3_prepare_v2(db, "INSERT INTO ZheKou(TreatMethod,PiPei,ZheK,JiaJia) VALUES(?,'',?,?)",
+                            -1, &statement, nullptr) == SQLITE_OK;
+    if (ok) {
+      sqlite3_bind_text(statement, 1, all_products, -1, SQLITE_STATIC);
+      sqlite3_bind_text(statement, 2, discount.c_str(), -1, SQLITE_TRANSIENT);
+      sqlite3_bind_text(statement, 3, markup.c_str(), -1, SQLITE_TRANSIENT);
+      ok = sqlite3_step(statement) == SQLITE_DONE;
+    }
+    sqlite3_finalize(statement);
+  }
+  sqlite3_close(db);
+  return ok;
 }
 
 pid_t Spawn(const std::vector<std::string>& argv,

@@ -153,6 +153,9 @@ class Session {
   // Writes `bytes` (as they are: GBK for the program's own files) into
   // Data/<name>, e.g. "system.ini".
   bool WriteDataFile(const std::string& name, const std::string& bytes);
+  // Writes Data/FenLei.db with one "所有商品" condition per (discount,
+  // markup), unticked as every loaded condition comes, numbered from 1.
+  bool WriteAllProductsConditions(const std::vector<std::pair<std::string, std::string>>& rules);
 
   // Starts the program; false when it cannot be started.
   bool Start();

@@ -27,8 +27,6 @@ using namespace std::chrono_literals;
 
 constexpr int kItemCount = 300;
 
-std::string U8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
-
 long Cents(const std::string& price) { return std::lround(std::strtod(price.c_str(), nullptr) * 100); }
 
 std::string PriceText(long cents) {
@@ -53,19 +51,6 @@ int Count(const gui::Session& session, const char* sql) {
   }
   sqlite3_close(db);
   return value;
-}
-
-// The conditions database with one "所有商品" condition: 10 折, no markup.
-bool WriteConditions(const gui::Session& session) {
-  sqlite3* db = nullptr;
-  bool ok = sqlite3_open((session.Folder() + "/Data/FenLei.db").c_str(), &db) == SQLITE_OK;
-  const std::string sql =
-      "CREATE TABLE ZheKou(ID INTEGER PRIMARY KEY,IsCheck VARCHAR(10),TreatMethod VARCHAR(50),"
-      "PiPei VARCHAR(50),ZheK VARCHAR(30),JiaJia VARCHAR(30));"
-      "INSERT INTO ZheKou (TreatMethod,PiPei,ZheK,JiaJia) VALUES ('" + U8(u8"所有商品") + "','','10','0');";
-  ok = ok && sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-  sqlite3_close(db);
-  return ok;
 }
 
 TEST(SyncGui, PriceRunFillsTheResultListEditsThePricesAndEndsWithTheSave) {
@@ -95,7 +80,7 @@ TEST(SyncGui, PriceRunFillsTheResultListEditsThePricesAndEndsWithTheSave) {
   GUI_REQUIRE(session.Ok(), session.Error());
   ASSERT_TRUE(session.WriteDataFile(
       "system.ini", sites::HostsIniText(server) + "[SYSCONFIG]\r\nUseAllProducts=true\r\n"));
-  ASSERT_TRUE(WriteConditions(session));
+  ASSERT_TRUE(session.WriteAllProductsConditions({{"10", "0"}}));  // 10 折
   ASSERT_TRUE(session.Start());
   gui::Window main = session.WaitForWindow("VorlupTovrane:V1.1.6", 90s);
   ASSERT_TRUE(main) << "no main window";
