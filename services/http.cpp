@@ -187,6 +187,13 @@ int HttpPostForm(int reserved, CString url, CString form, CString& reply, CStrin
 
 namespace {
 
+// `host` without the final dot that may end a fully qualified name
+// ("login.taobao.com." names the same host as "login.taobao.com").
+std::string WithoutFinalDot(std::string host) {
+  if (host.size() > 1 && host.back() == '.') host.pop_back();
+  return host;
+}
+
 // Whether `url` lies on the Login host (with its port when the setting names one).
 bool IsSignInAddress(const CString& url) {
   DWORD service = 0;
@@ -201,7 +208,8 @@ bool IsSignInAddress(const CString& url) {
   }
   if (login.size() > 1 && login.front() == '[' && login.back() == ']')
     login = login.substr(1, login.size() - 2);
-  return !login.empty() && AsciiLower(server.str()) == login;
+  login = WithoutFinalDot(login);
+  return !login.empty() && WithoutFinalDot(AsciiLower(server.str())) == login;
 }
 
 }  // namespace

@@ -30,4 +30,10 @@ bool UpShelfTbItems(CString items, CString token);
 // comes back empty.
 void EditTbItemPrice(CString item_id, CString old_price, CString new_price, CString token,
                      CString& reply);
+// Whether a non-empty reply of EditTbItemPrice says that the price stayed as
+// it was: a text that is not the endpoint's JSON answer (a seller-centre
+// page such as "系统繁忙，请稍后再试。", or "dwError = <n>"), or a JSON answer
+// whose top-level "success" is false (a bare word or a string, any case).
+// A JSON answer that says success, or holds no "success", is not refused.
+bool IsPriceEditRefused(const CString& reply);
 

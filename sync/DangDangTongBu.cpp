@@ -28,6 +28,17 @@ bool AllDigits(const CString& text) {
   return true;
 }
 
+// The number of digits of the plain decimal `text` before its point,
+// leading zeros aside: six or more make 100,000 or more either way, also
+// where the text is too long for a double to hold.
+int WholeDigits(const CString& text) {
+  const std::string& s = text.str();
+  size_t at = s.find_first_not_of("-0");
+  const size_t point = s.find('.');
+  if (at == std::string::npos || (point != std::string::npos && at >= point)) return 0;
+  return static_cast<int>((point == std::string::npos ? s.size() : point) - at);
+}
+
 // The page's switches, each with the key of the options file that keeps it.
 struct SwitchKey {
   const char* key;
@@ -147,13 +158,16 @@ void DangDangTongBu::OnAddRule() {
   }
   // The engine reads these texts as numbers up to the first character that
   // does not fit: "8,6" would price at 8 折 and "1元" add 1. Anything but a
-  // plain decimal is refused here, where the user can still mend it.
-  if (!IsPlainDecimal(discount) || !(ParseDecimal(discount) > 0)) {
-    MessageBox("“折扣”须为大于0的数字（例：8.6）", g_SoftName, MB_ICONEXCLAMATION);
+  // plain decimal is refused here, where the user can still mend it; so is
+  // a discount above ten times the price or a markup that alone reaches a
+  // price no book has (the engine would only drop such prices row by row).
+  const double discount_value = ParseDecimal(discount);
+  if (!IsPlainDecimal(discount) || !(discount_value > 0) || discount_value > 100) {
+    MessageBox("“折扣”须为大于0且不超过100的数字（例：8.6）", g_SoftName, MB_ICONEXCLAMATION);
     return;
   }
-  if (!markup.IsEmpty() && !IsPlainDecimal(markup)) {
-    MessageBox("“加价”须为空或数字（例：6.6）", g_SoftName, MB_ICONEXCLAMATION);
+  if (!markup.IsEmpty() && (!IsPlainDecimal(markup) || WholeDigits(markup) > 5)) {
+    MessageBox("“加价”须为空或绝对值小于100000的数字（例：6.6）", g_SoftName, MB_ICONEXCLAMATION);
     return;
   }
   CString type;

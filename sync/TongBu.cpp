@@ -12,6 +12,7 @@
 #include "services/page_menus.h"
 #include "services/text_services.h"
 #include "store/save_run.h"
+#include "sync/bookstore_readers.h"
 #include "sync/option_checks.h"
 #include "sync/price_stock_sync.h"
 #include "sync/price_sync.h"
@@ -29,6 +30,7 @@ struct RunType {
   const char* name;
   AFX_THREADPROC producer;
   AFX_THREADPROC consumer;
+  bool reads_store;  // its producers read the pages of the store in box 1001
 };
 
 }  // namespace
@@ -132,9 +134,9 @@ void TongBu::OnStartSync() {
   }
 
   static const RunType kRunTypes[] = {
-      {"更新价格", &PriceCheckThread, &PriceEditThread},
-      {"更新库存", &StockCheckThread, &StockActionThread},
-      {"更新库存和价格", &PriceStockCheckThread, &PriceStockActionThread},
+      {"更新价格", &PriceCheckThread, &PriceEditThread, true},
+      {"更新库存", &StockCheckThread, &StockActionThread, false},
+      {"更新库存和价格", &PriceStockCheckThread, &PriceStockActionThread, true},
   };
   const CString type = SelectedText(m_ProcessTypeCombo);
   const RunType* run_type = nullptr;
@@ -142,6 +144,15 @@ void TongBu::OnStartSync() {
     if (type == known.name) run_type = &known;
   }
   if (run_type == nullptr || run_type->producer == nullptr) return;
+  // A price run on a store whose pages the program cannot read would find
+  // no price and announce "全部同步 完毕！" having done nothing. The stock run
+  // asks Dangdang's stock whatever store is named.
+  const CString store = SelectedText(m_SiteCombo);
+  if (run_type->reads_store && !HasReader(store)) {
+    MessageBoxA(nullptr, "暂不支持读取" + store + "的页面，请选择当当网或京东图书。", g_SoftName,
+                MB_ICONEXCLAMATION);
+    return;
+  }
 
   ResetSyncState();
   m_StartButton.EnableWindow(FALSE);

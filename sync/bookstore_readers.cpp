@@ -145,6 +145,8 @@ CString ReadFirst(const CString& page, std::initializer_list<const Pattern*> pat
 
 }  // namespace
 
+bool HasReader(const CString& store) { return store == kDangdang || store == kJd; }
+
 CString GetSourceUrl(CString store, CString product_no) {
   if (store == kDangdang) return "http://" + Hosts().dangdang + "/" + product_no + ".html";
   if (store == kJd) return "http://" + Hosts().jd + "/prices/mgets?type=1&skuIds=J_" + product_no;

@@ -12,6 +12,9 @@
 // keep nothing between calls and may be called from any thread at once.
 #include "platform/text/CString.h"
 
+// Whether the program reads the pages of `store` ("当当网", "京东图书").
+bool HasReader(const CString& store);
+
 // The address to fetch for a product number, or empty text.
 CString GetSourceUrl(CString store, CString product_no);
 

@@ -55,6 +55,26 @@ int FirstAllProductsRow() {
   return rows.empty() ? -1 : rows.front();
 }
 
+// Prices the shop is sent stay below this: a single-precision price is
+// exact to the cent only below about 167,772, and a price this high comes
+// from a condition typed wrong, not from a book.
+constexpr double kPriceLimit = 100000.0;
+
+// The two-decimal price `text`, or "0.00" (no update) when it reaches the
+// limit.
+CString WithinLimit(const CString& text) {
+  return ParseDecimal(text) < kPriceLimit ? text : CString("0.00");
+}
+
+// The rule's price `new_price` bounded by `bound`, unless it is not finite
+// or reaches the limit: bounding such a price would send the fallback
+// discount or the floor in its place, so it gives "0.00" (no update).
+template <typename Bound>
+CString BoundedPrice(float new_price, Bound bound) {
+  if (!std::isfinite(new_price) || !(new_price < kPriceLimit)) return CString("0.00");
+  return WithinLimit(bound());
+}
+
 // Steps shared by both bounds: `own_discount` is the bookstore's discount in
 // tenths (10 when unknown).
 CString Bound(float own_discount, float new_price, float list_price) {
@@ -140,11 +160,8 @@ bool ApplyPriceRule(float& price, CString& current, const CString& page, CString
 
   const float new_price =
       CalcNewPrice(sale, RuleCell(row, kDiscountColumn), RuleCell(row, kMarkupColumn));
-  // A rule that overflows gives no price: bounding it would send the
-  // fallback discount or the floor in its place.
-  const CString text = std::isfinite(new_price)
-                           ? ClampByDiscount(page, store, new_price, list_price)
-                           : FormatTwoDecimals(new_price);
+  const CString text =
+      BoundedPrice(new_price, [&] { return ClampByDiscount(page, store, new_price, list_price); });
   price = static_cast<float>(ParseDecimal(text));
   return DecidePriceUpdate(text, current);
 }
@@ -160,6 +177,7 @@ bool ApplyCategoryPriceRule(CString& base, CString& current, CString list_price)
   const float new_price =
       CalcNewPrice(base_price, RuleCell(row, kDiscountColumn), RuleCell(row, kMarkupColumn));
   base = FormatTwoDecimals(new_price);
-  const CString text = std::isfinite(new_price) ? ClampByDiscountCategory(list, new_price) : base;
+  const CString text =
+      BoundedPrice(new_price, [&] { return ClampByDiscountCategory(list, new_price); });
   return DecidePriceUpdate(text, current);
 }

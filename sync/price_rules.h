@@ -43,8 +43,9 @@ bool DecidePriceUpdate(CString new_text, CString& current);
 
 // Reads the product page, picks the rule (keyword, then price range, then all
 // products, each family only when its box is ticked), computes and bounds the
-// new price into `price` and decides on `current`. A rule whose price is not
-// finite gives "0.00": no update, `current` becomes kPriceNotObtained. With
+// new price into `price` and decides on `current`. A price that is not
+// finite or reaches 100,000.00, the rule's or the bounded one, gives "0.00":
+// no update, `current` becomes kPriceNotObtained. With
 // no sale price (0, or not above 0 as JD's "-1" for an unknown sku) or no
 // rule: false, `price` holds the sale price and `current` is unchanged.
 bool ApplyPriceRule(float& price, CString& current, const CString& page, CString store);
@@ -54,5 +55,6 @@ bool ApplyPriceRule(float& price, CString& current, const CString& page, CString
 CString ClampByDiscountCategory(float list_price, float new_price);
 
 // The category method's variant: rule by price range or all products applied
-// to `base`; `base` receives the unbounded new price as two-decimal text.
+// to `base`; `base` receives the unbounded new price as two-decimal text. A
+// price that is not finite or reaches 100,000.00 gives no update.
 bool ApplyCategoryPriceRule(CString& base, CString& current, CString list_price);

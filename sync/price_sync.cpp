@@ -71,9 +71,10 @@ void RecordPriceEdit(int row, const CString& log, const CString& reply) {
     return;
   }
   g_SyncList->SetItemText(row, 6, log + reply);
-  // A request that got no answer changed nothing in the shop: its error
-  // shows, and the unticked row is not saved as updated.
-  if (!IsPostFailure(reply)) g_SyncList->SetCheck(row, TRUE);
+  // An edit the shop refused, or a request that got no answer, changed
+  // nothing in the shop: the reply shows, and the unticked row is not saved
+  // as updated.
+  if (!IsPriceEditRefused(reply)) g_SyncList->SetCheck(row, TRUE);
 }
 
 void ShowLoginLost() { ShowAccountStatus("登陆失效，请重新登录"); }

@@ -34,8 +34,9 @@ bool MakePriceResultRow(const SyncShopRow& shop, const CString& store, const CSt
 
 // Records the reply of result row `row`'s price edit, after `log` (what the
 // consumer did to the item before; empty for the price run): column 6 gets
-// the log and the reply, and the row is ticked, unless the request failed
-// ("dwError = <n>": the error shows, the row stays unticked). An empty reply
+// the log and the reply, and the row is ticked, unless the reply says the
+// price stayed (IsPriceEditRefused: a refusal, a page other than the JSON
+// answer, "dwError = <n>"; the row stays unticked). An empty reply
 // (also the sign-in page) is a lost sign-in: g_LoggedIn cleared,
 // ShowLoginLost, the row unticked with column 6 as it was (or the log); the
 // consumer then waits for a new sign-in. Consumer threads.

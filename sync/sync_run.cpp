@@ -102,35 +102,41 @@ void BeginRun() {
   g_LiveProducers = 0;
 }
 
+void ShowCount(CEdit* edit, int count) {
+  if (edit) edit->SetWindowText(IndexText(count));
+}
+
 // The result list goes with the append's counters under the append's lock:
 // an append of the old run that had passed its test has finished before.
-void ClearResults() {
+// The page's counts go back to 0 with them, and the row being synchronised
+// shows none.
+void ClearResults(bool untick_shop) {
   LockWaitingAgain(g_ResultMutex, kRowLockTimeout);
   if (g_SyncList) g_SyncList->DeleteAllItems();
   g_NeedUpdateCount = 0;
   g_ResultRowsAdded = 0;
+  ShowCount(g_NeedUpdateEdit, 0);
   g_ResultMutex.Unlock();
+
+  LockWaitingAgain(g_ShopRowMutex, kRowLockTimeout);
+  if (untick_shop && g_ItemList) SetAllChecks(*g_ItemList, FALSE);
+  g_NextShopRow = 0;
+  ShowCount(g_AnalysedEdit, 0);
+  g_ShopRowMutex.Unlock();
+  if (g_CurrentRowEdit) g_CurrentRowEdit->SetWindowText("");
 }
 
 }  // namespace
 
 void ClearSyncResults() {
   BeginRun();
-  ClearResults();
-  LockWaitingAgain(g_ShopRowMutex, kRowLockTimeout);
-  g_NextShopRow = 0;
-  g_ShopRowMutex.Unlock();
+  ClearResults(false);
   RaiseSignal();
 }
 
 void ResetSyncState() {
   BeginRun();
-  ClearResults();
-  LockWaitingAgain(g_ShopRowMutex, kRowLockTimeout);
-  if (g_ItemList) SetAllChecks(*g_ItemList, FALSE);
-  g_NextShopRow = 0;
-  g_ShopRowMutex.Unlock();
-
+  ClearResults(true);
   LockWaitingAgain(g_WorkMutex, kClaimLockTimeout);
   g_NextResultRow = 0;
   g_WorkMutex.Unlock();
@@ -167,9 +173,10 @@ void RunSyncProducer(LPVOID param, CButton* stop_button,
         held = true;
       } else {
         row = g_NextShopRow++;
-        // Written with the claim, so the edit shows the claims in their
-        // order and ends at the last row, whichever producer ends last.
-        g_AnalysedEdit->SetWindowText(IndexText(row));
+        // The count of rows claimed, written with the claim, so the edit
+        // counts up in order and ends at the number of rows, whichever
+        // producer ends last.
+        g_AnalysedEdit->SetWindowText(IndexText(g_NextShopRow));
       }
     }
     g_ShopRowMutex.Unlock();
@@ -205,7 +212,7 @@ bool AppendResultRow(const SyncShopRow& from, std::vector<CString> cells) {
   if (IsCurrent(from.run)) {
     const int index = g_NeedUpdateCount++;
     cells[0] = IndexText(index);
-    g_NeedUpdateEdit->SetWindowText(cells[0]);
+    g_NeedUpdateEdit->SetWindowText(IndexText(g_NeedUpdateCount));  // rows listed
     g_SyncList->InsertRow(index, cells);
     g_ResultRowsAdded.fetch_add(1);
     appended = true;

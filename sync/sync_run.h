@@ -31,12 +31,13 @@ extern int g_NextResultRow;                 // next result row to claim; g_WorkM
 constexpr int kSyncColumns = 8;
 
 // Begins a new run: empties the result list, unticks every shop row and sets
-// the run counters to 0. UI thread.
+// the run counters to 0; the page's counts "已分析" and "需更新" show 0 and
+// the row being synchronised none. UI thread.
 void ResetSyncState();
 
-// Ends the run so far without beginning another: empties the result list and
-// sets g_NextShopRow to 0 (a press of Start, also one that a check refuses).
-// UI thread.
+// Ends the run so far without beginning another: empties the result list,
+// sets g_NextShopRow to 0 and the page's counts as ResetSyncState does (a
+// press of Start, also one that a check refuses). UI thread.
 void ClearSyncResults();
 
 // Starts `producers` threads of `producer`, then one thread of `consumer`,
@@ -59,7 +60,7 @@ struct SyncShopRow {
 // The producer's loop, for a producer thread procedure given its parameter.
 // Takes the number of shop rows once, then claims row after row until they
 // are used up, `stop_button` is enabled or a newer run has begun, writing
-// each claimed index into g_AnalysedEdit. `work` runs on each claimed row
+// the number of rows claimed so far into g_AnalysedEdit. `work` runs on each claimed row
 // inside a catch of the layer's exceptions and std::exception (a failure
 // abandons the row: nothing appended by then stays, the row stays
 // unticked); it returns whether the shop row is ticked as processed. At its
@@ -78,7 +79,7 @@ void RunSyncProducer(LPVOID param, CButton* stop_button,
 std::vector<CString> ShopResultCells(const SyncShopRow& shop);
 
 // Appends a result row in one step under g_ResultMutex: the next index goes
-// into g_NeedUpdateEdit and column 0, `cells` (by column; column 0 is
+// into column 0 and the number of rows listed into g_NeedUpdateEdit, `cells` (by column; column 0 is
 // ignored) into the row, and g_ResultRowsAdded counts it last. Nothing is
 // appended, and the result is false, when a newer run has begun since
 // `from` was claimed. Producer threads; every value is ready beforehand.

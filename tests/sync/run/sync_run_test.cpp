@@ -158,6 +158,7 @@ TEST_F(SyncRunTest, RunWithoutResultRowsEndsByItselfAsItsOwn) {
     work_.shop_claims.clear();
     FillShop(c.rows);
     work_.result_every = c.result_every;
+    for (CEdit* edit : {&analysed_, &need_update_, &current_}) edit->SetWindowText("57");  // an earlier run's
     Start(c.producers);
     ASSERT_TRUE(RunEnded());
     ASSERT_EQ(work_.consumer_ends, std::vector<bool>{true});
@@ -166,6 +167,10 @@ TEST_F(SyncRunTest, RunWithoutResultRowsEndsByItselfAsItsOwn) {
     for (int i = 0; i < c.rows; ++i) EXPECT_TRUE(shop_.GetCheck(i)) << i;
     EXPECT_EQ(g_LiveProducers.load(), 0);
     EXPECT_FALSE(start_.IsWindowEnabled()) << "the frame itself never presses Start";
+    // Counts of this run alone, from 0.
+    EXPECT_EQ(analysed_.GetWindowText(), std::to_string(c.rows).c_str());
+    EXPECT_EQ(need_update_.GetWindowText(), "0");
+    EXPECT_EQ(current_.GetWindowText(), "");
   }
 }
 
@@ -215,7 +220,9 @@ TEST_F(SyncRunTest, EveryRowIsClaimedOnceAndResultRowsStandInIndexOrder) {
     }
     EXPECT_EQ(static_cast<int>(codes.size()), expected_results);
     for (const auto& [row, times] : work_.result_claims) EXPECT_EQ(times, 1) << "result row " << row;
-    EXPECT_EQ(need_update_.GetWindowText(), std::to_string(expected_results - 1).c_str());
+    // "已分析" and "需更新" count; "正在同步第" names the last row's column 0.
+    EXPECT_EQ(analysed_.GetWindowText(), std::to_string(c.rows).c_str());
+    EXPECT_EQ(need_update_.GetWindowText(), std::to_string(expected_results).c_str());
     EXPECT_EQ(current_.GetWindowText(), std::to_string(expected_results - 1).c_str());
   }
 }
@@ -279,39 +286,58 @@ TEST_F(SyncRunTest, StopLeavesUnprocessedRowsUntickedAndEndsAWaitingConsumerAtOn
   EXPECT_LT(std::chrono::steady_clock::now() - pressed, 1s);
 }
 
+// The old run's producers are still in their rows when the new run begins.
+// Its consumer, waiting for rows, sees Stop within its 20 ms look: after a
+// Stop it has ended before the new start, as its own end (a price run then
+// announces it); only a run begun while it still waits (no Stop) ends it
+// as not its own. Each case waits for what it relies on, so a slow machine
+// cannot swap the two.
 TEST_F(SyncRunTest, ThreadsOfAStoppedRunTakeNoPartInTheNextOne) {
-  FillShop(60);
-  work_.producer_delay_ms = 300;  // the first run's producers are slow
-  Start(5);
-  ASSERT_TRUE(Until([&] {
-    std::lock_guard<std::mutex> lock(work_.lock);
-    return work_.shop_claims.size() == 5;
-  }));
-  start_.EnableWindow(TRUE);  // Stop: the five rows in hand are still being worked on
-
-  // A new run at once, with fast producers; the old ones finish their rows
-  // in its time.
-  work_.producer_delay_ms = 0;
-  {
-    std::lock_guard<std::mutex> lock(work_.lock);
+  for (const bool stop_first : {true, false}) {
+    SCOPED_TRACE(stop_first ? "Stop, then a new start" : "a new run without Stop");
+    shop_.DeleteAllItems();
     work_.shop_claims.clear();
+    work_.result_claims.clear();
+    work_.consumer_ends.clear();
+    FillShop(60);
+    work_.producer_delay_ms = 500;  // the first run's producers are slow
+    Start(5);
+    ASSERT_TRUE(Until([&] {
+      std::lock_guard<std::mutex> lock(work_.lock);
+      return work_.shop_claims.size() == 5;
+    }));
+    if (stop_first) {
+      start_.EnableWindow(TRUE);  // Stop: the five rows in hand are still being worked on
+      ASSERT_TRUE(Until([&] { return ConsumerEnds() == 1; }));
+      std::lock_guard<std::mutex> lock(work_.lock);
+      EXPECT_EQ(work_.consumer_ends, std::vector<bool>{true}) << "Stop ended its own run";
+    }
+
+    // A new run at once, with fast producers; the old ones finish their rows
+    // in its time.
+    work_.producer_delay_ms = 0;
+    {
+      std::lock_guard<std::mutex> lock(work_.lock);
+      work_.shop_claims.clear();
+    }
+    Start(2);
+    ASSERT_TRUE(Until([&] { return Edited() >= 30; }));
+    // The old run's threads have ended: only the new consumer, waiting for Stop, is left.
+    ASSERT_TRUE(Until([] { return worker_registry::LiveCount() == 1; }));
+    EXPECT_EQ(results_.GetItemCount(), 30) << "no row of the old run in the new list";
+    EXPECT_EQ(g_ResultRowsAdded.load(), 30);
+    EXPECT_EQ(g_LiveProducers.load(), 0) << "old producers lowered nothing of the new run";
+    for (int i = 0; i < 60; ++i) EXPECT_TRUE(shop_.GetCheck(i)) << i;
+    {
+      std::lock_guard<std::mutex> lock(work_.lock);
+      ASSERT_EQ(work_.consumer_ends, std::vector<bool>{stop_first})
+          << "a consumer that a newer run ended leaves without its own end";
+    }
+    start_.EnableWindow(TRUE);
+    ASSERT_TRUE(RunEnded());
+    EXPECT_EQ(work_.consumer_ends, (std::vector<bool>{stop_first, true}));
+    for (const auto& [row, times] : work_.result_claims) EXPECT_EQ(times, 1) << "result row " << row;
   }
-  Start(2);
-  ASSERT_TRUE(Until([&] { return Edited() >= 30; }));
-  // The old run's threads have ended: only the new consumer, waiting for Stop, is left.
-  ASSERT_TRUE(Until([] { return worker_registry::LiveCount() == 1; }));
-  EXPECT_EQ(results_.GetItemCount(), 30) << "no row of the old run in the new list";
-  EXPECT_EQ(g_ResultRowsAdded.load(), 30);
-  EXPECT_EQ(g_LiveProducers.load(), 0) << "old producers lowered nothing of the new run";
-  for (int i = 0; i < 60; ++i) EXPECT_TRUE(shop_.GetCheck(i)) << i;
-  {
-    std::lock_guard<std::mutex> lock(work_.lock);
-    ASSERT_EQ(work_.consumer_ends, std::vector<bool>{false}) << "the old consumer left, not its own end";
-  }
-  start_.EnableWindow(TRUE);
-  ASSERT_TRUE(RunEnded());
-  EXPECT_EQ(work_.consumer_ends, (std::vector<bool>{false, true}));
-  for (const auto& [row, times] : work_.result_claims) EXPECT_EQ(times, 1) << "result row " << row;
 }
 
 }  // namespace
