@@ -298,6 +298,10 @@ void AnswerOperation(const std::shared_ptr<SellerCentre::State>& state, const Si
       reply = Carry(*state, operation, form, type);
     } else if (fault == OperationFault::kNoSuccessText) {
       reply = ResultPage("系统繁忙，请稍后再试。");
+    } else if (fault == OperationFault::kRefused) {
+      reply = operation == Operation::kEditPrice
+                  ? "{ \"success\" : false, \"msg\" : \"invalid price\" }"
+                  : ErrorPage();
     }
     state->op_forms.push_back(std::move(form));
   }

@@ -131,6 +131,8 @@ enum class OperationFault {
   kCut,            // the connection closes after the header, before the body
   kStall,          // no answer for a minute: the client times out first
   kSignInRedirect, // redirected to the sign-in form, as for an ended session
+  kRefused,        // a price edit answers { "success" : false, "msg" : "invalid price" },
+                   // another operation the error page
 };
 
 class SellerCentre {

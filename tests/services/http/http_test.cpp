@@ -463,6 +463,8 @@ TEST_F(NamedHosts, AFormRedirectedToTheLoginHostIsSignedOut) {
        "/basic/redirect?to=https://" + login + ":" + port + "/basic/lines-lf", true},
       {"host named in capitals, any port", "LOGIN." + std::string(sites::kTestDomain),
        "/basic/redirect?to=https://" + login + ":" + port + "/basic/lines-lf", true},
+      {"host written with a final dot", login + ":" + port,
+       "/basic/redirect?to=https://" + login + ".:" + port + "/basic/lines-lf", true},
       {"redirected elsewhere", login + ":" + port, "/basic/redirect?to=/basic/lines-lf", false},
       {"the Login host asked itself", login + ":" + port,
        "https://" + login + ":" + port + "/basic/lines-lf", false},

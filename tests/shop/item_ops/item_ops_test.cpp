@@ -207,9 +207,10 @@ TEST_F(ItemOpsTest, FormsAndTheirEffectOnTheShop) {
   EXPECT_NE(reply.Find("\"success\":false"), -1) << reply.str();
 }
 
-// Success is judged by the reply's text alone (full-width colons).
+// Success is judged by the reply's text alone (full-width colons); a price
+// edit by its JSON answer's top-level "success".
 TEST_F(ItemOpsTest, RepliesJudgedByTheirSuccessText) {
-  enum Op { kDelete, kOff, kUp, kGroup };
+  enum Op { kDelete, kOff, kUp, kGroup, kPrice };
   struct Case {
     Op op;
     const char* reply;
@@ -229,6 +230,16 @@ TEST_F(ItemOpsTest, RepliesJudgedByTheirSuccessText) {
       {kGroup, "上架成功：19个", false},
       {kGroup, "上架成功：0个 上架成功：20个", false},
       {kGroup, "上架成功：1个", false},
+      {kPrice, "{\"success\":true,\"price\":\"21.00\"}", true},
+      {kPrice, "\r\n { \"success\" :\tfalse , \"msg\":\"invalid price\"}", false},
+      {kPrice, "{\"success\":\"False\"}", false},
+      {kPrice, "{\"success\":\"true\"}", true},
+      {kPrice, "{\"data\":{\"success\":false},\"success\":true}", true},  // nested: not it
+      {kPrice, "{\"msg\":\"\\\"success\\\":false\"}", true},  // in a string; no "success"
+      {kPrice, "{\"itemId\":\"1\"}", true},  // cannot be judged
+      {kPrice, "{\"success\":false", false},  // cut short
+      {kPrice, "<html><p>系统繁忙，请稍后再试。</p></html>", false},
+      {kPrice, "success", false},
   };
   for (const Case& c : cases) {
     centre_->SetOperationReply(c.reply);
@@ -238,6 +249,12 @@ TEST_F(ItemOpsTest, RepliesJudgedByTheirSuccessText) {
       case kOff: result = OffShelfTbItem("1", token_); break;
       case kUp: result = UpShelfTbItem("1", token_); break;
       case kGroup: result = UpShelfTbItems(GroupPart(Ids(0, 20)), token_); break;
+      case kPrice: {
+        CString reply;
+        EditTbItemPrice("1", "20.00", "21.00", token_, reply);
+        result = !IsPriceEditRefused(reply);
+        break;
+      }
     }
     EXPECT_EQ(result, c.expected) << "operation " << c.op << ", reply " << U(c.reply);
   }

@@ -146,13 +146,21 @@ TEST_F(SyncPageTest, StartRefusesWithoutConditionsAfterEmptyingTheResults) {
     bool tick_one;
     const char* type;  // added to the type box and chosen; null: "更新价格"
     const char* box;   // null: none
+    const char* store = "当当网";
   };
   const Case cases[] = {
       {"no condition", 0, false, nullptr, "亲，请先在条件列表里添加条件！"},
       {"none ticked", 2, false, nullptr, "亲，请在条件列表里勾选一条作为同步条件！"},
       {"none ticked, stock type", 2, false, "更新库存", "亲，请在条件列表里勾选一条作为同步条件！"},
       {"unknown type", 1, true, "更新价格 ", nullptr},
+      // Stores whose pages the program cannot read: no price run.
+      {"卓越图书", 1, true, nullptr, "暂不支持读取卓越图书的页面，请选择当当网或京东图书。", "卓越图书"},
+      {"博库", 1, true, nullptr, "暂不支持读取博库的页面，请选择当当网或京东图书。", "博库"},
+      {"文轩, price and stock", 1, true, "更新库存和价格",
+       "暂不支持读取文轩的页面，请选择当当网或京东图书。", "文轩"},
+      {"苏宁图书", 1, true, nullptr, "暂不支持读取苏宁图书的页面，请选择当当网或京东图书。", "苏宁图书"},
   };
+  shop_.InsertRow(0, {"0", "520000000001", "20000001", "20.00"});  // a run would tick it
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ui::headless::ClearMessageBoxes();
@@ -165,12 +173,15 @@ TEST_F(SyncPageTest, StartRefusesWithoutConditionsAfterEmptyingTheResults) {
       if (index < 0) index = page_.m_ProcessTypeCombo.AddString(c.type);
       page_.m_ProcessTypeCombo.SetCurSel(index);
     }
+    page_.m_SiteCombo.SelectString(-1, c.store);
     AddResult("1", "2", "3.00", true);
     page_.m_StartButton.EnableWindow(TRUE);
     page_.m_StartButton.UserClick();
 
     EXPECT_EQ(page_.m_SyncList.GetItemCount(), 0);
     EXPECT_EQ(worker_registry::LiveCount(), 0) << "no thread starts";
+    ASSERT_TRUE(WaitWorkers());
+    EXPECT_FALSE(shop_.GetCheck(0)) << "no run";
     EXPECT_TRUE(page_.m_StartButton.IsWindowEnabled());
     const auto boxes = Boxes();
     if (c.box == nullptr) {

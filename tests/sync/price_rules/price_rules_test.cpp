@@ -304,6 +304,15 @@ TEST_F(PriceRules, UnusualPricesAndRuleResults) {
        "0.00", "未能获取价格"},
       {"rule result beyond a float, no bound", Page("30.00", "40.00", "(7.5折)"), kDangdang,
        "-1e39", false, "0.00", "未能获取价格"},
+      // Prices of 100,000.00 and more are no price to send, the rule's or the bound one.
+      {"rule result at the limit", Page("30.00", "40.00", "(7.5折)"), kDangdang, "99970", false,
+       "0.00", "未能获取价格"},
+      {"rule result beyond a float's cents", Page("30.00", "40.00", "(3折)"), kDangdang,
+       "1000000000000000000000000000000", false, "0.00", "未能获取价格"},
+      {"rule result below the limit", Page("30.00", "40.00", "(7.5折)"), kDangdang, "99969.99",
+       true, "99999.99", "需要更新"},
+      {"bound price at the limit", Page("30.00", "200,000.00", "(0.1折)"), kDangdang, "1", false,
+       "0.00", "未能获取价格"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -363,14 +372,19 @@ TEST_F(PriceRules, CategoryVariant) {
   EXPECT_FALSE(ApplyCategoryPriceRule(base, current, "40.00"));
   EXPECT_EQ(base, "15.00");
 
-  // A result beyond a float is no price to bound, whatever the threshold.
+  // A result beyond a float, or of 100,000.00 and more, is no price to
+  // bound, whatever the threshold.
   SetBoxes(false, false, true);
-  SetRules({{"所有商品", "", "10", "1e39"}});
-  for (const char* threshold : {"5", "10"}) {
-    SetBounds(threshold, "6");
-    current = "16.00";
-    EXPECT_FALSE(ApplyCategoryPriceRule(base, current, "40.00")) << threshold;
-    EXPECT_EQ(current, "未能获取价格");
+  for (const char* markup : {"1e39", "99985"}) {
+    SetRules({{"所有商品", "", "10", markup}});
+    for (const char* threshold : {"5", "10"}) {
+      SCOPED_TRACE(std::string(markup) + ", threshold " + threshold);
+      SetBounds(threshold, "6");
+      base = "15.00";
+      current = "16.00";
+      EXPECT_FALSE(ApplyCategoryPriceRule(base, current, "40.00"));
+      EXPECT_EQ(current, "未能获取价格");
+    }
   }
 }
 

@@ -228,8 +228,8 @@ TEST_F(PricingPageTest, AddedConditionsShowTheirNumberAtOnceAndAreStoredAsUtf8) 
 // stores nothing.
 TEST_F(PricingPageTest, AddRefusesADiscountOrMarkupThatIsNoPlainDecimal) {
   Open();
-  const char* const kDiscount = "“折扣”须为大于0的数字（例：8.6）";
-  const char* const kMarkup = "“加价”须为空或数字（例：6.6）";
+  const char* const kDiscount = "“折扣”须为大于0且不超过100的数字（例：8.6）";
+  const char* const kMarkup = "“加价”须为空或绝对值小于100000的数字（例：6.6）";
   const struct {
     const char* discount;
     const char* markup;
@@ -243,6 +243,10 @@ TEST_F(PricingPageTest, AddRefusesADiscountOrMarkupThatIsNoPlainDecimal) {
       {".", "", kDiscount},    {"0", "x", kDiscount},   {"8.6", "x", kMarkup},
       {"8.6", "1元", kMarkup}, {"8.6", "1.5.1", kMarkup}, {"8.6", "-", kMarkup},
       {"8.6", "+1", kMarkup},  {"8.6", "１", kMarkup},  {"8.6", "1e39", kMarkup},
+      // No price of 100,000.00 or more: a discount up to 100 折, a markup below 100,000 either way.
+      {"100", "99999.99", nullptr}, {"100.0", "-099999.9", nullptr}, {"100.01", "", kDiscount},
+      {"1000", "", kDiscount},      {"8.6", "100000", kMarkup},      {"8.6", "-100000.00", kMarkup},
+      {"8.6", "99999999", kMarkup}, {"8.6", "1000000000000000000000000000000", kMarkup},
   };
   std::vector<std::string> shown;
   std::string stored;
