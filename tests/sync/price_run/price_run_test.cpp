@@ -322,28 +322,29 @@ TEST_F(PriceRunTest, EditsWaitForTheSignInAndResumeAfterALostOneWithTheNextRow) 
 TEST_F(PriceRunTest, FailedPriceEditsAreNeitherTickedNorSaved) {
   using sites::OperationFault;
   struct Case {
-    const char* name;
+    std::string name;
     int type;  // 0 "更新价格", 2 "更新库存和价格"
     OperationFault fault;
     int failing;        // the first edits that fail
     const char* shown;  // in column 6 of a failed row (the sign-in page: none)
   };
-  const char* const kBusy = "系统繁忙，请稍后再试。";
-  const char* const kRefusal = "{ \"success\" : false, \"msg\" : \"invalid price\" }";
-  const Case cases[] = {
-      {"price run, cut", 0, OperationFault::kCut, 2, "dwError = "},
-      {"price run, time-out", 0, OperationFault::kStall, 1, "dwError = "},
-      {"price run, sign-in page", 0, OperationFault::kSignInRedirect, 1, nullptr},
-      {"price run, success false", 0, OperationFault::kRefused, 2, kRefusal},
-      {"price run, error page", 0, OperationFault::kNoSuccessText, 1, kBusy},
-      {"price run, success true", 0, OperationFault::kNormal, 0, nullptr},
-      {"price and stock, cut", 2, OperationFault::kCut, 2, "dwError = "},
-      {"price and stock, time-out", 2, OperationFault::kStall, 1, "dwError = "},
-      {"price and stock, sign-in page", 2, OperationFault::kSignInRedirect, 1, nullptr},
-      {"price and stock, success false", 2, OperationFault::kRefused, 2, kRefusal},
-      {"price and stock, error page", 2, OperationFault::kNoSuccessText, 1, kBusy},
-      {"price and stock, success true", 2, OperationFault::kNormal, 0, nullptr},
+  const Case faults[] = {
+      {"cut", 0, OperationFault::kCut, 2, "dwError = "},
+      {"time-out", 0, OperationFault::kStall, 1, "dwError = "},
+      {"sign-in page", 0, OperationFault::kSignInRedirect, 1, nullptr},
+      {"success false", 0, OperationFault::kRefused, 2,
+       "{ \"success\" : false, \"msg\" : \"invalid price\" }"},
+      {"error page", 0, OperationFault::kNoSuccessText, 1, "系统繁忙，请稍后再试。"},
+      {"success true", 0, OperationFault::kNormal, 0, nullptr},
   };
+  std::vector<Case> cases;
+  for (const int type : {0, 2}) {
+    for (Case c : faults) {
+      c.name = (type == 0 ? "price run, " : "price and stock, ") + c.name;
+      c.type = type;
+      cases.push_back(c);
+    }
+  }
   const InternetTimeouts timeouts = GetInternetTimeouts();
   AddAllProductsRule("10", "0");
   int done = 0;
