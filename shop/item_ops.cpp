@@ -5,7 +5,6 @@
 #include <string>
 
 #include "platform/text/ascii.h"
-
 #include "services/globals.h"
 #include "services/hosts.h"
 #include "services/http.h"
