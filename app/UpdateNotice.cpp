@@ -38,7 +38,7 @@ bool CheckUpdateNotice(CString name, CString& text, CString& link) {
   const CString& url = Hosts().noticeUrl;
   // No notice page configured: as a page without a matching entry.
   if (url.IsEmpty()) return false;
-  CString page = HttpGetWithCookie(url);
+  CString page = HttpGetWithCookieNaming(url, "公告页面", "未能读取公告");
   FindUpdateEntry(page, name, text, link,
                   MakeRegex("<P><SoftName>(.*?)</SoftName><a href=\"(.*?)\">(.*?)</a></P>"));
   return false;

@@ -8,7 +8,8 @@
 // Fetches the notice page (key NoticeUrl of the HOSTS settings; none when it
 // is empty) and picks its entry for g_SoftName into `text` and `link`, which
 // keep their values when nothing matches. Always returns false. A page that
-// cannot be fetched throws CInternetException* to the caller.
+// cannot be fetched throws CInternetException* to the caller, its text
+// naming the notice page and its host.
 bool CheckUpdateNotice(CString name, CString& text, CString& link);
 
 // Walks the matches of `pattern` over `page`, each search starting behind the

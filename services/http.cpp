@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "platform/net/cookies.h"
 #include "platform/net/internet.h"
@@ -99,6 +100,46 @@ CString GetLines(const CString& url, DWORD flags, bool with_session) {
 CString HttpGetWithCookie(CString url) {
   Hosts();  // the trusted CAs are in place before the first request
   return AnsiRoundTrip(GetLines(url, kGetFlags, true));
+}
+
+namespace {
+
+// An internet exception that carries the text of its error box.
+class NamedInternetException : public CInternetException {
+ public:
+  NamedInternetException(DWORD error, CString text)
+      : CInternetException(error), text_(std::move(text)) {}
+  BOOL GetErrorMessage(char* out, UINT size, UINT* help_context = nullptr) const override {
+    (void)help_context;
+    return CopyMessage(text_, out, size);
+  }
+
+ private:
+  CString text_;
+};
+
+}  // namespace
+
+CString NetworkFailureText(const CString& what, const CString& url, const CString& missing,
+                           const CInternetException& error) {
+  DWORD service = 0;
+  CString host, object;
+  INTERNET_PORT port = 0;
+  if (!AfxParseURL(url, service, host, object, port)) host = url;
+  char reason[512] = "";
+  error.GetErrorMessage(reason, sizeof reason);
+  return "无法连接" + what + "（" + host + "），" + missing + "：" + reason;
+}
+
+CString HttpGetWithCookieNaming(const CString& url, const char* what, const char* missing) {
+  try {
+    return HttpGetWithCookie(url);
+  } catch (CInternetException* error) {
+    CString text = NetworkFailureText(what, url, missing, *error);
+    const DWORD number = error->m_dwError;
+    error->Delete();
+    throw new NamedInternetException(number, std::move(text));
+  }
 }
 
 CString HttpGetUtf8(CString url) {

@@ -5,6 +5,8 @@
 
 #include "platform/text/CString.h"
 
+class CInternetException;
+
 // The signed-in session's cookie text ("name=value; name=value"), zero-terminated.
 // Written on the user-interface thread at sign-in; read before every request
 // to the marketplace.
@@ -20,6 +22,16 @@ CString CookieBufferText();
 CString HttpGetWithCookie(CString url);
 // GET of a UTF-8 page without the session, converted to GBK. Throws CInternetException*.
 CString HttpGetUtf8(CString url);
+// The text of a network error box for a request to `url`: what was tried
+// and on which host, what is missing for it, and the network's reason:
+// "无法连接<what>（<host of url>），<missing>：<reason>".
+CString NetworkFailureText(const CString& what, const CString& url, const CString& missing,
+                           const CInternetException& error);
+// HttpGetWithCookie, except that a network failure comes out as an internet
+// exception (its error number kept) whose text is NetworkFailureText's for
+// `what` on the host of `url`: the error box the dispatcher shows says what
+// could not be reached, not only why.
+CString HttpGetWithCookieNaming(const CString& url, const char* what, const char* missing);
 // GET without the session; network errors give what was read so far (maybe empty).
 CString HttpGetQuiet(CString url);
 // Form POST with the session. Returns 0 done, 1 not http(s) or a network error,

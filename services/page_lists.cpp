@@ -1,5 +1,7 @@
 #include "services/page_lists.h"
 
+#include <utility>
+
 void SetUpPageList(CListCtrl& list, std::initializer_list<PageListColumn> columns) {
   int index = list.GetColumnCount();
   for (const PageListColumn& column : columns)
@@ -20,7 +22,30 @@ void SetAllChecks(CListCtrl& list, BOOL check) {
   for (int row = 0; row < count; ++row) list.SetCheck(row, check);
 }
 
-int AddItemListRow(CListCtrl& list, int index, const std::vector<CString>& cells) {
+int AddItemListRow(CListCtrl& list, int index, std::vector<CString> cells) {
   const bool has_id = cells.size() > kItemIdColumn && !cells[kItemIdColumn].IsEmpty();
-  return has_id ? list.InsertRowUnlessHeld(index, kItemIdColumn, cells) : list.InsertRow(index, cells);
+  return has_id ? list.InsertRowUnlessHeld(index, kItemIdColumn, std::move(cells))
+                : list.InsertRow(index, std::move(cells));
+}
+
+int AddItemListRows(CListCtrl& list, int index, std::vector<std::vector<CString>>& rows) {
+  auto has_id = [](const std::vector<CString>& cells) {
+    return cells.size() > kItemIdColumn && !cells[kItemIdColumn].IsEmpty();
+  };
+  int added = 0;
+  std::vector<std::vector<CString>> run;
+  auto add_run = [&] {
+    added += list.InsertRowsUnlessHeld(index + added, kItemIdColumn, run);
+    run.clear();
+  };
+  for (std::vector<CString>& cells : rows) {
+    if (has_id(cells)) {
+      run.push_back(std::move(cells));
+      continue;
+    }
+    add_run();
+    if (list.InsertRow(index + added, std::move(cells)) >= 0) ++added;
+  }
+  add_run();
+  return added;
 }

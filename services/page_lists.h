@@ -32,4 +32,8 @@ constexpr int kItemIdColumn = 1;
 // test and the insert are one step under the list's lock, so threads adding
 // at once never both add an id. A row without an id always goes in.
 // Returns the new row's index, or -1 when the id was listed. Any thread.
-int AddItemListRow(CListCtrl& list, int index, const std::vector<CString>& cells);
+int AddItemListRow(CListCtrl& list, int index, std::vector<CString> cells);
+// The same for many rows (a load from the database), in one step per run of
+// rows with an id: they go in at `index`, `index` + 1, ... in turn. Takes
+// the rows' cells; returns how many went in.
+int AddItemListRows(CListCtrl& list, int index, std::vector<std::vector<CString>>& rows);

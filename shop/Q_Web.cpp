@@ -56,7 +56,7 @@ void Q_Web::OnConfirmLogin() {
 
 bool CheckSellerPage() {
   CString url = CString("http://") + Hosts().upload + "/auction/sell.jhtml";
-  CString page = HttpGetWithCookie(url);
+  CString page = HttpGetWithCookieNaming(url, "淘宝卖家页面", "未能检查登录状态");
   // A plain byte search: the page is GBK and the marker is GBK.
   bool logged_in = page.str().find("卖家中心") != std::string::npos;
   g_LoggedIn = logged_in ? 1 : 0;

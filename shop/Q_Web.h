@@ -35,5 +35,6 @@ void ShowLoginStatus(bool logged_in);
 // where ShowLoginStatus shows it. Any thread.
 void ShowAccountStatus(const CString& state);
 // The seller-page check: fetches /auction/sell.jhtml with the session and
-// sets g_LoggedIn from whether it contains "卖家中心". Throws CInternetException*.
+// sets g_LoggedIn from whether it contains "卖家中心". Throws CInternetException*
+// whose text names the seller page and its host.
 bool CheckSellerPage();

@@ -54,6 +54,7 @@ class TaoBao : public CDialogEx {
 
  protected:
   void DoDataExchange(CDataExchange* dx) override;
+  CString AskForTheItemSet(CString& body, const CString& keyword, bool* signed_out);
   void OnOK() override {}      // the page never ends itself
   void OnCancel() override {}
   DECLARE_MESSAGE_MAP()

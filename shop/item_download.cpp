@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "platform/exception.h"
+#include "platform/net/internet.h"
 #include "services/globals.h"
 #include "services/page_lists.h"
 #include "services/hosts.h"
@@ -302,12 +303,23 @@ PassEnd DownloadPass(unsigned generation) {
 // set by the search before its first end message can be handled.
 int g_UnstartedWorkers = 0;
 
+// Why the search that is ending never started its workers (UI thread):
+// the network failure before them, named; empty for any other search.
+CString g_SearchStartFailure;
+
+constexpr const char* kUnreachableCause =
+    "可能的原因：无法连接网站（网络中断或网站没有响应）。请检查网络后再搜索。";
+
 // The end message of an incomplete download: what arrived, what failed, and
 // what most likely stands behind it. No worker started: no page was asked
 // for at all.
 CString IncompleteDownloadText(int items, int unreachable, int unreadable, bool no_workers,
                                bool signed_out) {
   CString text;
+  if (!g_SearchStartFailure.IsEmpty()) {
+    text.Format("下载未完成：已下载 %d 个宝贝，", items);
+    return text + g_SearchStartFailure + "。\n" + kUnreachableCause;
+  }
   if (no_workers) {
     text.Format("下载未完成：已下载 %d 个宝贝，下载线程无法启动。\n", items);
     text += "可能的原因：系统资源不足。请关闭其他程序后再搜索。";
@@ -325,9 +337,19 @@ CString IncompleteDownloadText(int items, int unreachable, int unreadable, bool 
   } else if (unreadable > 0) {
     text += "可能的原因：淘宝登录已失效或尚未登录。请点击菜单“登录淘宝网”登录后再搜索。";
   } else {
-    text += "可能的原因：无法连接网站（网络中断或网站没有响应）。请检查网络后再搜索。";
+    text += kUnreachableCause;
   }
   return text;
+}
+
+// Said at the end of every download with such rows: otherwise the list
+// would be taken for the whole item set.
+CString LeftOutNote() {
+  const int left_out = LeftOutItemCount();
+  if (left_out == 0) return CString();
+  CString note;
+  note.Format("（%d 个宝贝的商家编码不足4位数字，未列入）", left_out);
+  return note;
 }
 
 }  // namespace
@@ -416,31 +438,21 @@ void TaoBao::OnSearchItems() {
   CString keyword;
   if (m_UseKeyword.GetCheck() == BST_CHECKED) keyword = m_KeywordEdit.GetWindowText();
 
-  FetchTbToken();
-
-  CString category;
-  if (HTREEITEM selected = m_CategoryTree.GetSelectedItem()) {
-    category = m_CategoryTree.GetItemText(selected);
-  }
-
-  body.Replace("[tbToken]", FormValue(g_TbToken));
-  body.Replace("[ShopCate]", FormValue(category));
-  body.Replace("[KeyWord]", FormValue(keyword));
-
-  const CString set_text = SelectedText(m_ItemSetCombo);
+  g_SearchStartFailure.Empty();
   CString reply;
   bool signed_out = false;
-  if (set_text == kOnSaleText) {
-    body.Replace("pageName=", "pageName=goodsOnSale");
-    reply = PostSellerForm(ListUrl(kOnSaleSet), "", &signed_out);
-  } else if (set_text == kInStockText) {
-    body.Replace("pageName=", "pageName=goodsInStock");
-    CString page = HttpGetWithCookie(ListUrl(kInStockSet));
-    const CString x_id = RegexFirst(page, MakeRegex(kXIdPattern));
-    body += "&x_id=" + FormValue(x_id);
-    g_XId = x_id;
-    body += StatusField(SelectedText(m_StatusCombo));
-    reply = PostSellerForm(ListUrl(kInStockSet), "", &signed_out);
+  try {
+    reply = AskForTheItemSet(body, keyword, &signed_out);
+  } catch (CInternetException* error) {
+    // Nothing was asked for yet: the search ends here as a download whose
+    // pages all failed ends, and the page is ready for the next one.
+    g_SearchStartFailure =
+        NetworkFailureText("淘宝卖家中心", ListUrl(kInStockSet), "搜索未能开始", *error);
+    error->Delete();
+    g_UnstartedWorkers = 0;
+    g_DownloadDoneCount = kWorkerCount - 1;
+    OnDownloadDone(generation, 0);
+    return;
   }
   // Signed out already: no worker asks for a page.
   if (signed_out) NoteSignInLost(generation);
@@ -468,6 +480,38 @@ void TaoBao::OnSearchItems() {
   }
 }
 
+// The search's requests before its workers: the token, the form template's
+// values and the counting request; returns the counting reply. Throws CInternetException*
+// when the seller centre cannot be reached.
+CString TaoBao::AskForTheItemSet(CString& body, const CString& keyword, bool* signed_out) {
+  FetchTbToken();
+
+  CString category;
+  if (HTREEITEM selected = m_CategoryTree.GetSelectedItem()) {
+    category = m_CategoryTree.GetItemText(selected);
+  }
+
+  body.Replace("[tbToken]", FormValue(g_TbToken));
+  body.Replace("[ShopCate]", FormValue(category));
+  body.Replace("[KeyWord]", FormValue(keyword));
+
+  const CString set_text = SelectedText(m_ItemSetCombo);
+  CString reply;
+  if (set_text == kOnSaleText) {
+    body.Replace("pageName=", "pageName=goodsOnSale");
+    reply = PostSellerForm(ListUrl(kOnSaleSet), "", signed_out);
+  } else if (set_text == kInStockText) {
+    body.Replace("pageName=", "pageName=goodsInStock");
+    CString page = HttpGetWithCookie(ListUrl(kInStockSet));
+    const CString x_id = RegexFirst(page, MakeRegex(kXIdPattern));
+    body += "&x_id=" + FormValue(x_id);
+    g_XId = x_id;
+    body += StatusField(SelectedText(m_StatusCombo));
+    reply = PostSellerForm(ListUrl(kInStockSet), "", signed_out);
+  }
+  return reply;
+}
+
 LRESULT TaoBao::OnDownloadDone(WPARAM wparam, LPARAM) {
   if (static_cast<unsigned>(wparam) != g_SearchGeneration.load()) return 0;
   ++g_DownloadDoneCount;
@@ -480,14 +524,18 @@ LRESULT TaoBao::OnDownloadDone(WPARAM wparam, LPARAM) {
     const bool signed_out = g_SignInLost;
     g_WorkMutex.Unlock();
     const bool no_workers = g_UnstartedWorkers == kWorkerCount;
-    // The ended session stopped the download as the Stop button does.
-    if (signed_out) OnStopSearch();
-    if (unreachable + unreadable == 0 && !no_workers && !signed_out) {
-      MessageBox("全部下载完毕！", "提示", MB_ICONEXCLAMATION | MB_OK);
+    const bool never_started = !g_SearchStartFailure.IsEmpty();
+    // The ended session stopped the download as the Stop button does; a
+    // search that never started leaves nothing to stop.
+    if (signed_out || never_started) OnStopSearch();
+    const CString left_out = LeftOutNote();
+    if (unreachable + unreadable == 0 && !no_workers && !signed_out && !never_started) {
+      MessageBox("全部下载完毕！" + left_out, "提示", MB_ICONEXCLAMATION | MB_OK);
     } else {
-      MessageBox(IncompleteDownloadText(m_ItemList.GetItemCount(), unreachable, unreadable,
-                                        no_workers, signed_out),
-                 g_SoftName, MB_ICONWARNING | MB_OK);
+      CString text = IncompleteDownloadText(m_ItemList.GetItemCount(), unreachable, unreadable,
+                                            no_workers, signed_out);
+      if (!left_out.IsEmpty()) text += "\n" + left_out;
+      MessageBox(text, g_SoftName, MB_ICONWARNING | MB_OK);
     }
     OnSaveData();
   }

@@ -2,6 +2,7 @@
 
 #include <mutex>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "services/globals.h"
@@ -23,6 +24,12 @@ thread_local int t_PageEpoch = -1;
 // The epoch a download worker took when it started; -1: none.
 thread_local int t_PinnedEpoch = -1;
 
+// Items of the current list left out for their merchant code
+// (g_ParseRowMutex): their ids, and rows without an id, which cannot be
+// told apart and count one each.
+std::unordered_set<std::string> g_LeftOutIds;
+int g_LeftOutWithoutId = 0;
+
 }  // namespace
 
 void PinRowListForThisThread() {
@@ -35,7 +42,16 @@ void ResetParsedRowCount() {
   LockWaitingAgain(g_ParseRowMutex, 50);
   g_ParsedRowCount = 0;
   ++g_RowListEpoch;
+  g_LeftOutIds.clear();
+  g_LeftOutWithoutId = 0;
   g_ParseRowMutex.Unlock();
+}
+
+int LeftOutItemCount() {
+  LockWaitingAgain(g_ParseRowMutex, 50);
+  const int count = static_cast<int>(g_LeftOutIds.size()) + g_LeftOutWithoutId;
+  g_ParseRowMutex.Unlock();
+  return count;
 }
 
 namespace {
@@ -54,10 +70,26 @@ CString FirstTrimmed(CString& text, const char* pattern) {
   return found;
 }
 
+// A page of an earlier search: with g_ParseRowMutex held.
+bool IsStalePage() { return t_PageEpoch >= 0 && t_PageEpoch != g_RowListEpoch; }
+
 void ParseRow(CString& row, const char* id_pattern) {
   CString code = FirstTrimmed(row, kCodePattern);
-  if (code.IsEmpty()) return;
   CString id = FirstTrimmed(row, id_pattern);
+  if (code.IsEmpty()) {
+    // Left out, as the list always left such rows out; the end of the
+    // download says how many, so the list is not taken for the whole shop.
+    LockWaitingAgain(g_ParseRowMutex, 50);
+    if (!IsStalePage()) {
+      if (id.IsEmpty()) {
+        ++g_LeftOutWithoutId;
+      } else {
+        g_LeftOutIds.insert(id.str());
+      }
+    }
+    g_ParseRowMutex.Unlock();
+    return;
+  }
   CString price = FirstTrimmed(row, kPricePattern);
 
   // A wait that runs out waits again: no number is taken without the lock.
@@ -67,7 +99,7 @@ void ParseRow(CString& row, const char* id_pattern) {
   // rows that other threads insert out of number order can never receive
   // this row's texts, nor this one theirs.
   LockWaitingAgain(g_ParseRowMutex, 50);
-  if (t_PageEpoch >= 0 && t_PageEpoch != g_RowListEpoch) {
+  if (IsStalePage()) {
     g_ParseRowMutex.Unlock();
     return;
   }

@@ -22,8 +22,13 @@ extern std::atomic<DWORD> g_RowPauseMs;
 
 // Sets g_ParsedRowCount to 0 under g_ParseRowMutex (the search does this
 // before its workers start). Rows of pages whose splitting began before the
-// reset are no longer added.
+// reset are no longer added, nor counted as left out.
 void ResetParsedRowCount();
+
+// How many items the row parsers left out since the last reset because
+// their merchant code is not four digits or more; an item that two price
+// blocks both bring counts once.
+int LeftOutItemCount();
 
 // Ties the rows the calling thread will parse to the current list: once the
 // next ResetParsedRowCount has run, they are no longer added. A download

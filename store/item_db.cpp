@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string_view>
 #include <utility>
@@ -196,6 +197,43 @@ std::string ItemDbNickUtf8() {
   return nick;
 }
 
+namespace {
+
+// The longest file name the file system takes; SQLite puts "-journal" (or
+// "-wal", "-shm") behind the database's own name, and that name must fit too.
+constexpr size_t kMaxFileName = 255;
+constexpr size_t kMaxNickName = kMaxFileName - std::string_view(".db-journal").size();
+
+// FNV-1a, 64 bits: the same number for the same nick in every run and on
+// every machine, so a cut name always leads back to the seller's own file.
+std::uint64_t NickHash(std::string_view bytes) {
+  std::uint64_t hash = 0xcbf29ce484222325ULL;
+  for (unsigned char c : bytes) {
+    hash ^= c;
+    hash *= 0x100000001b3ULL;
+  }
+  return hash;
+}
+
+// A name too long for the file system is cut and finished with "~" and the
+// hash of the whole name in hex: two long nicks that share the start still
+// name two files. The cut never splits a "%XX" escape nor a UTF-8 character.
+std::string FittedNickName(std::string name) {
+  if (name.size() <= kMaxNickName) return name;
+  char tail[18];
+  std::snprintf(tail, sizeof tail, "~%016llx", static_cast<unsigned long long>(NickHash(name)));
+  size_t cut = kMaxNickName - (sizeof tail - 1);
+  auto inside = [&](size_t at) {
+    return (static_cast<unsigned char>(name[at]) & 0xC0) == 0x80 || name[at - 1] == '%' ||
+           name[at - 2] == '%';
+  };
+  while (cut > 2 && inside(cut)) --cut;
+  name.resize(cut);
+  return name + tail;
+}
+
+}  // namespace
+
 std::string ItemDbPath() {
   std::string name;
   for (const NickPiece& piece : NickPieces()) {
@@ -213,7 +251,7 @@ std::string ItemDbPath() {
       }
     }
   }
-  return NativePath(GetDataDir()) + name + ".db";
+  return NativePath(GetDataDir()) + FittedNickName(std::move(name)) + ".db";
 }
 
 sqlite3* OpenItemDb() {
@@ -251,14 +289,22 @@ void LoadItemList(CString sql) {
   ResultTable table;
   if (!table.Run(connection.db, sql)) return;
   if (!g_ItemList) return;
+  // In runs of rows, each put in with one lock of the list, so that a
+  // worker walking the list never sees a row without its cells and a large
+  // load waits on memory as little as the same rows without the id check.
+  constexpr int kRun = 256;
   int next = 0;
+  g_ItemList->ReserveRows(table.Rows());
+  std::vector<std::vector<CString>> run;
   for (int r = 0; r < table.Rows(); ++r) {
-    std::vector<CString> cells;
+    std::vector<CString>& cells = run.emplace_back();
     cells.reserve(static_cast<size_t>(table.Columns()));
     for (int c = 0; c < table.Columns(); ++c) cells.emplace_back(table.Cell(r, c));
-    // One atomic step, so a worker walking the list never sees a row
-    // without its cells. An item listed already keeps its row.
-    if (AddItemListRow(*g_ItemList, next, cells) >= 0) ++next;
+    if (static_cast<int>(run.size()) == kRun || r + 1 == table.Rows()) {
+      // An item listed already keeps its row.
+      next += AddItemListRows(*g_ItemList, next, run);
+      run.clear();
+    }
   }
 }
 

@@ -6,6 +6,8 @@
 #include "platform/file/profile.h"
 #include "platform/text/codepage.h"
 #include "services/globals.h"
+#include "services/hosts.h"
+#include "services/http.h"
 #include "services/page_lists.h"
 #include "services/page_menus.h"
 #include "services/text_services.h"
@@ -247,10 +249,10 @@ void DangDangTongBu::OnCheckStock() {
   } catch (CInternetException* error) {
     // The framework's report would give only the network's reason; say
     // which service it was, so the user knows the answer is missing, not "无货".
-    char reason[512] = "";
-    error->GetErrorMessage(reason, sizeof(reason));
+    const CString text = NetworkFailureText("当当库存查询服务", "http://" + Hosts().dangdangStock,
+                                            "未能检测是否有货", *error);
     error->Delete();
-    AfxMessageBox(CString("无法连接当当库存查询服务，未能检测是否有货：") + reason, MB_ICONSTOP);
+    AfxMessageBox(text, MB_ICONSTOP);
     return;
   }
   AfxMessageBox(in_stock ? "有货" : "无货", MB_OK);

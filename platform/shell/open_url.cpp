@@ -23,6 +23,9 @@ bool OpenUrlInBackground(const std::string& utf8_url, std::function<void()> fail
   posix_spawn_file_actions_init(&actions);
   // The handler must not write into our console or read our input.
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  // Nor keep any file of ours open: a browser that outlives the program
+  // would hold the program folder's lock (scripts/run) and its sockets.
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
   posix_spawnattr_t attr;
   posix_spawnattr_init(&attr);
   // Its own process group: a terminal's Ctrl+C for the program leaves the

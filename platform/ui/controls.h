@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -113,7 +114,7 @@ class CListCtrl : public CWnd {
   BOOL SetItemText(int item, int column, const char* text);
   CString GetItemText(int item, int column) const;
   // Inserts a row and fills its columns in one atomic step; returns its index.
-  int InsertRow(int index, const std::vector<CString>& cells);
+  int InsertRow(int index, std::vector<CString> cells);
   // Keeps the texts of `column` counted, so that InsertRowUnlessHeld finds
   // a text there without walking the rows (-1: no column). The count follows
   // every insert, edit and delete.
@@ -123,7 +124,16 @@ class CListCtrl : public CWnd {
   // so two threads never both add one text. Returns the new row's index, or
   // -1 when the text was there. Cheap on the indexed column; any other
   // column is walked row by row.
-  int InsertRowUnlessHeld(int index, int column, const std::vector<CString>& cells);
+  int InsertRowUnlessHeld(int index, int column, std::vector<CString> cells);
+  // The same for many rows in one step (a load): each row whose text is not
+  // held yet (nor brought by an earlier row of `rows`) goes in, at `index`,
+  // `index` + 1, ... in turn (`first_index`, when given, receives where the
+  // first would go). The rows' cells are taken. Returns how many went in.
+  int InsertRowsUnlessHeld(int index, int column, std::vector<std::vector<CString>>& rows,
+                           int* first_index = nullptr);
+  // Makes room in the index for `more` rows at once before a large load, so
+  // that it is not rebuilt again and again as the load goes on.
+  void ReserveRows(int more);
   BOOL DeleteItem(int item);
   BOOL DeleteAllItems();
   int GetItemCount() const;
@@ -167,10 +177,38 @@ class CListCtrl : public CWnd {
   };
   std::vector<Column> columns_;
   std::deque<Row> rows_;
-  // Under the lock: how many rows hold each text in column indexed_column_.
+  // The texts of one column, found without walking the rows: an open
+  // hash table of the cells themselves (no copy of a text, no allocation
+  // per row). An entry points at a row's cell; a row's cells keep their
+  // place while the row moves in the deque (the vector takes its buffer
+  // along), so an entry is taken out before its cell moves or goes and put
+  // back after. A row without the cell holds the empty text.
+  class TextIndex {
+   public:
+    static size_t Hash(std::string_view text);
+    bool Holds(std::string_view text, size_t hash) const;
+    void Prefetch(size_t hash) const;
+    void Add(const std::string* cell, size_t hash);
+    void Remove(const std::string* cell);
+    void CountMissing(int delta);  // rows without the cell
+    void Clear();
+    void Reserve(size_t rows);
+
+   private:
+    struct Slot {
+      size_t hash = 0;
+      const std::string* cell = nullptr;  // null: free; kGone: taken out
+    };
+    size_t Find(size_t hash, const std::string* cell, std::string_view text) const;
+    void Grow(size_t entries);
+    std::vector<Slot> slots_;
+    size_t used_ = 0;     // entries
+    size_t gone_ = 0;     // slots whose entry was taken out
+    size_t missing_ = 0;  // rows without the cell
+  };
+  // Under the lock: the cells of column indexed_column_.
   int indexed_column_ = -1;
-  std::unordered_map<std::string, int> indexed_texts_;
-  const std::string& IndexedText(const Row& row) const;
+  TextIndex indexed_texts_;
   void CountIndexed(const Row& row, int delta);
   void Reindex();
   DWORD ex_style_ = 0;

@@ -1,6 +1,7 @@
 // The report-view list: rows kept in the control, shown by the backend as a
 // virtual view.
 #include <algorithm>
+#include <utility>
 
 #include "platform/ui/controls.h"
 
@@ -64,39 +65,83 @@ int CListCtrl::InsertItem(int index, const char* text) {
   return InsertRow(index, std::vector<CString>{CString(text)});
 }
 
-int CListCtrl::InsertRow(int index, const std::vector<CString>& cells) {
-  return InsertRowUnlessHeld(index, -1, cells);
+int CListCtrl::InsertRow(int index, std::vector<CString> cells) {
+  return InsertRowUnlessHeld(index, -1, std::move(cells));
 }
 
-int CListCtrl::InsertRowUnlessHeld(int index, int column, const std::vector<CString>& cells) {
+int CListCtrl::InsertRowUnlessHeld(int index, int column, std::vector<CString> cells) {
+  std::vector<std::vector<CString>> rows(1);
+  rows[0] = std::move(cells);
+  int placed = -1;
+  return InsertRowsUnlessHeld(index, column, rows, &placed) == 1 ? placed : -1;
+}
+
+int CListCtrl::InsertRowsUnlessHeld(int index, int column, std::vector<std::vector<CString>>& rows,
+                                    int* first_index) {
+  int added = 0;
+  int first = index;
   {
     Lock lock(lock_);
-    if (index < 0) return -1;
-    Row row;
-    row.cells = cells;
-    if (row.cells.empty()) row.cells.emplace_back();
+    if (index < 0) return 0;
     const size_t columns = std::max<size_t>(columns_.size(), 1);
-    if (row.cells.size() > columns) row.cells.resize(columns);
-    if (column >= 0) {
-      const CString text =
-          static_cast<size_t>(column) < row.cells.size() ? row.cells[static_cast<size_t>(column)] : CString();
-      if (column == indexed_column_) {
-        if (indexed_texts_.count(text.str())) return -1;
-      } else {
-        for (const Row& held : rows_) {
-          const bool has = static_cast<size_t>(column) < held.cells.size();
-          if ((has ? held.cells[static_cast<size_t>(column)] : CString()) == text) return -1;
-        }
+    const size_t at = static_cast<size_t>(column);
+    static const CString kEmpty;
+    auto key = [&](const std::vector<CString>& cells) -> const std::string& {
+      return (at < cells.size() ? cells[at] : kEmpty).str();
+    };
+    const bool indexed = column >= 0 && column == indexed_column_;
+    // The ids are hashed and their slots fetched from memory ahead of the
+    // inserts, which then rarely wait for them; room for every row is made
+    // first, so that no slot moves in between.
+    std::vector<size_t> hashes;
+    if (indexed) {
+      indexed_texts_.Reserve(rows.size());
+      hashes.reserve(rows.size());
+      for (std::vector<CString>& cells : rows) {
+        if (cells.empty()) cells.emplace_back();
+        if (cells.size() > columns) cells.resize(columns);
+        hashes.push_back(TextIndex::Hash(key(cells)));
+        indexed_texts_.Prefetch(hashes.back());
       }
     }
-    const int count = static_cast<int>(rows_.size());
-    if (index > count) index = count;
-    CountIndexed(row, +1);
-    rows_.insert(rows_.begin() + index, std::move(row));
-    if (selection_mark_ >= index) ++selection_mark_;
+    first = std::min(index, static_cast<int>(rows_.size()));
+    for (size_t r = 0; r < rows.size(); ++r) {
+      std::vector<CString>& cells = rows[r];
+      if (cells.empty()) cells.emplace_back();
+      if (cells.size() > columns) cells.resize(columns);
+      // The id is looked up before the row is built: a row listed already
+      // costs one lookup.
+      if (indexed) {
+        if (indexed_texts_.Holds(key(cells), hashes[r])) continue;
+      } else if (column >= 0) {
+        const std::string& text = key(cells);
+        bool held = false;
+        for (const Row& row : rows_) held = held || key(row.cells) == text;
+        if (held) continue;
+      }
+      Row row;
+      row.cells = std::move(cells);
+      const int place = first + added;
+      // The cell is indexed where it stays: in the buffer the deque's row
+      // takes over.
+      const Row& placed = *rows_.insert(rows_.begin() + place, std::move(row));
+      if (indexed) {
+        indexed_texts_.Add(&key(placed.cells), hashes[r]);
+      } else {
+        CountIndexed(placed, +1);
+      }
+      if (selection_mark_ >= place) ++selection_mark_;
+      ++added;
+    }
   }
-  Changed(kChangeItems);
-  return index;
+  if (first_index) *first_index = first;
+  if (added > 0) Changed(kChangeItems);
+  return added;
+}
+
+void CListCtrl::ReserveRows(int more) {
+  Lock lock(lock_);
+  if (indexed_column_ >= 0 && more > 0) indexed_texts_.Reserve(static_cast<size_t>(more));
 }
 
 void CListCtrl::IndexColumn(int column) {
@@ -105,21 +150,105 @@ void CListCtrl::IndexColumn(int column) {
   Reindex();
 }
 
-const std::string& CListCtrl::IndexedText(const Row& row) const {
-  static const std::string empty;
-  const size_t column = static_cast<size_t>(indexed_column_);
-  return column < row.cells.size() ? row.cells[column].str() : empty;
+namespace {
+// Marks a slot whose entry was taken out; never read.
+const std::string kGoneMarker;
+const std::string* const kGone = &kGoneMarker;
+size_t HashText(std::string_view text) { return std::hash<std::string_view>()(text); }
+}  // namespace
+
+// Linear probing over a power-of-two table kept at most half full, gone
+// slots counted as full: a probe ends at the first free slot.
+size_t CListCtrl::TextIndex::Find(size_t hash, const std::string* cell,
+                                  std::string_view text) const {
+  const size_t mask = slots_.size() - 1;
+  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    const Slot& slot = slots_[i];
+    if (slot.cell == nullptr) return slots_.size();
+    if (slot.cell == kGone || slot.hash != hash) continue;
+    if (cell ? slot.cell == cell : *slot.cell == text) return i;
+  }
+}
+
+size_t CListCtrl::TextIndex::Hash(std::string_view text) { return HashText(text); }
+
+bool CListCtrl::TextIndex::Holds(std::string_view text, size_t hash) const {
+  if (text.empty() && missing_ > 0) return true;
+  return !slots_.empty() && Find(hash, nullptr, text) < slots_.size();
+}
+
+void CListCtrl::TextIndex::Prefetch(size_t hash) const {
+  if (!slots_.empty()) __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+}
+
+void CListCtrl::TextIndex::Add(const std::string* cell, size_t hash) {
+  if ((used_ + gone_ + 1) * 2 > slots_.size()) Grow(used_ + 1);
+  const size_t mask = slots_.size() - 1;
+  size_t i = hash & mask;
+  while (slots_[i].cell != nullptr) i = (i + 1) & mask;
+  slots_[i] = {hash, cell};
+  ++used_;
+}
+
+void CListCtrl::TextIndex::CountMissing(int delta) {
+  if (delta > 0) {
+    ++missing_;
+  } else if (missing_ > 0) {
+    --missing_;
+  }
+}
+
+void CListCtrl::TextIndex::Remove(const std::string* cell) {
+  if (slots_.empty()) return;
+  const size_t at = Find(HashText(*cell), cell, *cell);
+  if (at == slots_.size()) return;
+  slots_[at].cell = kGone;
+  --used_;
+  ++gone_;
+}
+
+void CListCtrl::TextIndex::Clear() {
+  std::vector<Slot>().swap(slots_);
+  used_ = gone_ = missing_ = 0;
+}
+
+void CListCtrl::TextIndex::Reserve(size_t rows) {
+  if ((used_ + gone_ + rows) * 2 > slots_.size()) Grow(used_ + rows);
+}
+
+// Rebuilds the table at least twice as large as `entries`, leaving out the
+// gone slots.
+void CListCtrl::TextIndex::Grow(size_t entries) {
+  size_t size = 16;
+  while (size < entries * 2) size *= 2;
+  std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(size));
+  used_ = gone_ = 0;
+  const size_t mask = size - 1;
+  for (const Slot& slot : old) {
+    if (slot.cell == nullptr || slot.cell == kGone) continue;
+    size_t i = slot.hash & mask;
+    while (slots_[i].cell != nullptr) i = (i + 1) & mask;
+    slots_[i] = slot;
+    ++used_;
+  }
 }
 
 void CListCtrl::CountIndexed(const Row& row, int delta) {
   if (indexed_column_ < 0) return;
-  auto found = indexed_texts_.try_emplace(IndexedText(row), 0).first;
-  found->second += delta;
-  if (found->second <= 0) indexed_texts_.erase(found);
+  const size_t column = static_cast<size_t>(indexed_column_);
+  const std::string* cell = column < row.cells.size() ? &row.cells[column].str() : nullptr;
+  if (cell == nullptr) {
+    indexed_texts_.CountMissing(delta);
+  } else if (delta > 0) {
+    indexed_texts_.Add(cell, TextIndex::Hash(*cell));
+  } else {
+    indexed_texts_.Remove(cell);
+  }
 }
 
 void CListCtrl::Reindex() {
-  indexed_texts_.clear();
+  indexed_texts_.Clear();
+  indexed_texts_.Reserve(rows_.size());
   for (const Row& row : rows_) CountIndexed(row, +1);
 }
 
@@ -130,11 +259,14 @@ BOOL CListCtrl::SetItemText(int item, int column, const char* text) {
     // Column 0 is the item itself; a sub-item needs its column.
     if (column > 0 && column >= static_cast<int>(columns_.size())) return FALSE;
     Row& row = rows_[static_cast<size_t>(item)];
-    if (column == indexed_column_) CountIndexed(row, -1);
     std::vector<CString>& cells = row.cells;
-    if (cells.size() <= static_cast<size_t>(column)) cells.resize(static_cast<size_t>(column) + 1);
+    // A longer row may move every cell, the indexed one too.
+    const bool grows = cells.size() <= static_cast<size_t>(column);
+    const bool reindex = grows || column == indexed_column_;
+    if (reindex) CountIndexed(row, -1);
+    if (grows) cells.resize(static_cast<size_t>(column) + 1);
     cells[static_cast<size_t>(column)] = text;
-    if (column == indexed_column_) CountIndexed(row, +1);
+    if (reindex) CountIndexed(row, +1);
   }
   Changed(kChangeItems);
   return TRUE;
@@ -167,8 +299,8 @@ BOOL CListCtrl::DeleteItem(int item) {
 BOOL CListCtrl::DeleteAllItems() {
   {
     Lock lock(lock_);
+    indexed_texts_.Clear();
     rows_.clear();
-    indexed_texts_.clear();
     selection_mark_ = -1;
     ensure_visible_ = -1;
   }

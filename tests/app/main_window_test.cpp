@@ -179,7 +179,9 @@ TEST_F(MainWindowTest, UnreachableNoticePageGivesOneErrorBoxAndKeepsTheTemplateB
     const auto boxes = ui::headless::MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].type & MB_ICONMASK, MB_ICONSTOP);
-    EXPECT_FALSE(boxes[0].text.IsEmpty());
+    // It says what could not be reached, and where.
+    EXPECT_EQ(boxes[0].text, "无法连接公告页面（127.0.0.1），未能读取公告：无法与服务器建立连接")
+        << Show(boxes[0].text);
 
     EXPECT_EQ(Banner(dlg), kBannerTemplateText) << Show(Banner(dlg));
     EXPECT_EQ(dlg.GetWindowText(), "VorlupTovrane:V1.1.6");

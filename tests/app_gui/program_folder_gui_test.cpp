@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -74,9 +75,17 @@ TEST(ProgramFolderGui, ScriptsRunKeepsTheSellersDataWhenTheBuildFolderGoes) {
     env.insert(env.end(), {{"CMAKE_CXX_COMPILER_LAUNCHER", "ccache"},
                            {"CCACHE_DIR", cache.out.substr(0, cache.out.find('\n'))},
                            {"CCACHE_BASEDIR", repo.string()}, {"CCACHE_NOHASHDIR", "true"}});
-  const auto run = [&](const std::string& name) {
+  // Runs scripts/run from `dir` with TOVRANE_PROGRAM_DIR `folder_setting`;
+  // its program must run from `program` and show its window; `while_shown`
+  // runs then.
+  const auto run = [&](const std::string& name, const std::string& folder_setting,
+                       const fs::path& program, const fs::path& dir,
+                       const std::function<void()>& while_shown) {
     const std::string log = (root.path / (name + ".log")).string();
-    const pid_t pid = gui::Spawn({(repo / "scripts" / "run").string()}, env, log);
+    auto run_env = env;
+    for (auto& [key, value] : run_env)
+      if (key == "TOVRANE_PROGRAM_DIR") value = folder_setting;
+    const pid_t pid = gui::Spawn({(repo / "scripts" / "run").string()}, run_env, log, dir.string());
     int status = 0;
     bool ended = false;
     const bool shown = gui::WaitFor([&] {
@@ -84,20 +93,45 @@ TEST(ProgramFolderGui, ScriptsRunKeepsTheSellersDataWhenTheBuildFolderGoes) {
       return ended || !gui::FindWindows(x.Display(), "VorlupTovrane:V1.1.6").empty();
     }, 200s) && !ended;
     std::error_code ec;
-    EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", ec),
-              data.parent_path() / "Tovrane");
+    EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(pid) + "/exe", ec), program / "Tovrane")
+        << name;
+    if (shown && while_shown) while_shown();
     gui::EndGroup(pid);
     EXPECT_TRUE(shown) << name << ": no main window; scripts/run said:\n" << ReadBytes(log);
   };
+  const fs::path program = data.parent_path();
 
-  run("first_run");
+  // A second run while the program runs from its folder says so and starts
+  // nothing: the running program and its binary stay as they are.
+  run("first_run", "", program, root.path, [&] {
+    const auto installed = fs::last_write_time(program / "Tovrane");
+    const std::string log = (root.path / "second_run.log").string();
+    const pid_t second = gui::Spawn({(repo / "scripts" / "run").string()}, env, log);
+    int status = 0;
+    const bool ended = gui::WaitFor([&] { return ::waitpid(second, &status, WNOHANG) == second; }, 60s);
+    if (!ended) gui::EndGroup(second);
+    EXPECT_TRUE(ended && WIFEXITED(status) && WEXITSTATUS(status) != 0) << ReadBytes(log);
+    EXPECT_NE(ReadBytes(log).find("already running from " + program.string()), std::string::npos)
+        << ReadBytes(log);
+    EXPECT_EQ(fs::last_write_time(program / "Tovrane"), installed);
+    EXPECT_EQ(gui::FindWindows(x.Display(), "VorlupTovrane:V1.1.6").size(), 1u);
+  });
   const std::string conditions = ReadBytes(data / "FenLei.db");
   EXPECT_FALSE(conditions.empty());
   fs::remove_all(repo / "build");
-  run("run_after_the_build_went");
+  run("run_after_the_build_went", "", program, root.path, {});
   EXPECT_EQ(ReadBytes(data / "FenLei.db"), conditions);
   EXPECT_EQ(ReadBytes(data / "seller.db"), "the seller's items");
   EXPECT_EQ(ReadBytes(data / "system.ini"), sites::HostsIniText(server));
+
+  // A relative folder is taken from where scripts/run is called, not from
+  // the clone, whose cleaning would take the seller's data along.
+  fs::create_directories(root.path / "here" / "tovrane-here" / "Data");
+  std::ofstream(root.path / "here" / "tovrane-here" / "Data" / "system.ini")
+      << sites::HostsIniText(server);
+  run("relative_folder", "tovrane-here", root.path / "here" / "tovrane-here", root.path / "here", {});
+  EXPECT_TRUE(fs::exists(root.path / "here" / "tovrane-here" / "Data" / "FenLei.db"));
+  EXPECT_FALSE(fs::exists(repo / "tovrane-here"));
 }
 
 }  // namespace

@@ -28,6 +28,12 @@ namespace {
 
 std::string U8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
 
+std::string Repeat(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
 void SetCookies(const std::string& text) {
   std::snprintf(g_CookieBuffer, sizeof g_CookieBuffer, "%s", text.c_str());
 }
@@ -112,11 +118,29 @@ TEST_F(ItemDbTest, FileNameFromTheCookieNick) {
       {"a lone first half", "tracknick=%5CuD83Dx;", "%ED%A0%BDx.db"},
       {"a lone second half", "tracknick=%5CuDE00x;", "%ED%B8%80x.db"},
       {"a question mark is in GBK", "tracknick=%5Cu003F?;", "??.db"},
+      // Names that would not leave room for SQLite's "-journal" are cut and
+      // finished with a hash of the whole name; the hash never changes.
+      {"244 bytes fit as they stand", "tracknick=" + Repeat("a", 244) + ";",
+       Repeat("a", 244) + ".db"},
+      {"245 bytes are cut", "tracknick=" + Repeat("a", 245) + ";",
+       Repeat("a", 227) + "~73859ec8d05c5cb8.db"},
+      {"21 emoji", "tracknick=" + Repeat("%5CuD83D%5CuDE00", 21) + ";",
+       Repeat("%F0%9F%98%80", 18) + "%F0%9F%98~87503fc0df237f9b.db"},
+      {"20 emoji and another", "tracknick=" + Repeat("%5CuD83D%5CuDE00", 20) + "%5CuD83D%5CuDE01;",
+       Repeat("%F0%9F%98%80", 18) + "%F0%9F%98~87503ec0df237de8.db"},
+      {"a cut keeps whole characters", "tracknick=" + Repeat("%5Cu5F20", 82) + ";",
+       Repeat(U8(u8"张"), 75) + "~36e5e45259424c4f.db"},
   };
   for (const NickCase& c : cases) {
     SetCookies(c.cookies);
     EXPECT_EQ(ItemDbPath(), DataDir().string() + "/" + c.file) << c.name;
   }
+
+  // The longest nick's database takes rows: its journal fits beside it.
+  SetCookies("tracknick=" + Repeat("%5CuD83D%5CuDE00", 40) + ";");
+  Insert("600000000001", "23000001", "35.00", "0");
+  EXPECT_EQ(QueryItemScalar("SELECT COUNT(*) FROM DDItems"), "1");
+  EXPECT_TRUE(ui::headless::MessageBoxes().empty());
 }
 
 TEST_F(ItemDbTest, NickThatWouldLeaveTheDataFolderStaysInside) {

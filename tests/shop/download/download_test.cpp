@@ -699,6 +699,17 @@ TEST_F(DownloadTest, MalformedRowsAsTheReadersTakeThem) {
   centre_->SetItems(items);
   ChooseItemSet(0, "全部");
   ASSERT_TRUE(SearchAndWait());
+  // The rows left out for a short merchant code are counted at the end.
+  int short_codes = 0;
+  for (const ShopItem& item : items) short_codes += item.fault == sites::RowFault::kShortCode;
+  ASSERT_GT(short_codes, 0);
+  const std::string note =
+      "（" + std::to_string(short_codes) + " 个宝贝的商家编码不足4位数字，未列入）";
+  int noted = 0;
+  for (const auto& box : ui::headless::MessageBoxes()) {
+    noted += box.text.str().ends_with(note) ? 1 : 0;
+  }
+  EXPECT_EQ(noted, 1);
 
   std::map<std::string, ExpectedItem> listed;
   for (const auto& row : ListRows()) {
@@ -716,18 +727,36 @@ TEST_F(DownloadTest, MalformedRowsAsTheReadersTakeThem) {
   }
 }
 
-TEST_F(DownloadTest, NetworkFailureOfTheTokenFetchStartsNoWorker) {
+// The site stopped before the search: no worker starts, the search ends as
+// a failed download, naming what it could not reach, and the page is ready
+// for the next search.
+TEST_F(DownloadTest, NetworkFailureBeforeTheWorkersEndsTheSearch) {
   centre_->SetItems(Shop(20).Items());
   ChooseItemSet(0, "全部");
   server_->SetRefuse(true);
   page_->m_SearchButton.UserClick();
   server_->SetRefuse(false);
-  EXPECT_EQ(worker_registry::LiveCount(), 0);
-  EXPECT_EQ(BoxesWithText("全部下载完毕！"), 0);
-  EXPECT_FALSE(page_->m_SearchButton.IsWindowEnabled());
-  EXPECT_TRUE(page_->m_StopButton.IsWindowEnabled());
-  EXPECT_FALSE(ui::headless::MessageBoxes().empty()) << "the error box";
+  const auto boxes = ui::headless::MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text.str(),
+            "下载未完成：已下载 0 个宝贝，无法连接淘宝卖家中心（seller.market.localhost），搜索未能开始："
+            "无法与服务器建立连接。\n"
+            "可能的原因：无法连接网站（网络中断或网站没有响应）。请检查网络后再搜索。");
+  EXPECT_EQ(boxes[0].caption, g_SoftName);
+  EXPECT_EQ(boxes[0].type, MB_ICONWARNING | MB_OK);
+  EXPECT_EQ(boxes[0].owner, page_->m_hWnd);
+  EXPECT_TRUE(page_->m_SearchButton.IsWindowEnabled());
+  EXPECT_FALSE(page_->m_StopButton.IsWindowEnabled());
+  EXPECT_TRUE(page_->m_ItemSetCombo.IsWindowEnabled());
+  EXPECT_TRUE(sync_start_.IsWindowEnabled());
   EXPECT_TRUE(PageRequests(*centre_).empty());
+  ASSERT_TRUE(WaitWorkers());
+
+  // The next search, with the site back, runs whole.
+  ui::headless::ClearMessageBoxes();
+  ASSERT_TRUE(SearchAndWait());
+  EXPECT_EQ(BoxesWithText("全部下载完毕！"), 1);
+  EXPECT_EQ(ListIdCounts().size(), 20u);
 }
 
 TEST_F(DownloadTest, PageWithoutHiddenInputsSendsThemEmpty) {

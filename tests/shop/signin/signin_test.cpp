@@ -273,6 +273,10 @@ TEST_F(SignInTest, NetworkFailureInTheCheckKeepsTheDialogOpen) {
   EXPECT_NE(cookies_after_press.find("cookie2="), std::string::npos);
   ASSERT_EQ(MessageBoxes().size(), 1u);
   EXPECT_EQ(MessageBoxes()[0].type & MB_ICONMASK, MB_ICONSTOP);
+  // It says what could not be reached, and where.
+  EXPECT_EQ(MessageBoxes()[0].text.Find("无法连接淘宝卖家页面（"), 0)
+      << Show(MessageBoxes()[0].text);
+  EXPECT_GT(MessageBoxes()[0].text.Find("），未能检查登录状态：无法与服务器建立连接"), 0);
 }
 
 TEST_F(SignInTest, CookiesBeyond8192BytesLeaveTheOldText) {

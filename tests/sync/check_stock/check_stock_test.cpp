@@ -110,7 +110,7 @@ TEST_F(CheckStockTest, UnreachableServiceIsReportedAndThePageGoesOn) {
   Tick({true, true, true});
   server_.SetRefuse(true);
   ui::headless::MessageBoxRecord box = Check("25112233");
-  EXPECT_EQ(box.text, "无法连接当当库存查询服务，未能检测是否有货：无法与服务器建立连接");
+  EXPECT_EQ(box.text, "无法连接当当库存查询服务（stock.dangdang.localhost），未能检测是否有货：无法与服务器建立连接");
   EXPECT_EQ(box.type & MB_ICONSTOP, static_cast<UINT>(MB_ICONSTOP));
   server_.SetRefuse(false);
 
