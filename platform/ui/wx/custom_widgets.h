@@ -28,6 +28,8 @@ class VirtualList : public wxListCtrl {
   // The screen point of the object's first selected row, scrolled into view,
   // or of the rows' top-left corner when none is selected.
   wxPoint SelectedRowPoint();
+  // The width of the rows' area, without the vertical scroll bar.
+  int RowsWidth() const { return RowsWindow()->GetClientSize().x; }
 
  protected:
   wxString OnGetItemText(long item, long column) const override;
