@@ -7,6 +7,7 @@
 // Screenshots: <build>/screenshots/laptop_<screen>_*.png.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 #include "platform/text/codepage.h"
@@ -40,21 +41,71 @@ double Variation(const std::string& picture, int x, int y, int width, int height
   return r.code == 0 && !r.out.empty() ? std::stod(r.out) : -1;
 }
 
+// Rows of a picture's rectangle that hold a pixel darker than middle grey:
+// the rows a line of text covers.
+int InkRows(const std::string& picture, int x, int y, int width, int height) {
+  const gui::CommandResult r = gui::RunCommand(
+      {"convert", picture, "-crop",
+       std::to_string(width) + "x" + std::to_string(height) + "+" + std::to_string(x) + "+" +
+           std::to_string(y),
+       "+repage", "-colorspace", "Gray", "-threshold", "50%", "-negate", "-scale",
+       "1x" + std::to_string(height) + "!", "-format", "%[fx:0]", "txt:-"});
+  int rows = 0;
+  std::istringstream lines(r.out);
+  std::string line;
+  while (std::getline(lines, line))
+    if (line.rfind('#', 0) != 0 && line.find("gray(0)") == std::string::npos) ++rows;
+  return r.code == 0 ? rows : -1;
+}
+
+// A box of the program: centred over the main window (within 2 pixels),
+// on the screen, focused; answered with Return.
+void CheckBox(gui::Session& session, const Screen& screen, const gui::Window& main_window,
+              const std::string& title, const std::string& shot) {
+  gui::Window box = session.WaitForWindow(title, 90s);
+  session.SettledScreenshot(shot);
+  if (!box) {
+    ADD_FAILURE() << "no box \"" << title << "\" (" << shot << ")";
+    return;
+  }
+  box = session.Refresh(box);
+  const gui::Window main = session.Refresh(main_window);
+  EXPECT_NEAR(box.x + box.width / 2, main.x + main.width / 2, 2) << shot;
+  EXPECT_NEAR(box.y + box.height / 2, main.y + main.height / 2, 2) << shot;
+  EXPECT_TRUE(box.x >= 0 && box.y >= 0 && box.x + box.width <= screen.width &&
+              box.y + box.height <= screen.height)
+      << shot;
+  const gui::CommandResult focus = gui::RunCommand({"xdotool", "getwindowfocus"}, session.Display());
+  EXPECT_EQ(focus.out, box.id + "\n") << shot << ": the box has not the keyboard";
+  session.Keys(box, {"Return"});
+  EXPECT_TRUE(gui::WaitFor([&] { return !session.HasWindow(title); }, 20s)) << shot;
+}
+
+// The stand-in shop of 40 items in the warehouse, each with its bookstore
+// product.
+struct Shop {
+  sites::SiteServer server;
+  sites::SellerCentre centre{server, nullptr};
+  sites::Bookstores books{server, &centre};
+  Shop() {
+    sites::RouteLiveSellerPage(server);
+    sites::ShopOptions options;
+    options.count = 40;
+    options.status = "myOff";  // what the item page searches at start
+    const std::vector<sites::ShopItem> items = sites::GenerateShop(options);
+    centre.SetItems(items);
+    for (const sites::ShopItem& item : items) books.SetProduct(sites::DangdangProductFor(item));
+  }
+};
+
 class LaptopScreenGui : public ::testing::TestWithParam<Screen> {};
 
 TEST_P(LaptopScreenGui, PagesFitTheScreenBoxesOpenOverTheWindowAndARunStarts) {
   const Screen screen = GetParam();
   const std::string shot_prefix = std::string("laptop_") + screen.name + "_";
-  sites::SiteServer server;
-  sites::RouteLiveSellerPage(server);
-  sites::SellerCentre centre(server, nullptr);
-  sites::Bookstores books(server, &centre);
-  sites::ShopOptions options;
-  options.count = 40;
-  options.status = "myOff";  // what the item page searches at start
-  const std::vector<sites::ShopItem> items = sites::GenerateShop(options);
-  centre.SetItems(items);
-  for (const sites::ShopItem& item : items) books.SetProduct(sites::DangdangProductFor(item));
+  Shop shop;
+  sites::SiteServer& server = shop.server;
+  sites::SellerCentre& centre = shop.centre;
 
   gui::Session session(screen.width, screen.height);
   GUI_REQUIRE(session.Ok(), session.Error());
@@ -82,25 +133,8 @@ TEST_P(LaptopScreenGui, PagesFitTheScreenBoxesOpenOverTheWindowAndARunStarts) {
                                           shot_prefix + shot))
         << shot;
   };
-  // A box of the program: centred over the main window, on the screen,
-  // focused; answered with Return.
   auto check_box = [&](const std::string& title, const std::string& shot) {
-    gui::Window box = session.WaitForWindow(title, 90s);
-    session.SettledScreenshot(shot_prefix + shot);
-    if (!box) {
-      ADD_FAILURE() << "no box \"" << title << "\" (" << shot << ")";
-      return;
-    }
-    box = session.Refresh(box);
-    EXPECT_NEAR(box.x + box.width / 2, main.x + main.width / 2, 2) << shot;
-    EXPECT_NEAR(box.y + box.height / 2, main.y + main.height / 2, 2) << shot;
-    EXPECT_TRUE(box.x >= 0 && box.y >= 0 && box.x + box.width <= screen.width &&
-                box.y + box.height <= screen.height)
-        << shot;
-    const gui::CommandResult focus = gui::RunCommand({"xdotool", "getwindowfocus"}, session.Display());
-    EXPECT_EQ(focus.out, box.id + "\n") << shot << ": the box has not the keyboard";
-    session.Keys(box, {"Return"});
-    EXPECT_TRUE(gui::WaitFor([&] { return !session.HasWindow(title); }, 20s)) << shot;
+    CheckBox(session, screen, main, title, shot_prefix + shot);
   };
 
   // Each page by its tab: every button and edit that shows lies on the
@@ -134,6 +168,19 @@ TEST_P(LaptopScreenGui, PagesFitTheScreenBoxesOpenOverTheWindowAndARunStarts) {
       EXPECT_GT(Variation(shot, x - 2, y - 2, right - x + 4, bottom - y + 4), 0.01)
           << page.name << " control " << c.id << " shows nothing";
     }
+    // Each one-line label shows every row of its glyphs: as many as its
+    // font's line of Chinese covers, looked for a little above and below
+    // its box (a box lower than the glyphs has them centred on it).
+    for (const ControlTemplate& c : t->controls) {
+      if (c.kind != ControlKind::Static || !(c.style & kStyleVisible) || c.text == nullptr ||
+          *c.text == '\0' || c.cy > 8)
+        continue;
+      const int x = main.x + p.X(c.x), y = main.y + p.Y(c.y);
+      const int width = p.X(c.x + c.cx) - p.X(c.x), height = p.Y(c.y + c.cy) - p.Y(c.y);
+      EXPECT_EQ(InkRows(shot, x, y - 3, width, height + 6), gui::GlyphRows(t->point_size))
+          << page.name << " label \"" << GbkToUtf8(c.text) << "\" at " << x << "," << y << ", "
+          << height << " pixels high";
+    }
   }
 
   // The item page: the download and its total, then the sign-in test.
@@ -165,6 +212,30 @@ TEST_P(LaptopScreenGui, PagesFitTheScreenBoxesOpenOverTheWindowAndARunStarts) {
   session.Screenshot(shot_prefix + "running");
   press(other, 504 + 25, 364 + 7);  // "停止同步"
   check_box(GbkToUtf8("提示"), "sync_done_box");
+  EXPECT_TRUE(session.Running());
+  session.Stop();
+}
+
+// Under a window manager, which frames and places windows as a seller's
+// desktop does: the boxes of 20 searches, the total and the end of each,
+// every one centred over the main window. Screenshots:
+// <build>/screenshots/laptop_wm_*.png.
+TEST(LaptopScreenWindowManagerGui, EverySearchBoxOpensCentredOverTheMainWindow) {
+  Shop shop;
+  const Screen screen{1366, 768, "1366x768"};
+  gui::Session session(screen.width, screen.height, true);
+  GUI_REQUIRE_WM(true, session.Ok(), session.Error());
+  ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(shop.server)));
+  ASSERT_TRUE(session.Start());
+  const gui::Window main = session.WaitForWindow("VorlupTovrane:V1.1.6", 90s);
+  ASSERT_TRUE(main) << "no main window";
+  const gui::Layout item = session.MainLayout(session.Refresh(main)).Page(9);
+  session.SettledScreenshot("laptop_wm_start");
+  for (int i = 0; i < 20; ++i) {
+    session.Press(main, item.X(25 + 25), item.Y(317 + 7));  // "搜索宝贝"
+    CheckBox(session, screen, main, "Tovrane", "laptop_wm_total_" + std::to_string(i));
+    CheckBox(session, screen, main, GbkToUtf8("提示"), "laptop_wm_downloaded_" + std::to_string(i));
+  }
   EXPECT_TRUE(session.Running());
   session.Stop();
 }
