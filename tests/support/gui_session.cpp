@@ -649,8 +649,6 @@ bool Session::MenuBarItem(const Window& w, int index) {
   return Keys(w, keys);
 }
 
-int GlyphRows(int template_point_size) { return template_point_size >= 9 ? 13 : 12; }
-
 Layout Layout::Page(int point_size) const {
   Layout page;
   // A page lies on the tab control (template 7, 12) below its headers.

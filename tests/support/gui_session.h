@@ -124,10 +124,6 @@ struct Window {
   explicit operator bool() const { return !id.empty(); }
 };
 
-// The rows a line of Chinese of a template's font covers on the screen
-// (8 points: 12, 9 points: 13, at 96 dpi): no one-line label shows fewer.
-int GlyphRows(int template_point_size);
-
 // The template-to-pixel mapping of a window that shows a template of
 // `template_cx` x `template_cy` dialog units, found from its size:
 //   pixel x = left + dlu x * base_x / 4,  pixel y = top + dlu y * base_y / 8
