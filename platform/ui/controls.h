@@ -167,6 +167,14 @@ class CListCtrl : public CWnd {
   };
   bool GetRowView(int item, RowView& out) const;
   int EnsureVisibleRequest() const { return ensure_visible_; }
+  // The row that last got the focus or the selection from one row's
+  // SetItemState (a click, a key, the program), with a count of such
+  // changes: the backend's own keyboard row follows it.
+  struct FocusRequest {
+    unsigned serial = 0;
+    int item = -1;
+  };
+  FocusRequest LastFocusRequest() const;
 
  protected:
   void TakeStateFrom(CWnd& generic) override;
@@ -214,6 +222,7 @@ class CListCtrl : public CWnd {
   DWORD ex_style_ = 0;
   int selection_mark_ = -1;
   int ensure_visible_ = -1;
+  FocusRequest focus_request_;
 };
 
 // One item of a tree control; owned by the control.

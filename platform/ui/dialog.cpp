@@ -230,8 +230,14 @@ bool HandleDialogKey(CWnd* focus, DialogKey key, CWnd** next_focus) {
       return true;
     }
     case DialogKey::Escape:
-      // A Cancel button that is disabled cannot be pressed by key either:
-      // the pages' Cancel ids stop runs, and an idle page keeps it disabled.
+      // On a page of the main window Esc does nothing: the pages' Cancel ids
+      // stop runs ("停止同步" with no run would enable "开始同步"), and the
+      // main window's Cancel would end the program. Boxes and dialogs keep
+      // Esc as Cancel.
+      if (const DialogTemplate* t = dlg->DialogTemplateData();
+          dlg->GetParent() != nullptr || (t != nullptr && t->menu_id != 0))
+        return true;
+      // A Cancel button that is disabled cannot be pressed by key either.
       if (CWnd* cancel = dlg->GetDlgItem(IDCANCEL))
         detail::PressButton(cancel);
       else

@@ -360,6 +360,7 @@ BOOL CListCtrl::SetItemState(int item, UINT state, UINT mask) {
       for (int i = 0; i < count; ++i) apply(i);
     } else {
       apply(item);
+      if (mask & state & (LVIS_FOCUSED | LVIS_SELECTED)) focus_request_ = {focus_request_.serial + 1, item};
     }
   }
   Changed(kChangeSelection);
@@ -375,6 +376,11 @@ int CListCtrl::GetNextItem(int start, UINT flags) const {
     }
   }
   return -1;
+}
+
+CListCtrl::FocusRequest CListCtrl::LastFocusRequest() const {
+  Lock lock(lock_);
+  return focus_request_;
 }
 
 int CListCtrl::GetSelectionMark() const {

@@ -412,8 +412,8 @@ TEST_F(MainWindowTest, KeysMoveOverThePageShownAndPressItsButtons) {
 
     // Enter presses the focused button, else the default one ("确定":
     // "保存成功"); the context-menu key opens the menu of the selected row
-    // only, as a right click; Escape leaves the page as it is, and a
-    // disabled "停止同步" does nothing.
+    // only, as a right click; Escape leaves the page as it is: neither a
+    // disabled "停止同步" nor an enabled one with no run is pressed.
     DangDangTongBu& pricing = dlg.m_DangDangTongBu;
     pricing.GetDlgItem(IDC_DD_RULE_MATCH)->SetWindowText("0-88");
     pricing.GetDlgItem(IDC_DD_RULE_DISCOUNT)->SetWindowText("9");  // "添加" takes no empty one
@@ -425,6 +425,7 @@ TEST_F(MainWindowTest, KeysMoveOverThePageShownAndPressItsButtons) {
       Key key;
       int select_row, rules;
       size_t boxes, menus;
+      BOOL stop_enabled = FALSE;
     } presses[] = {
         {&pricing, 2, IDC_DD_ADD_RULE, Key::Enter, -1, 1, 0, 0},
         {&pricing, 2, IDC_DD_RULE_MATCH, Key::Enter, -1, 1, 1, 0},
@@ -432,10 +433,12 @@ TEST_F(MainWindowTest, KeysMoveOverThePageShownAndPressItsButtons) {
         {&pricing, 2, IDC_DD_RULE_LIST, Key::ContextMenu, 0, 0, 1, 1},
         {&pricing, 2, IDC_DD_RULE_MATCH, Key::Escape, -1, 0, 1, 1},
         {&dlg.m_TongBu, 1, IDC_SYNC_RESULT_LIST, Key::Escape, -1, 0, 1, 1},
+        {&dlg.m_TongBu, 1, IDC_SYNC_RESULT_LIST, Key::Escape, -1, 0, 1, 1, TRUE},
     };
     for (const auto& p : presses) {
       dlg.m_Tab.UserSelect(p.tab);
       if (p.select_row >= 0) pricing.m_RuleList.UserSelect(p.select_row);
+      dlg.m_TongBu.m_StopButton.EnableWindow(p.stop_enabled);
       CWnd* next = nullptr;
       EXPECT_TRUE(ui::HandleDialogKey(p.page->GetDlgItem(p.focus_id), p.key, &next));
       ui::RunPending();  // the command a menu chose comes posted
@@ -447,6 +450,7 @@ TEST_F(MainWindowTest, KeysMoveOverThePageShownAndPressItsButtons) {
     }
     EXPECT_EQ(ui::headless::MessageBoxes()[0].text, "保存成功");
     EXPECT_FALSE(dlg.m_TongBu.m_StartButton.IsWindowEnabled());
+    EXPECT_TRUE(dlg.m_TongBu.m_StopButton.IsWindowEnabled());
     EXPECT_TRUE(dlg.IsModalRunning());
   });
 }

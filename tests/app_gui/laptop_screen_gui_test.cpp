@@ -7,6 +7,8 @@
 // Screenshots: <build>/screenshots/laptop_<screen>_*.png.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sstream>
 #include <string>
 
 #include "platform/text/codepage.h"
@@ -40,21 +42,132 @@ double Variation(const std::string& picture, int x, int y, int width, int height
   return r.code == 0 && !r.out.empty() ? std::stod(r.out) : -1;
 }
 
-class LaptopScreenGui : public ::testing::TestWithParam<Screen> {};
+// Rows of a picture's rectangle that hold a pixel darker than middle grey:
+// the rows a line of text covers.
+int InkRows(const std::string& picture, int x, int y, int width, int height) {
+  const gui::CommandResult r = gui::RunCommand(
+      {"convert", picture, "-crop",
+       std::to_string(width) + "x" + std::to_string(height) + "+" + std::to_string(x) + "+" +
+           std::to_string(y),
+       "+repage", "-colorspace", "Gray", "-threshold", "50%", "-negate", "-scale",
+       "1x" + std::to_string(height) + "!", "-format", "%[fx:0]", "txt:-"});
+  int rows = 0;
+  std::istringstream lines(r.out);
+  std::string line;
+  while (std::getline(lines, line))
+    if (line.rfind('#', 0) != 0 && line.find("gray(0)") == std::string::npos) ++rows;
+  return r.code == 0 ? rows : -1;
+}
+
+// A box of the program: centred over the main window (within 2 pixels),
+// on the screen, focused; answered with Return.
+void CheckBox(gui::Session& session, const Screen& screen, const gui::Window& main_window,
+              const std::string& title, const std::string& shot) {
+  gui::Window box = session.WaitForWindow(title, 90s);
+  session.SettledScreenshot(shot);
+  if (!box) {
+    ADD_FAILURE() << "no box \"" << title << "\" (" << shot << ")";
+    return;
+  }
+  box = session.Refresh(box);
+  const gui::Window main = session.Refresh(main_window);
+  EXPECT_NEAR(box.x + box.width / 2, main.x + main.width / 2, 2) << shot;
+  EXPECT_NEAR(box.y + box.height / 2, main.y + main.height / 2, 2) << shot;
+  EXPECT_TRUE(box.x >= 0 && box.y >= 0 && box.x + box.width <= screen.width &&
+              box.y + box.height <= screen.height)
+      << shot;
+  const gui::CommandResult focus = gui::RunCommand({"xdotool", "getwindowfocus"}, session.Display());
+  EXPECT_EQ(focus.out, box.id + "\n") << shot << ": the box has not the keyboard";
+  session.Keys(box, {"Return"});
+  EXPECT_TRUE(gui::WaitFor([&] { return !session.HasWindow(title); }, 20s)) << shot;
+}
+
+// The stand-in shop of 40 items in the warehouse, each with its bookstore
+// product.
+struct Shop {
+  sites::SiteServer server;
+  sites::SellerCentre centre{server, nullptr};
+  sites::Bookstores books{server, &centre};
+  Shop() {
+    sites::RouteLiveSellerPage(server);
+    sites::ShopOptions options;
+    options.count = 40;
+    options.status = "myOff";  // what the item page searches at start
+    const std::vector<sites::ShopItem> items = sites::GenerateShop(options);
+    centre.SetItems(items);
+    for (const sites::ShopItem& item : items) books.SetProduct(sites::DangdangProductFor(item));
+  }
+};
+
+struct Page {
+  int template_id;
+  int header_x;  // the middle of its tab's header from the tab control's left
+  const char* name;
+};
+const Page kPages[] = {{IDD_TAOBAO, 37, "item_page"},
+                       {IDD_TONGBU, 99, "sync_page"},
+                       {IDD_DANGDANGTONGBU, 162, "pricing_page"},
+                       {IDD_QUCHONGFU, 214, "duplicates_page"}};
+
+// Shows a page by its tab (the item page shows from the start) and
+// photographs it once it has been drawn.
+std::string ShowPage(gui::Session& session, const gui::Window& main, const Page& page,
+                     const std::string& shot) {
+  const gui::Layout m = session.MainLayout(main);
+  if (page.template_id != IDD_TAOBAO) {
+    EXPECT_TRUE(session.PressUntilChanged(main, m.X(7) + page.header_x, m.Y(12) + 12, shot)) << shot;
+  }
+  return session.SettledScreenshot(shot);
+}
+
+// The one-line labels of a page, each with the rows of its picture that
+// hold its glyphs (looked for a little above and below its box: a box
+// lower than the glyphs has them centred on it).
+std::vector<std::pair<const ControlTemplate*, int>> LabelRows(const gui::Window& main,
+                                                              const gui::Layout& p,
+                                                              const DialogTemplate& t,
+                                                              const std::string& shot) {
+  std::vector<std::pair<const ControlTemplate*, int>> rows;
+  for (const ControlTemplate& c : t.controls) {
+    if (c.kind != ControlKind::Static || !(c.style & kStyleVisible) || c.text == nullptr ||
+        *c.text == '\0' || c.cy > 8)
+      continue;
+    const int height = p.Y(c.y + c.cy) - p.Y(c.y);
+    rows.emplace_back(&c, InkRows(shot, main.x + p.X(c.x), main.y + p.Y(c.y) - 3,
+                                  p.X(c.x + c.cx) - p.X(c.x), height + 6));
+  }
+  return rows;
+}
+
+class LaptopScreenGui : public ::testing::TestWithParam<Screen> {
+ protected:
+  // Each label's rows on a screen where the window fits as designed.
+  static std::map<const ControlTemplate*, int> whole_rows_;
+};
+std::map<const ControlTemplate*, int> LaptopScreenGui::whole_rows_;
 
 TEST_P(LaptopScreenGui, PagesFitTheScreenBoxesOpenOverTheWindowAndARunStarts) {
   const Screen screen = GetParam();
   const std::string shot_prefix = std::string("laptop_") + screen.name + "_";
-  sites::SiteServer server;
-  sites::RouteLiveSellerPage(server);
-  sites::SellerCentre centre(server, nullptr);
-  sites::Bookstores books(server, &centre);
-  sites::ShopOptions options;
-  options.count = 40;
-  options.status = "myOff";  // what the item page searches at start
-  const std::vector<sites::ShopItem> items = sites::GenerateShop(options);
-  centre.SetItems(items);
-  for (const sites::ShopItem& item : items) books.SetProduct(sites::DangdangProductFor(item));
+  Shop shop;
+  sites::SiteServer& server = shop.server;
+  sites::SellerCentre& centre = shop.centre;
+
+  if (whole_rows_.empty()) {
+    gui::Session large(1920, 1080);
+    GUI_REQUIRE(large.Ok(), large.Error());
+    ASSERT_TRUE(large.WriteDataFile("system.ini", sites::HostsIniText(server)));
+    ASSERT_TRUE(large.Start());
+    const gui::Window main = large.WaitForWindow("VorlupTovrane:V1.1.6", 90s);
+    ASSERT_TRUE(main) << "no main window on the large screen";
+    for (const Page& page : kPages) {
+      const DialogTemplate* t = ui::LookupDialogTemplate(page.template_id);
+      const std::string shot = ShowPage(large, main, page, std::string("laptop_large_") + page.name);
+      for (const auto& [label, rows] :
+           LabelRows(main, large.MainLayout(main).Page(t->point_size), *t, shot))
+        whole_rows_[label] = rows;
+    }
+  }
 
   gui::Session session(screen.width, screen.height);
   GUI_REQUIRE(session.Ok(), session.Error());
@@ -82,44 +195,17 @@ TEST_P(LaptopScreenGui, PagesFitTheScreenBoxesOpenOverTheWindowAndARunStarts) {
                                           shot_prefix + shot))
         << shot;
   };
-  // A box of the program: centred over the main window, on the screen,
-  // focused; answered with Return.
   auto check_box = [&](const std::string& title, const std::string& shot) {
-    gui::Window box = session.WaitForWindow(title, 90s);
-    session.SettledScreenshot(shot_prefix + shot);
-    if (!box) {
-      ADD_FAILURE() << "no box \"" << title << "\" (" << shot << ")";
-      return;
-    }
-    box = session.Refresh(box);
-    EXPECT_NEAR(box.x + box.width / 2, main.x + main.width / 2, 2) << shot;
-    EXPECT_NEAR(box.y + box.height / 2, main.y + main.height / 2, 2) << shot;
-    EXPECT_TRUE(box.x >= 0 && box.y >= 0 && box.x + box.width <= screen.width &&
-                box.y + box.height <= screen.height)
-        << shot;
-    const gui::CommandResult focus = gui::RunCommand({"xdotool", "getwindowfocus"}, session.Display());
-    EXPECT_EQ(focus.out, box.id + "\n") << shot << ": the box has not the keyboard";
-    session.Keys(box, {"Return"});
-    EXPECT_TRUE(gui::WaitFor([&] { return !session.HasWindow(title); }, 20s)) << shot;
+    CheckBox(session, screen, main, title, shot_prefix + shot);
   };
 
   // Each page by its tab: every button and edit that shows lies on the
-  // screen, and something is drawn where it lies.
-  struct Page {
-    int template_id;
-    int header_x;
-    const char* name;
-  };
-  const Page pages[] = {{IDD_TAOBAO, 37, "item_page"},
-                        {IDD_TONGBU, 99, "sync_page"},
-                        {IDD_DANGDANGTONGBU, 162, "pricing_page"},
-                        {IDD_QUCHONGFU, 214, "duplicates_page"}};
-  for (const Page& page : pages) {
+  // screen, and something is drawn where it lies; every one-line label
+  // shows as many rows of glyphs as on the large screen.
+  for (const Page& page : kPages) {
     const DialogTemplate* t = ui::LookupDialogTemplate(page.template_id);
     ASSERT_NE(t, nullptr);
-    // The item page shows from the start.
-    if (page.template_id != IDD_TAOBAO) tab(page.header_x, page.name);
-    const std::string shot = session.SettledScreenshot(shot_prefix + page.name);
+    const std::string shot = ShowPage(session, main, page, shot_prefix + page.name);
     const gui::Layout p = m.Page(t->point_size);
     for (const ControlTemplate& c : t->controls) {
       const bool wanted = c.kind == ControlKind::PushButton ||
@@ -133,6 +219,11 @@ TEST_P(LaptopScreenGui, PagesFitTheScreenBoxesOpenOverTheWindowAndARunStarts) {
       // With a margin: an edit without a border is a white box on grey.
       EXPECT_GT(Variation(shot, x - 2, y - 2, right - x + 4, bottom - y + 4), 0.01)
           << page.name << " control " << c.id << " shows nothing";
+    }
+    for (const auto& [label, rows] : LabelRows(main, p, *t, shot)) {
+      EXPECT_EQ(rows, whole_rows_[label])
+          << page.name << " label \"" << GbkToUtf8(label->text) << "\", "
+          << p.Y(label->y + label->cy) - p.Y(label->y) << " pixels high";
     }
   }
 
@@ -165,6 +256,33 @@ TEST_P(LaptopScreenGui, PagesFitTheScreenBoxesOpenOverTheWindowAndARunStarts) {
   session.Screenshot(shot_prefix + "running");
   press(other, 504 + 25, 364 + 7);  // "停止同步"
   check_box(GbkToUtf8("提示"), "sync_done_box");
+  EXPECT_TRUE(session.Running());
+  session.Stop();
+}
+
+// Under a window manager, which frames and places windows as a seller's
+// desktop does: the boxes of 20 searches, the total and the end of each,
+// every one centred over the main window. Screenshots:
+// <build>/screenshots/laptop_wm_*.png.
+TEST(LaptopScreenWindowManagerGui, EverySearchBoxOpensCentredOverTheMainWindow) {
+  Shop shop;
+  const Screen screen{1366, 768, "1366x768"};
+  gui::Session session(screen.width, screen.height, true);
+  GUI_REQUIRE_WM(true, session.Ok(), session.Error());
+  ASSERT_TRUE(session.WriteDataFile("system.ini", sites::HostsIniText(shop.server)));
+  ASSERT_TRUE(session.Start());
+  const gui::Window main = session.WaitForWindow("VorlupTovrane:V1.1.6", 90s);
+  ASSERT_TRUE(main) << "no main window";
+  const gui::Layout item = session.MainLayout(session.Refresh(main)).Page(9);
+  session.SettledScreenshot("laptop_wm_start");
+  for (int i = 0; i < 20; ++i) {
+    session.Press(main, item.X(25 + 25), item.Y(317 + 7));  // "搜索宝贝"
+    CheckBox(session, screen, main, "Tovrane", "laptop_wm_total_" + std::to_string(i));
+    CheckBox(session, screen, main, GbkToUtf8("提示"), "laptop_wm_downloaded_" + std::to_string(i));
+    // "搜索宝贝" comes back with "停止搜索".
+    session.PressUntilChanged(main, item.X(99 + 25), item.Y(317 + 7),
+                              "laptop_wm_stopped_" + std::to_string(i), 20);
+  }
   EXPECT_TRUE(session.Running());
   session.Stop();
 }

@@ -1,7 +1,9 @@
 // The main window with its real pages under the wx backend: every list
 // column as wide as its longest text and its heading in our font (a filled
-// item list of 100,000 rows with 12-digit ids, every page's headings), and a
-// width dragged by hand that stays through a clear and a re-load.
+// item list of 100,000 rows with 12-digit ids, every page's headings), the
+// item list's columns beside its scroll bar, a width dragged by hand that
+// stays through a clear and a re-load; in every page's list the arrow keys
+// go on from the row clicked.
 // Screenshots: build/screenshots/columns_*.png.
 #include <algorithm>
 #include <cstdlib>
@@ -119,6 +121,11 @@ TEST_F(ColumnWidths, FilledItemListAndEveryHeadingShowWholeAndADraggedWidthStays
   ExpectWholeTexts(main_.m_QuChongFu.m_ResultList, {}, "duplicates list");
   ExpectWholeTexts(main_.m_DangDangTongBu.m_RuleList, {}, "conditions list");
   ExpectWholeTexts(main_.m_DangDangTongBu.m_RegionList, {}, "province list");
+  // The filled item list shows its vertical scroll bar: "价格" lies wholly
+  // beside it.
+  int total = 0;
+  for (int c = 0; c < list.GetColumnCount(); ++c) total += wxui::testing::ShownColumnWidth(&list, c);
+  EXPECT_LE(total, wxui::testing::ShownRowsWidth(&list));
 
   // The sync page's headings on the screen.
   main_.m_Tab.SetCurSel(1);
@@ -166,6 +173,49 @@ TEST_F(ColumnWidths, FilledItemListAndEveryHeadingShowWholeAndADraggedWidthStays
   EXPECT_EQ(wxui::testing::ShownColumnWidth(&list, 0), w0);
   EXPECT_EQ(wxui::testing::ShownColumnWidth(&list, 2), w2);
   gui::Screenshot(Display()->Display(), "columns_item_list_dragged");
+}
+
+// Keys first move the list's keyboard row away (row 5, Down, Down), then a
+// click on row 1: Down selects row 2 and Up row 1 again, in each list.
+TEST_F(ColumnWidths, ArrowKeysGoOnFromTheClickedRowInEveryList) {
+  const struct {
+    int tab;
+    CListCtrl* list;
+  } lists[] = {{0, &main_.m_TaoBao.m_ItemList},
+               {1, &main_.m_TongBu.m_SyncList},
+               {2, &main_.m_DangDangTongBu.m_RuleList},
+               {3, &main_.m_QuChongFu.m_ResultList}};
+  for (const auto& l : lists) {
+    CListCtrl& list = *l.list;
+    for (int i = 0; i < 10; ++i) {
+      CString number;
+      number.Format("%d", i + 1);
+      list.InsertRow(i, {number, "520000000001", "20000001"});
+    }
+    main_.m_Tab.SetCurSel(l.tab);
+    main_.OnTabSelChange(nullptr, nullptr);
+    ASSERT_TRUE(Pump([&] {
+      return wxui::testing::ShownVisible(&list) && wxui::testing::ShownRowCount(&list) == 10;
+    }));
+    PumpFor(300ms);
+    const auto selected = [&] { return list.GetNextItem(-1, LVNI_SELECTED); };
+    // A click as a hand makes it, in the middle of the row away from its box.
+    const auto click = [&](int row) {
+      const RECT r = wxui::testing::ShownRowRect(&list, row);
+      return Xdotool({"mousemove", std::to_string((r.left + r.right) / 2),
+                      std::to_string((r.top + r.bottom) / 2), "sleep", "0.1", "mousedown", "1",
+                      "sleep", "0.1", "mouseup", "1"}) &&
+             Pump([&] { return selected() == row; });
+    };
+    const auto key = [&](const char* name, int row) {
+      return Xdotool({"key", name}) && Pump([&] { return selected() == row; });
+    };
+    EXPECT_TRUE(click(5)) << l.tab;
+    EXPECT_TRUE(key("Down", 6) && key("Down", 7)) << l.tab;
+    EXPECT_TRUE(click(1)) << l.tab;
+    EXPECT_TRUE(key("Down", 2)) << l.tab << ": selected " << selected();
+    EXPECT_TRUE(key("Up", 1)) << l.tab << ": selected " << selected();
+  }
 }
 
 }  // namespace

@@ -94,7 +94,7 @@ std::string SourceDir() {
   return "";
 }
 
-std::string MissingPackage() {
+std::string MissingPackage(bool window_manager) {
   const char* path = std::getenv("PATH");
   const auto installed = [&](const std::string& tool) {
     std::istringstream dirs(path == nullptr ? "" : path);
@@ -106,6 +106,7 @@ std::string MissingPackage() {
   for (const auto& [tool, package] : {std::pair{"Xvfb", "xvfb"}, std::pair{"xdotool", "xdotool"},
                                       std::pair{"convert", "imagemagick"}})
     if (!installed(tool)) return package;
+  if (window_manager && !installed("openbox")) return "openbox";
   return "";
 }
 
@@ -218,10 +219,35 @@ std::vector<std::string> FindWindows(const std::string& display, const std::stri
 
 // ---- XServer ----------------------------------------------------------------
 
-XServer::XServer(int width, int height) {
-  if (Launch(width, height)) return;
-  std::fprintf(stderr, "gui retry: %s; once more on a new display\n", error_.c_str());
-  if (Launch(width, height)) error_.clear();
+XServer::XServer(int width, int height, bool window_manager) {
+  if (!Launch(width, height)) {
+    std::fprintf(stderr, "gui retry: %s; once more on a new display\n", error_.c_str());
+    if (Launch(width, height)) error_.clear();
+  }
+  if (Ok() && window_manager && !StartWindowManager()) {
+    EndGroup(pid_);
+    pid_ = -1;
+  }
+}
+
+// Ready once it has taken the screen's window manager selection.
+bool XServer::StartWindowManager() {
+  window_manager_ = Spawn({"/usr/bin/openbox"}, {{"DISPLAY", display_}}, "/dev/null");
+  if (window_manager_ <= 0) {
+    error_ = "openbox could not be started";
+    return false;
+  }
+  ::Display* x = XOpenDisplay(display_.c_str());
+  if (x == nullptr) {
+    error_ = "no connection to " + display_ + " for the window manager";
+    return false;
+  }
+  const Atom selection = XInternAtom(x, "WM_S0", False);
+  const bool up =
+      WaitFor([&] { return XGetSelectionOwner(x, selection) != None; }, 20s);
+  XCloseDisplay(x);
+  if (!up) error_ = "openbox took no hold of " + display_ + " within 20 s";
+  return up;
 }
 
 bool XServer::Launch(int width, int height) {
@@ -303,11 +329,15 @@ bool XServer::Launch(int width, int height) {
   return true;
 }
 
-XServer::~XServer() { EndGroup(pid_); }
+XServer::~XServer() {
+  EndGroup(window_manager_);
+  EndGroup(pid_);
+}
 
 // ---- Session ----------------------------------------------------------------
 
-Session::Session(int width, int height) : x_(width, height) {
+Session::Session(int width, int height, bool window_manager)
+    : x_(width, height, window_manager) {
   if (!x_.Ok()) return;
   char pattern[] = "/tmp/tovrane-gui-XXXXXX";
   if (::mkdtemp(pattern) == nullptr) return;

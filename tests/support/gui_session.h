@@ -31,15 +31,17 @@ std::string BuildDir();
 std::string SourceDir();
 
 // The Debian package of a tool that real-window tests run and that is not
-// installed (Xvfb, xdotool, ImageMagick); empty when every one is there.
-std::string MissingPackage();
+// installed (Xvfb, xdotool, ImageMagick, and openbox for a test under a
+// window manager); empty when every one is there.
+std::string MissingPackage(bool window_manager = false);
 
 // Opens a real-window test: skipped only when a package it needs is
 // missing, failed with `reason` when its X server, program folder or
 // window backend could not be made.
-#define GUI_REQUIRE(ok, reason)                                           \
+#define GUI_REQUIRE(ok, reason) GUI_REQUIRE_WM(false, ok, reason)
+#define GUI_REQUIRE_WM(window_manager, ok, reason)                        \
   do {                                                                    \
-    const std::string gui_missing_ = ::gui::MissingPackage();             \
+    const std::string gui_missing_ = ::gui::MissingPackage(window_manager); \
     if (!gui_missing_.empty())                                            \
       GTEST_SKIP() << "package " << gui_missing_ << " is not installed";  \
     ASSERT_TRUE(ok) << (reason);                                          \
@@ -94,7 +96,9 @@ void BindCharacters(const std::string& display, const std::string& utf8);
 // It ends with the object, and with the test program should that die first.
 class XServer {
  public:
-  explicit XServer(int width = 1280, int height = 1024);
+  // With `window_manager`, openbox runs on it, framing and placing windows
+  // as a seller's desktop does.
+  explicit XServer(int width = 1280, int height = 1024, bool window_manager = false);
   ~XServer();
   XServer(const XServer&) = delete;
   XServer& operator=(const XServer&) = delete;
@@ -105,8 +109,10 @@ class XServer {
 
  private:
   bool Launch(int width, int height);
+  bool StartWindowManager();
 
   pid_t pid_ = -1;
+  pid_t window_manager_ = -1;
   std::string display_;
   std::string error_;
 };
@@ -138,8 +144,9 @@ struct Layout {
 // files the project ships, never what a run of the program left somewhere.
 class Session {
  public:
-  // The screen of its X server is `width` x `height` pixels.
-  explicit Session(int width = 1280, int height = 1024);
+  // The screen of its X server is `width` x `height` pixels, with or
+  // without a window manager.
+  explicit Session(int width = 1280, int height = 1024, bool window_manager = false);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;

@@ -2,10 +2,13 @@
 
 #include <wx/control.h>
 #include <wx/dcbuffer.h>
+#include <wx/dcmemory.h>
+#include <wx/image.h>
 #include <wx/renderer.h>
 #include <wx/settings.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/text/codepage.h"
 #include "platform/ui/internal.h"
@@ -77,6 +80,15 @@ void VirtualList::Sync(unsigned bits) {
     ensure_visible_seen_ = ensure;
     if (ensure >= 0 && ensure < GetItemCount()) EnsureVisible(ensure);
   }
+  // The arrow keys move on from wx's current row: it follows the row the
+  // object last focused or selected, or Down after a click on row 0 went
+  // on from wherever the keys had left it.
+  const CListCtrl::FocusRequest focus = model_->LastFocusRequest();
+  if (focus.serial != focus_seen_) {
+    focus_seen_ = focus.serial;
+    if (focus.item >= 0 && focus.item < GetItemCount())
+      SetItemState(focus.item, wxLIST_STATE_FOCUSED, wxLIST_STATE_FOCUSED);
+  }
   if (bits & (kChangeItems | kChangeSelection | kChangeStyle | kChangeText)) Refresh(false);
   syncing_ = false;
 }
@@ -102,6 +114,7 @@ void VirtualList::SyncColumns() {
     widths.push_back(kept ? GetColumnWidth(i) : ShownWidth(want[i], i));
     user_sized.push_back(kept);
   }
+  FitBesideScrollBar(want, user_sized, widths);
   DeleteAllColumns();
   for (int i = 0; i < count; ++i) {
     const CListCtrl::Column& c = want[i];
@@ -115,12 +128,12 @@ void VirtualList::SyncColumns() {
   user_sized_ = std::move(user_sized);
 }
 
-// The object's width in our font's pixels, and never less than the heading
-// needs. In a list with check boxes the box comes on top in column 0: its
-// room does not grow with the font, and the scaled width is left whole for
-// the row number beside it.
-int VirtualList::ShownWidth(const CListCtrl::Column& column, int index) {
-  int width = static_cast<int>(column.width * width_scale_ + 0.5);
+// The object's width in our font's pixels (`scaled`), or else the object's
+// own, and never less than the heading needs. In a list with check boxes
+// the box comes on top in column 0: its room does not grow with the font,
+// and the width is left whole for the row number beside it.
+int VirtualList::ShownWidth(const CListCtrl::Column& column, int index, bool scaled) {
+  int width = scaled ? static_cast<int>(column.width * width_scale_ + 0.5) : column.width;
   int heading = 0, height = 0;
   GetTextExtent(ToWx(column.heading), &heading, &height);
   constexpr int kHeadingPadding = 16;  // the header's label inset, both sides
@@ -130,6 +143,34 @@ int VirtualList::ShownWidth(const CListCtrl::Column& column, int index) {
     width += wxRendererNative::Get().GetCheckBoxSize(RowsWindow()).x + kCheckBoxMargins;
   }
   return width;
+}
+
+// Columns that the scaling pushed under the vertical scroll bar (the item
+// list's "价格" read "10.3" for 10.34) give back what they grew, each in
+// proportion to its growth, down to their unscaled widths at most, until
+// they fit beside the bar. A width the user dragged stays as it is.
+void VirtualList::FitBesideScrollBar(const std::vector<CListCtrl::Column>& columns,
+                                     const std::vector<bool>& user_sized, std::vector<int>& widths) {
+  const int room = GetClientSize().x - wxSystemSettings::GetMetric(wxSYS_VSCROLL_X, this);
+  int total = 0, growth = 0;
+  std::vector<int> least(widths.size());
+  for (size_t i = 0; i < widths.size(); ++i) {
+    total += widths[i];
+    least[i] = user_sized[i] ? widths[i]
+                             : std::min(widths[i], ShownWidth(columns[i], static_cast<int>(i), false));
+    growth += widths[i] - least[i];
+  }
+  const int over = total - room;
+  if (over <= 0 || growth <= 0 || room <= 0) return;
+  const int give = std::min(over, growth);
+  int given = 0;
+  for (size_t i = 0; i < widths.size(); ++i) {
+    const int share = static_cast<int>(
+        std::ceil(static_cast<double>(give) * (widths[i] - least[i]) / growth));
+    const int cut = std::min({share, give - given, widths[i] - least[i]});
+    widths[i] -= cut;
+    given += cut;
+  }
 }
 
 void VirtualList::OnColumnDragged(wxListEvent& e) {
@@ -462,7 +503,8 @@ void SpinArrows::OnMouse(wxMouseEvent& e) {
 // ---- Label ------------------------------------------------------------------
 
 Label::Label(wxWindow* parent, CWnd* model, const wxPoint& pos, const wxSize& size)
-    : wxWindow(parent, wxID_ANY, pos, size, wxFULL_REPAINT_ON_RESIZE), model_(model) {
+    : wxWindow(parent, wxID_ANY, pos, size, wxFULL_REPAINT_ON_RESIZE), model_(model),
+      asked_(pos, size) {
   SetBackgroundStyle(wxBG_STYLE_PAINT);
   centred_ = (model->GetStyle() & kStyleCenter) != 0;
   Bind(wxEVT_PAINT, &Label::OnPaint, this);
@@ -498,7 +540,56 @@ void Label::Sync() {
       fore_ = FromColorRef(dc.text);
     }
   }
+  Place(asked_);
   Refresh();
+}
+
+bool Label::SetFont(const wxFont& font) {
+  const bool changed = wxWindow::SetFont(font);
+  Place(asked_);
+  return changed;
+}
+
+// The glyphs of one line of the text, drawn as OnPaint draws them: the
+// rows they cover. The font's line height holds room above and below
+// them, which a shrunk box may lose, but not a row of the glyphs.
+void Label::Place(const wxRect& rect) {
+  asked_ = rect;
+  ink_top_ = ink_rows_ = 0;
+  const wxString line = text_.BeforeFirst('\n');
+  wxMemoryDC dc;
+  dc.SetFont(GetFont());
+  const wxSize extent = dc.GetTextExtent(line.empty() ? wxString("x") : line);
+  if (!line.empty() && extent.x > 0 && extent.y > 0) {
+    wxBitmap bitmap(extent.x, extent.y, 24);
+    dc.SelectObject(bitmap);
+    dc.SetBackground(*wxWHITE_BRUSH);
+    dc.Clear();
+    dc.SetTextForeground(*wxBLACK);
+    dc.DrawText(line, 0, 0);
+    dc.SelectObject(wxNullBitmap);
+    const wxImage image = bitmap.ConvertToImage();
+    int first = -1, last = -1;
+    for (int y = 0; y < image.GetHeight(); ++y) {
+      for (int x = 0; x < image.GetWidth(); ++x) {
+        if (image.GetRed(x, y) < 200) {
+          if (first < 0) first = y;
+          last = y;
+          break;
+        }
+      }
+    }
+    if (first >= 0) {
+      ink_top_ = first;
+      ink_rows_ = last - first + 1;
+    }
+  }
+  wxRect shown = rect;
+  if (rect.height < ink_rows_ && rect.height < extent.y) {
+    shown.height = ink_rows_;
+    shown.y -= (ink_rows_ - rect.height) / 2;
+  }
+  if (shown != GetRect()) SetSize(shown);
 }
 
 namespace {
@@ -559,6 +650,9 @@ void Label::OnPaint(wxPaintEvent&) {
   // does; a one-line label taller than its box is centred on it.
   const int shown = std::max(1, std::min(count, size.y / step));
   int y = shown == 1 ? (size.y - line_height) / 2 : (step - line_height) / 2;
+  // One line in a box lower than the line: its glyphs centred instead.
+  if (shown == 1 && size.y < line_height && ink_rows_ > 0)
+    y = (size.y - ink_rows_) / 2 - ink_top_;
   for (int i = 0; i < shown; ++i, y += step) {
     int x = 0;
     if (centred_) x = (size.x - dc.GetTextExtent(lines[static_cast<size_t>(i)]).x) / 2;

@@ -28,6 +28,8 @@ class VirtualList : public wxListCtrl {
   // The screen point of the object's first selected row, scrolled into view,
   // or of the rows' top-left corner when none is selected.
   wxPoint SelectedRowPoint();
+  // The width of the rows' area, without the vertical scroll bar.
+  int RowsWidth() const { return RowsWindow()->GetClientSize().x; }
 
  protected:
   wxString OnGetItemText(long item, long column) const override;
@@ -38,7 +40,9 @@ class VirtualList : public wxListCtrl {
   const CListCtrl::RowView* Row(long item) const;
   wxWindow* RowsWindow() const;
   void SyncColumns();
-  int ShownWidth(const CListCtrl::Column& column, int index);
+  int ShownWidth(const CListCtrl::Column& column, int index, bool scaled = true);
+  void FitBesideScrollBar(const std::vector<CListCtrl::Column>& columns,
+                          const std::vector<bool>& user_sized, std::vector<int>& widths);
   void SyncExtendedStyle();
   void OnColumnDragged(wxListEvent& e);
   wxPoint ClientPoint(const wxPoint& main_window_point) const;
@@ -61,6 +65,7 @@ class VirtualList : public wxListCtrl {
   std::vector<bool> user_sized_;
   DWORD ex_style_ = 0xFFFFFFFF;
   int ensure_visible_seen_ = -1;
+  unsigned focus_seen_ = 0;
   bool syncing_ = false;
   // The row last read, for the cells of one row painted one after another;
   // dropped at every Sync.
@@ -97,6 +102,10 @@ class Label : public wxWindow {
  public:
   Label(wxWindow* parent, CWnd* model, const wxPoint& pos, const wxSize& size);
   void Detach() { model_ = nullptr; }
+  // Puts the label on `rect`, or a little higher on a box lower than its
+  // glyphs (dialog units shrunk for a small screen), centred on it.
+  void Place(const wxRect& rect);
+  bool SetFont(const wxFont& font) override;
   // Reads the text and asks the parent for colours again.
   void Sync();
   const wxString& ShownText() const { return text_; }
@@ -113,6 +122,10 @@ class Label : public wxWindow {
   bool has_fore_ = false;
   wxColour fore_;
   bool centred_ = false;
+  wxRect asked_;
+  // The rows the text's glyphs cover, and the first of them below the
+  // top of the line.
+  int ink_top_ = 0, ink_rows_ = 0;
 };
 
 // Called as a list starts painting its rows (tests measure with it).

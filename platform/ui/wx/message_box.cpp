@@ -55,35 +55,72 @@ wxArtID IconFor(UINT type) {
   }
 }
 
-wxPoint CentredOverParent(const wxTopLevelWindow* window) {
+// `size`: the window with its frame.
+wxPoint CentredOverParent(const wxTopLevelWindow* window, const wxSize& size) {
   wxWindow* owner = window->GetParent() != nullptr ? wxGetTopLevelParent(window->GetParent()) : nullptr;
   if (owner != nullptr && !owner->IsShownOnScreen()) owner = nullptr;
   const int display = owner != nullptr ? wxDisplay::GetFromWindow(owner) : wxNOT_FOUND;
   const wxRect area = display != wxNOT_FOUND ? wxDisplay(static_cast<unsigned>(display)).GetClientArea()
                                              : WorkArea();
   const wxRect over = owner != nullptr ? owner->GetScreenRect() : area;
-  const wxSize size = window->GetSize();
   const int x = over.x + (over.width - size.x) / 2;
   const int y = over.y + (over.height - size.y) / 2;
   return wxPoint(std::clamp(x, area.x, std::max(area.x, area.GetRight() + 1 - size.x)),
                  std::clamp(y, area.y, std::max(area.y, area.GetBottom() + 1 - size.y)));
 }
 
+// The window's size as GTK has it, with the frame the window manager put
+// around it. wx's own size lags behind while wx learns the frame's extents
+// at the first show: it reads only the frame then, and a box centred by it
+// opened with its corner at the owner's centre.
+wxSize ShownSize(GtkWidget* widget) {
+  GdkWindow* gdk = gtk_widget_get_window(widget);
+  if (gdk == nullptr) return wxSize(0, 0);
+  GdkRectangle frame;
+  gdk_window_get_frame_extents(gdk, &frame);
+  const int frame_x = frame.width - gdk_window_get_width(gdk);
+  const int frame_y = frame.height - gdk_window_get_height(gdk);
+  return wxSize(gtk_widget_get_allocated_width(widget) + std::max(0, frame_x),
+                gtk_widget_get_allocated_height(widget) + std::max(0, frame_y));
+}
+
+// The size a window was last centred for, kept on its widget.
+constexpr const char* kCentredSize = "tovrane-centred-size";
+
+void CentreShown(GtkWidget* widget, wxTopLevelWindow* window) {
+  const wxSize size = ShownSize(widget);
+  if (size.x <= 1 || size.y <= 1) return;
+  g_object_set_data(G_OBJECT(widget), kCentredSize,
+                    GINT_TO_POINTER(size.x << 16 | (size.y & 0xFFFF)));
+  const wxPoint at = CentredOverParent(window, size);
+  gtk_window_move(GTK_WINDOW(widget), at.x, at.y);
+}
+
 // Once only: a window the user moved and then restored from the task bar
 // stays where it was put.
 gboolean OnMapped(GtkWidget* widget, GdkEvent*, gpointer data) {
   g_signal_handlers_disconnect_by_func(widget, reinterpret_cast<gpointer>(&OnMapped), data);
-  auto* window = static_cast<wxTopLevelWindow*>(data);
-  window->Move(CentredOverParent(window));
+  CentreShown(widget, static_cast<wxTopLevelWindow*>(data));
   gtk_window_present(GTK_WINDOW(widget));
   return FALSE;
+}
+
+// The window settles its size after it shows (the frame's extents come in
+// late): centred again for each new size. Its size is the template's, which
+// the user cannot change, so a move of the user's is never undone.
+void OnSizeAllocated(GtkWidget* widget, GdkRectangle*, gpointer data) {
+  if (!gtk_widget_get_mapped(widget)) return;
+  const wxSize size = ShownSize(widget);
+  const int packed = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(widget), kCentredSize));
+  if (packed != (size.x << 16 | (size.y & 0xFFFF))) CentreShown(widget, static_cast<wxTopLevelWindow*>(data));
 }
 
 }  // namespace
 
 void OpenOverParent(wxTopLevelWindow* window) {
-  window->Move(CentredOverParent(window));
+  window->Move(CentredOverParent(window, window->GetSize()));
   g_signal_connect(window->GetHandle(), "map-event", G_CALLBACK(OnMapped), window);
+  g_signal_connect(window->GetHandle(), "size-allocate", G_CALLBACK(OnSizeAllocated), window);
 }
 
 int ShowMessageBox(wxWindow* owner, const wxString& text, const wxString& caption, UINT type) {

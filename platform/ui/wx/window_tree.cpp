@@ -675,7 +675,10 @@ void WindowTree::Apply(Node* n, unsigned bits) {
     int h = r.Height();
     if (n->kind == ControlKind::ComboBox || n->kind == ControlKind::ComboList)
       h = ClosedComboHeight(n->widget, h, n->point_size);
-    n->widget->SetSize(r.left, r.top, r.Width(), h);
+    if (n->label != nullptr)
+      n->label->Place(wxRect(r.left, r.top, r.Width(), h));
+    else
+      n->widget->SetSize(r.left, r.top, r.Width(), h);
   }
   if (n->shape == Node::Shape::Control) ApplyKind(n, bits);
   n->updating = false;

@@ -116,6 +116,24 @@ int ShownColumnWidth(CWnd* w, int column) {
   return n->list->GetColumnWidth(column);
 }
 
+int ShownRowsWidth(CWnd* w) {
+  Node* n = NodeOf(w);
+  return n != nullptr && n->list != nullptr ? n->list->RowsWidth() : -1;
+}
+
+RECT ShownRowRect(CWnd* w, int row) {
+  RECT r;
+  Node* n = NodeOf(w);
+  wxRect item;
+  if (n == nullptr || n->list == nullptr || !n->list->GetItemRect(row, item)) return r;
+  const wxPoint at = n->list->ClientToScreen(item.GetTopLeft());
+  r.left = at.x;
+  r.top = at.y;
+  r.right = at.x + item.width;
+  r.bottom = at.y + item.height;
+  return r;
+}
+
 std::string ShownColumnHeading(CWnd* w, int column) {
   Node* n = NodeOf(w);
   if (n == nullptr || n->list == nullptr || column < 0 || column >= n->list->GetColumnCount())

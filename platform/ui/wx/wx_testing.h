@@ -32,6 +32,10 @@ void SetListPaintObserver(std::function<void(CWnd* list, long rows)> observer);
 // The width of column `column` as the list widget of `w` shows it (-1: none),
 // and its heading as shown (UTF-8).
 int ShownColumnWidth(CWnd* w, int column);
+// The room of the list's rows beside its vertical scroll bar, and the
+// screen rectangle of row `row`.
+int ShownRowsWidth(CWnd* w);
+RECT ShownRowRect(CWnd* w, int row);
 std::string ShownColumnHeading(CWnd* w, int column);
 // Pixels `text` (GBK) needs in a cell of column `column` of the list `w`
 // with the cell's margins (and in column 0 the check box beside it), and
