@@ -1,6 +1,10 @@
 // The report-view list: rows kept in the control, shown by the backend as a
 // virtual view.
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <new>
 #include <utility>
 
 #include "platform/ui/controls.h"
@@ -101,7 +105,9 @@ int CListCtrl::InsertRowsUnlessHeld(int index, int column, std::vector<std::vect
         if (cells.empty()) cells.emplace_back();
         if (cells.size() > columns) cells.resize(columns);
         hashes.push_back(TextIndex::Hash(key(cells)));
-        indexed_texts_.Prefetch(hashes.back());
+        // Here, not in a function of the index: the compiler drops a call
+        // whose only effect is the fetch.
+        __builtin_prefetch(indexed_texts_.SlotOf(hashes.back()));
       }
     }
     first = std::min(index, static_cast<int>(rows_.size()));
@@ -157,6 +163,31 @@ const std::string* const kGone = &kGoneMarker;
 size_t HashText(std::string_view text) { return std::hash<std::string_view>()(text); }
 }  // namespace
 
+namespace {
+constexpr size_t kLargePage = size_t{2} << 20;
+}  // namespace
+
+template <typename T>
+T* CListCtrl::TextIndex::LargePageAllocator<T>::allocate(size_t n) {
+  const size_t bytes = n * sizeof(T);
+  if (bytes < kLargePage) return static_cast<T*>(::operator new(bytes));
+  void* p = std::aligned_alloc(kLargePage, (bytes + kLargePage - 1) / kLargePage * kLargePage);
+  if (p == nullptr) throw std::bad_alloc();
+  ::madvise(p, bytes, MADV_HUGEPAGE);  // only advice: small pages serve too
+  return static_cast<T*>(p);
+}
+
+template <typename T>
+void CListCtrl::TextIndex::LargePageAllocator<T>::deallocate(T* p, size_t n) {
+  if (n * sizeof(T) < kLargePage) {
+    ::operator delete(p);
+  } else {
+    std::free(p);
+  }
+}
+
+template struct CListCtrl::TextIndex::LargePageAllocator<CListCtrl::TextIndex::Slot>;
+
 // Linear probing over a power-of-two table kept at most half full, gone
 // slots counted as full: a probe ends at the first free slot.
 size_t CListCtrl::TextIndex::Find(size_t hash, const std::string* cell,
@@ -177,8 +208,8 @@ bool CListCtrl::TextIndex::Holds(std::string_view text, size_t hash) const {
   return !slots_.empty() && Find(hash, nullptr, text) < slots_.size();
 }
 
-void CListCtrl::TextIndex::Prefetch(size_t hash) const {
-  if (!slots_.empty()) __builtin_prefetch(&slots_[hash & (slots_.size() - 1)]);
+const void* CListCtrl::TextIndex::SlotOf(size_t hash) const {
+  return slots_.empty() ? nullptr : &slots_[hash & (slots_.size() - 1)];
 }
 
 void CListCtrl::TextIndex::Add(const std::string* cell, size_t hash) {
@@ -208,7 +239,7 @@ void CListCtrl::TextIndex::Remove(const std::string* cell) {
 }
 
 void CListCtrl::TextIndex::Clear() {
-  std::vector<Slot>().swap(slots_);
+  decltype(slots_)().swap(slots_);
   used_ = gone_ = missing_ = 0;
 }
 
@@ -221,7 +252,7 @@ void CListCtrl::TextIndex::Reserve(size_t rows) {
 void CListCtrl::TextIndex::Grow(size_t entries) {
   size_t size = 16;
   while (size < entries * 2) size *= 2;
-  std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(size));
+  decltype(slots_) old = std::exchange(slots_, decltype(slots_)(size));
   used_ = gone_ = 0;
   const size_t mask = size - 1;
   for (const Slot& slot : old) {
