@@ -317,7 +317,9 @@ CString IncompleteDownloadText(int items, int unreachable, int unreadable, bool 
                                bool signed_out) {
   CString text;
   if (!g_SearchStartFailure.IsEmpty()) {
-    text.Format("下载未完成：已下载 %d 个宝贝，", items);
+    // The host and the network's reason make a long line: it starts a line
+    // of its own rather than being wrapped at the count's space.
+    text.Format("下载未完成：已下载 %d 个宝贝，\n", items);
     return text + g_SearchStartFailure + "。\n" + kUnreachableCause;
   }
   if (no_workers) {

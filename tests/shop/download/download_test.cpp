@@ -739,7 +739,7 @@ TEST_F(DownloadTest, NetworkFailureBeforeTheWorkersEndsTheSearch) {
   const auto boxes = ui::headless::MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text.str(),
-            "下载未完成：已下载 0 个宝贝，无法连接淘宝卖家中心（seller.market.localhost），搜索未能开始："
+            "下载未完成：已下载 0 个宝贝，\n无法连接淘宝卖家中心（seller.market.localhost），搜索未能开始："
             "无法与服务器建立连接。\n"
             "可能的原因：无法连接网站（网络中断或网站没有响应）。请检查网络后再搜索。");
   EXPECT_EQ(boxes[0].caption, g_SoftName);
