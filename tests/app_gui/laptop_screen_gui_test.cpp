@@ -162,7 +162,10 @@ TEST_P(LaptopScreenGui, PagesFitTheScreenBoxesOpenOverTheWindowAndARunStarts) {
     ASSERT_TRUE(main) << "no main window on the large screen";
     for (const Page& page : kPages) {
       const DialogTemplate* t = ui::LookupDialogTemplate(page.template_id);
-      const std::string shot = ShowPage(large, main, page, std::string("laptop_large_") + page.name);
+      // Named for the screen too: ctest runs each screen in a process of its
+      // own, at the same time, and each measures the large screen.
+      const std::string shot =
+          ShowPage(large, main, page, shot_prefix + "large_" + page.name);
       for (const auto& [label, rows] :
            LabelRows(main, large.MainLayout(main).Page(t->point_size), *t, shot))
         whole_rows_[label] = rows;
