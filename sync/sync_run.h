@@ -6,8 +6,9 @@
 // on one shop row and on one result row.
 //
 // Locks: g_ShopRowMutex guards the shop-row claim, g_ResultMutex a whole
-// append, g_WorkMutex the consumer's claim. None is held across a request,
-// and no thread holds two of them at once. A wait that runs out waits again.
+// append and the consumer's write of an outcome, g_WorkMutex the consumer's
+// claim. None is held across a request, and no thread holds two of them at
+// once. A wait that runs out waits again.
 //
 // Runs: ResetSyncState begins a new run. Threads of an earlier run that are
 // still finishing the row in hand (Stop only signals) leave at their next
