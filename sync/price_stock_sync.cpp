@@ -29,11 +29,12 @@ bool CheckPriceAndStock(const SyncShopRow& shop) {
   return true;
 }
 
-void ActOnPriceAndStock(int row, const CString& item_set) {
-  const CString id = g_SyncList->GetItemText(row, 1);
-  const CString old_price = g_SyncList->GetItemText(row, 3);
-  const CString new_price = g_SyncList->GetItemText(row, 4);
-  CString log = RunStockAction(id, g_SyncList->GetItemText(row, 5), item_set, kPriceStockTexts).log;
+void ActOnPriceAndStock(const SyncResultRow& row, const CString& item_set) {
+  const CString id = g_SyncList->GetItemText(row.index, 1);
+  const CString old_price = g_SyncList->GetItemText(row.index, 3);
+  const CString new_price = g_SyncList->GetItemText(row.index, 4);
+  CString log =
+      RunStockAction(id, g_SyncList->GetItemText(row.index, 5), item_set, kPriceStockTexts).log;
   // Equal prices: no edit, and the row keeps the producer's text unticked.
   if (old_price == new_price) return;
   CString reply;
@@ -51,6 +52,6 @@ UINT PriceStockCheckThread(LPVOID param) {
 UINT PriceStockActionThread(LPVOID param) {
   const CString item_set = CurrentItemSet();
   RunSyncConsumer(param, ConsumerWaits::kRowAndSignIn,
-                  [&item_set](int row) { ActOnPriceAndStock(row, item_set); });
+                  [&item_set](const SyncResultRow& row) { ActOnPriceAndStock(row, item_set); });
   return 0;
 }

@@ -26,10 +26,10 @@ bool CheckPrice(const SyncShopRow& shop) {
   return true;
 }
 
-void EditPrice(int row) {
-  const CString id = g_SyncList->GetItemText(row, 1);
-  const CString old_price = g_SyncList->GetItemText(row, 3);
-  const CString new_price = g_SyncList->GetItemText(row, 4);
+void EditPrice(const SyncResultRow& row) {
+  const CString id = g_SyncList->GetItemText(row.index, 1);
+  const CString old_price = g_SyncList->GetItemText(row.index, 3);
+  const CString new_price = g_SyncList->GetItemText(row.index, 4);
   if (old_price == new_price) return;
   CString reply;
   EditTbItemPrice(id, old_price, new_price, g_TbToken, reply);
@@ -61,20 +61,20 @@ UINT PriceEditThread(LPVOID param) {
   return 0;
 }
 
-void RecordPriceEdit(int row, const CString& log, const CString& reply) {
+void RecordPriceEdit(const SyncResultRow& row, const CString& log, const CString& reply) {
   if (reply.IsEmpty()) {
     // The row stays unticked, so nothing of it is saved; the consumer
-    // waits for a new sign-in and then goes on with the next row.
-    if (!log.IsEmpty()) g_SyncList->SetItemText(row, 6, log);
+    // waits for a new sign-in and then goes on with the next row. The
+    // session is gone whichever run sent the edit.
+    WriteResultOutcome(row, log, false);
     g_LoggedIn = 0;
     ShowLoginLost();
     return;
   }
-  g_SyncList->SetItemText(row, 6, log + reply);
   // An edit the shop refused, or a request that got no answer, changed
   // nothing in the shop: the reply shows, and the unticked row is not saved
   // as updated.
-  if (!IsPriceEditRefused(reply)) g_SyncList->SetCheck(row, TRUE);
+  WriteResultOutcome(row, log + reply, !IsPriceEditRefused(reply));
 }
 
 void ShowLoginLost() { ShowAccountStatus("登陆失效，请重新登录"); }

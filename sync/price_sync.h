@@ -10,6 +10,7 @@
 #include "platform/types.h"
 
 struct SyncShopRow;
+struct SyncResultRow;
 
 // Producer. Per shop row: the bookstore's page for the store in g_SiteCombo
 // (read anew for every row); a page-not-found reply deletes the Taobao item
@@ -39,8 +40,9 @@ bool MakePriceResultRow(const SyncShopRow& shop, const CString& store, const CSt
 // answer, "dwError = <n>"; the row stays unticked). An empty reply
 // (also the sign-in page) is a lost sign-in: g_LoggedIn cleared,
 // ShowLoginLost, the row unticked with column 6 as it was (or the log); the
-// consumer then waits for a new sign-in. Consumer threads.
-void RecordPriceEdit(int row, const CString& log, const CString& reply);
+// consumer then waits for a new sign-in. A row of a run that a newer one
+// replaced gets nothing (WriteResultOutcome). Consumer threads.
+void RecordPriceEdit(const SyncResultRow& row, const CString& log, const CString& reply);
 
 // Shows the account status "登陆失效，请重新登录" where a sign-in's status
 // shows. Any thread.

@@ -75,12 +75,11 @@ UINT StockCheckThread(LPVOID param) {
 UINT StockActionThread(LPVOID param) {
   // The consumer keeps the item set of its start, whatever the box shows later.
   const CString item_set = CurrentItemSet();
-  RunSyncConsumer(param, ConsumerWaits::kRowOnly, [&item_set](int row) {
-    const StockOutcome outcome = RunStockAction(g_SyncList->GetItemText(row, 1),
-                                                g_SyncList->GetItemText(row, 5), item_set, kStockRunTexts);
-    if (outcome.log.IsEmpty()) return;
-    g_SyncList->SetItemText(row, 6, outcome.log);
-    if (outcome.succeeded) g_SyncList->SetCheck(row, TRUE);
+  RunSyncConsumer(param, ConsumerWaits::kRowOnly, [&item_set](const SyncResultRow& row) {
+    const StockOutcome outcome =
+        RunStockAction(g_SyncList->GetItemText(row.index, 1), g_SyncList->GetItemText(row.index, 5),
+                       item_set, kStockRunTexts);
+    if (!outcome.log.IsEmpty()) WriteResultOutcome(row, outcome.log, outcome.succeeded);
   });
   return 0;
 }

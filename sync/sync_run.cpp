@@ -222,7 +222,19 @@ bool AppendResultRow(const SyncShopRow& from, std::vector<CString> cells) {
   return appended;
 }
 
-bool RunSyncConsumer(LPVOID param, ConsumerWaits waits, const std::function<void(int row)>& work) {
+bool WriteResultOutcome(const SyncResultRow& row, const CString& text, bool tick) {
+  LockWaitingAgain(g_ResultMutex, kRowLockTimeout);
+  const bool current = IsCurrent(row.run);
+  if (current) {
+    if (!text.IsEmpty()) g_SyncList->SetItemText(row.index, 6, text);
+    if (tick) g_SyncList->SetCheck(row.index, TRUE);
+  }
+  g_ResultMutex.Unlock();
+  return current;
+}
+
+bool RunSyncConsumer(LPVOID param, ConsumerWaits waits,
+                     const std::function<void(const SyncResultRow&)>& work) {
   const unsigned run = RunOf(param);
   for (;;) {
     const unsigned long seen = SignalCount();
@@ -253,7 +265,7 @@ bool RunSyncConsumer(LPVOID param, ConsumerWaits waits, const std::function<void
     if (!claimed) continue;
 
     g_CurrentRowEdit->SetWindowText(IndexText(row));
-    RunWorkerPass([&] { work(row); });
+    RunWorkerPass([&] { work(SyncResultRow{run, row}); });
   }
   // At the program's end the run ends with it: nothing is announced (the
   // page would start a save and show a box while the window closes).

@@ -6,13 +6,14 @@
 // on one shop row and on one result row.
 //
 // Locks: g_ShopRowMutex guards the shop-row claim, g_ResultMutex a whole
-// append, g_WorkMutex the consumer's claim. None is held across a request,
-// and no thread holds two of them at once. A wait that runs out waits again.
+// append and the consumer's write of an outcome, g_WorkMutex the consumer's
+// claim. None is held across a request, and no thread holds two of them at
+// once. A wait that runs out waits again.
 //
 // Runs: ResetSyncState begins a new run. Threads of an earlier run that are
 // still finishing the row in hand (Stop only signals) leave at their next
-// step: they claim, append and tick nothing of the new run and do not
-// count among its producers.
+// step: they claim, append, write and tick nothing of the new run and do
+// not count among its producers.
 #include <atomic>
 #include <functional>
 #include <vector>
@@ -85,6 +86,20 @@ std::vector<CString> ShopResultCells(const SyncShopRow& shop);
 // `from` was claimed. Producer threads; every value is ready beforehand.
 bool AppendResultRow(const SyncShopRow& from, std::vector<CString> cells);
 
+// A result row claimed by the consumer: the run it belongs to and its index.
+struct SyncResultRow {
+  unsigned run = 0;
+  int index = 0;
+};
+
+// Writes the consumer's outcome of result row `row` after its request:
+// `text` into column 6 (empty: column 6 stays as it is) and a tick when
+// `tick`. Nothing is written, and the result is false, when a newer run has
+// begun since the row was claimed: the row at that index, if any, is the
+// new run's. The test and the writes go under g_ResultMutex, where a new run
+// empties the list. Consumer threads.
+bool WriteResultOutcome(const SyncResultRow& row, const CString& text, bool tick);
+
 // What the consumer waits for at the next result row, besides the row
 // itself being complete.
 enum class ConsumerWaits {
@@ -105,4 +120,5 @@ enum class ConsumerWaits {
 // `work` on it inside the catch. Returns whether the run it served is still
 // the current one and the program goes on, that is whether the run's end is
 // its own to announce.
-bool RunSyncConsumer(LPVOID param, ConsumerWaits waits, const std::function<void(int row)>& work);
+bool RunSyncConsumer(LPVOID param, ConsumerWaits waits,
+                     const std::function<void(const SyncResultRow&)>& work);

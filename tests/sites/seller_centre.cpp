@@ -34,6 +34,7 @@ struct SellerCentre::State {
   // Item operations.
   OperationFault op_fault = OperationFault::kNormal;
   std::chrono::milliseconds op_delay{0};
+  bool op_held = false;
   std::string op_reply;
   std::set<std::string> refused_delistings;  // item ids whose delisting is refused
   std::vector<OperationForm> op_forms;
@@ -308,6 +309,12 @@ void AnswerOperation(const std::shared_ptr<SellerCentre::State>& state, const Si
   // Held until the client has long given up (or the server stops).
   if (fault == OperationFault::kStall) delay = std::max(delay, std::chrono::milliseconds(60000));
   if (delay.count() > 0) server.SleepFor(delay);
+  const auto held = [&state] {
+    std::lock_guard<std::mutex> lock(state->mutex);
+    return state->op_held;
+  };
+  while (held() && server.SleepFor(std::chrono::milliseconds(5))) {
+  }
   {
     std::lock_guard<std::mutex> lock(state->mutex);
     --state->op_in_flight;
@@ -641,6 +648,11 @@ void SellerCentre::SetOperationDelay(std::chrono::milliseconds delay) {
 void SellerCentre::SetOperationReply(const std::string& body) {
   std::lock_guard<std::mutex> lock(state_->mutex);
   state_->op_reply = body;
+}
+
+void SellerCentre::HoldOperations(bool held) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->op_held = held;
 }
 
 void SellerCentre::RefuseDelisting(const std::string& item_id) {

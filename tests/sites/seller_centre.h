@@ -177,6 +177,8 @@ class SellerCentre {
   void FailNextPriceEdits(OperationFault fault, int times);
   void SetOperationDelay(std::chrono::milliseconds delay);
   void SetOperationReply(const std::string& body);
+  // While held, every operation POST, once carried out, waits with its reply.
+  void HoldOperations(bool held);
   // A delisting of `item_id` leaves it on sale and counts it not
   // ("下架成功：0个"); its other operations go on as usual.
   void RefuseDelisting(const std::string& item_id);

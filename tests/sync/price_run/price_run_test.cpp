@@ -317,8 +317,9 @@ TEST_F(PriceRunTest, EditsWaitForTheSignInAndResumeAfterALostOneWithTheNextRow) 
 // JSON answer, or the seller centre sending the request to the sign-in page.
 // The failed rows stay unticked and nothing of them is saved; a failure
 // shows its reply and the consumer goes on, the sign-in page stops the edits
-// until a new sign-in. Success alone is ticked and saved. The same for the
-// price run and the price-and-stock run.
+// until a new sign-in. Success alone is ticked and saved, and only in its
+// own run: a reply that comes after Stop and a new start leaves the new
+// list alone. The same for the price run and the price-and-stock run.
 TEST_F(PriceRunTest, FailedPriceEditsAreNeitherTickedNorSaved) {
   using sites::OperationFault;
   struct Case {
@@ -327,6 +328,7 @@ TEST_F(PriceRunTest, FailedPriceEditsAreNeitherTickedNorSaved) {
     OperationFault fault;
     int failing;        // the first edits that fail
     const char* shown;  // in column 6 of a failed row (the sign-in page: none)
+    bool stale = false;  // the first edit is held while the seller stops and starts again
   };
   const Case faults[] = {
       {"cut", 0, OperationFault::kCut, 2, "dwError = "},
@@ -336,6 +338,7 @@ TEST_F(PriceRunTest, FailedPriceEditsAreNeitherTickedNorSaved) {
        "{ \"success\" : false, \"msg\" : \"invalid price\" }"},
       {"error page", 0, OperationFault::kNoSuccessText, 1, "系统繁忙，请稍后再试。"},
       {"success true", 0, OperationFault::kNormal, 0, nullptr},
+      {"success after Stop and a new start", 0, OperationFault::kNormal, 6, nullptr, true},
   };
   std::vector<Case> cases;
   for (const int type : {0, 2}) {
@@ -379,6 +382,7 @@ TEST_F(PriceRunTest, FailedPriceEditsAreNeitherTickedNorSaved) {
       quick.idle = 3000ms;
       SetInternetTimeouts(quick);
     }
+    centre_->HoldOperations(c.stale);
     g_LoggedIn = 1;
     if (sign_in) {
       ASSERT_TRUE(PumpUntil([] { return g_LoggedIn.load() == 0; }));
@@ -387,10 +391,25 @@ TEST_F(PriceRunTest, FailedPriceEditsAreNeitherTickedNorSaved) {
       EXPECT_EQ(PriceEdits().size(), 1u) << "no edit while signed out";
       SignIn();
     }
-    ASSERT_TRUE(WaitEdited(6 - c.failing));
-    SetInternetTimeouts(timeouts);
-    EXPECT_EQ(g_LoggedIn.load(), 1);
-    EXPECT_EQ(PriceEdits().size(), 6u) << "every row tried once";
+    if (c.stale) {
+      // The first edit is held; signed out, the new run edits nothing itself.
+      ASSERT_TRUE(PumpUntil([&] { return PriceEdits().size() == 1; }));
+      Stop();
+      g_LoggedIn = 0;
+      Start();
+      ASSERT_TRUE(PumpUntil([&] { return g_LiveProducers.load() == 0 && Results().size() == 6; }));
+      centre_->HoldOperations(false);
+      // The old consumer has had its reply and ended: only the new one is left.
+      ASSERT_TRUE(PumpUntil([] { return worker_registry::LiveCount() == 1; }));
+      EXPECT_EQ(PriceEdits().size(), 1u);
+    } else {
+      ASSERT_TRUE(WaitEdited(6 - c.failing));
+      SetInternetTimeouts(timeouts);
+      EXPECT_EQ(g_LoggedIn.load(), 1);
+      EXPECT_EQ(PriceEdits().size(), 6u) << "every row tried once";
+    }
+    // The held edit went through in the shop.
+    const std::string held_id = c.stale ? PriceEdits().at(0).Field("itemId") : "";
 
     const auto results = Results();
     const auto site = centre_->Items();
@@ -402,14 +421,14 @@ TEST_F(PriceRunTest, FailedPriceEditsAreNeitherTickedNorSaved) {
       if (!failed) {
         EXPECT_EQ(results[r].cells[6], "{\"success\":true,\"itemId\":\"" + id + "\",\"price\":\"" +
                                            fresh[id] + "\"}");
-      } else if (sign_in) {
+      } else if (sign_in || c.stale) {
         EXPECT_EQ(results[r].cells[6], "需要更新");
       } else {
         EXPECT_NE(results[r].cells[6].find(c.shown), std::string::npos) << results[r].cells[6];
       }
       for (const auto& item : site) {
         if (item.id == id) {
-          EXPECT_EQ(item.price, failed ? old[id] : fresh[id]) << "the shop's price";
+          EXPECT_EQ(item.price, failed && id != held_id ? old[id] : fresh[id]) << "the shop's price";
         }
       }
     }

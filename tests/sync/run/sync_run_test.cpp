@@ -67,16 +67,16 @@ UINT TestProducer(LPVOID param) {
 }
 
 UINT TestConsumer(LPVOID param) {
-  const bool own_end = RunSyncConsumer(param, ConsumerWaits::kUntickedRowAndSignIn, [](int row) {
+  const auto edit = [](const SyncResultRow& row) {
     Work& work = *g_work;
     {
       std::lock_guard<std::mutex> lock(work.lock);
-      ++work.result_claims[row];
+      ++work.result_claims[row.index];
     }
     if (work.consumer_delay_ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(work.consumer_delay_ms));
-    g_SyncList->SetItemText(row, 6, "ok");
-    g_SyncList->SetCheck(row, TRUE);
-  });
+    WriteResultOutcome(row, "ok", true);
+  };
+  const bool own_end = RunSyncConsumer(param, ConsumerWaits::kUntickedRowAndSignIn, edit);
   std::lock_guard<std::mutex> lock(g_work->lock);
   g_work->consumer_ends.push_back(own_end);
   return 0;
