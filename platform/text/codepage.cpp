@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -14,6 +15,45 @@ const char* IconvName(UINT code_page) {
     default:  // CP_ACP, CP_OEMCP, 936
       return "CP936";
   }
+}
+
+// The conversion descriptors a thread has opened, kept until it ends. Opening
+// one loads the code page's module and closing the last one unloads it
+// again: per conversion that cost more than most conversions, and on many
+// threads at once it kept the loader loading and unloading the module.
+class OpenConverters {
+ public:
+  OpenConverters() = default;
+  OpenConverters(const OpenConverters&) = delete;
+  OpenConverters& operator=(const OpenConverters&) = delete;
+  ~OpenConverters() {
+    for (const Open& c : open_) iconv_close(c.cd);
+  }
+  // A descriptor in its initial state, or (iconv_t)-1.
+  iconv_t Get(const char* to, const char* from) {
+    for (const Open& c : open_) {
+      if (std::strcmp(c.to, to) == 0 && std::strcmp(c.from, from) == 0) {
+        iconv(c.cd, nullptr, nullptr, nullptr, nullptr);
+        return c.cd;
+      }
+    }
+    iconv_t cd = iconv_open(to, from);
+    if (cd != reinterpret_cast<iconv_t>(-1)) open_.push_back({to, from, cd});
+    return cd;
+  }
+
+ private:
+  struct Open {
+    const char* to;  // static names
+    const char* from;
+    iconv_t cd;
+  };
+  std::vector<Open> open_;
+};
+
+iconv_t Converter(const char* to, const char* from) {
+  thread_local OpenConverters converters;
+  return converters.Get(to, from);
 }
 
 // Runs one iconv conversion to the end. `on_bad_input` is called for a byte
@@ -45,7 +85,7 @@ void Convert(iconv_t cd, const char* in, size_t in_len, Out& out, size_t unit,
 
 std::u16string CodePageToUtf16(UINT code_page, std::string_view bytes) {
   std::u16string out;
-  iconv_t cd = iconv_open("UTF-16LE", IconvName(code_page));
+  iconv_t cd = Converter("UTF-16LE", IconvName(code_page));
   if (cd == reinterpret_cast<iconv_t>(-1)) return out;
   Convert(
       cd, bytes.data(), bytes.size(), out, 2,
@@ -54,13 +94,12 @@ std::u16string CodePageToUtf16(UINT code_page, std::string_view bytes) {
         return true;
       },
       [](const char*, size_t, std::u16string&) -> size_t { return 1; });
-  iconv_close(cd);
   return out;
 }
 
 std::string Utf16ToCodePage(UINT code_page, std::u16string_view text) {
   std::string out;
-  iconv_t cd = iconv_open(IconvName(code_page), "UTF-16LE");
+  iconv_t cd = Converter(IconvName(code_page), "UTF-16LE");
   if (cd == reinterpret_cast<iconv_t>(-1)) return out;
   const char* bytes = reinterpret_cast<const char*>(text.data());
   Convert(
@@ -78,7 +117,6 @@ std::string Utf16ToCodePage(UINT code_page, std::u16string_view text) {
         }
         return left >= 2 ? 2 : left;
       });
-  iconv_close(cd);
   return out;
 }
 
