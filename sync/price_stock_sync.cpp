@@ -30,11 +30,10 @@ bool CheckPriceAndStock(const SyncShopRow& shop) {
 }
 
 void ActOnPriceAndStock(const SyncResultRow& row, const CString& item_set) {
-  const CString id = g_SyncList->GetItemText(row.index, 1);
-  const CString old_price = g_SyncList->GetItemText(row.index, 3);
-  const CString new_price = g_SyncList->GetItemText(row.index, 4);
-  CString log =
-      RunStockAction(id, g_SyncList->GetItemText(row.index, 5), item_set, kPriceStockTexts).log;
+  const CString id = row.Cell(1);
+  const CString old_price = row.Cell(3);
+  const CString new_price = row.Cell(4);
+  CString log = RunStockAction(id, row.Cell(5), item_set, kPriceStockTexts).log;
   // Equal prices: no edit, and the row keeps the producer's text unticked.
   if (old_price == new_price) return;
   CString reply;

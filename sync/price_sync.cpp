@@ -27,12 +27,11 @@ bool CheckPrice(const SyncShopRow& shop) {
 }
 
 void EditPrice(const SyncResultRow& row) {
-  const CString id = g_SyncList->GetItemText(row.index, 1);
-  const CString old_price = g_SyncList->GetItemText(row.index, 3);
-  const CString new_price = g_SyncList->GetItemText(row.index, 4);
+  const CString old_price = row.Cell(3);
+  const CString new_price = row.Cell(4);
   if (old_price == new_price) return;
   CString reply;
-  EditTbItemPrice(id, old_price, new_price, g_TbToken, reply);
+  EditTbItemPrice(row.Cell(1), old_price, new_price, g_TbToken, reply);
   RecordPriceEdit(row, CString(), reply);
 }
 

@@ -76,9 +76,7 @@ UINT StockActionThread(LPVOID param) {
   // The consumer keeps the item set of its start, whatever the box shows later.
   const CString item_set = CurrentItemSet();
   RunSyncConsumer(param, ConsumerWaits::kRowOnly, [&item_set](const SyncResultRow& row) {
-    const StockOutcome outcome =
-        RunStockAction(g_SyncList->GetItemText(row.index, 1), g_SyncList->GetItemText(row.index, 5),
-                       item_set, kStockRunTexts);
+    const StockOutcome outcome = RunStockAction(row.Cell(1), row.Cell(5), item_set, kStockRunTexts);
     if (!outcome.log.IsEmpty()) WriteResultOutcome(row, outcome.log, outcome.succeeded);
   });
   return 0;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "platform/exception.h"
 #include "platform/thread/thread.h"
@@ -264,8 +265,17 @@ bool RunSyncConsumer(LPVOID param, ConsumerWaits waits,
     g_WorkMutex.Unlock();
     if (!claimed) continue;
 
+    // Read where a new run empties the list: a reset after the claim leaves
+    // the row unread, and after the read the row in hand is this run's.
+    CListCtrl::RowView view;
+    LockWaitingAgain(g_ResultMutex, kRowLockTimeout);
+    const bool current = IsCurrent(run) && g_SyncList->GetRowView(row, view);
+    g_ResultMutex.Unlock();
+    if (!current) continue;
+
     g_CurrentRowEdit->SetWindowText(IndexText(row));
-    RunWorkerPass([&] { work(SyncResultRow{run, row}); });
+    const SyncResultRow claimed_row{run, row, std::move(view.cells)};
+    RunWorkerPass([&] { work(claimed_row); });
   }
   // At the program's end the run ends with it: nothing is announced (the
   // page would start a save and show a box while the window closes).

@@ -61,9 +61,9 @@ struct SyncShopRow {
 // The producer's loop, for a producer thread procedure given its parameter.
 // Takes the number of shop rows once, then claims row after row until they
 // are used up, `stop_button` is enabled or a newer run has begun, writing
-// the number of rows claimed so far into g_AnalysedEdit. `work` runs on each claimed row
-// inside a catch of the layer's exceptions and std::exception (a failure
-// abandons the row: nothing appended by then stays, the row stays
+// the number of rows claimed so far into g_AnalysedEdit. `work` runs on each
+// claimed row inside a catch of the layer's exceptions and std::exception
+// (a failure abandons the row: nothing appended by then stays, the row stays
 // unticked); it returns whether the shop row is ticked as processed. At its
 // end the producer no longer counts as live.
 //
@@ -80,16 +80,20 @@ void RunSyncProducer(LPVOID param, CButton* stop_button,
 std::vector<CString> ShopResultCells(const SyncShopRow& shop);
 
 // Appends a result row in one step under g_ResultMutex: the next index goes
-// into column 0 and the number of rows listed into g_NeedUpdateEdit, `cells` (by column; column 0 is
-// ignored) into the row, and g_ResultRowsAdded counts it last. Nothing is
+// into column 0 and the number of rows listed into g_NeedUpdateEdit, `cells`
+// (by column; column 0 is ignored) into the row, and g_ResultRowsAdded counts it last. Nothing is
 // appended, and the result is false, when a newer run has begun since
 // `from` was claimed. Producer threads; every value is ready beforehand.
 bool AppendResultRow(const SyncShopRow& from, std::vector<CString> cells);
 
-// A result row claimed by the consumer: the run it belongs to and its index.
+// A result row claimed by the consumer: the run it belongs to, its index
+// and its cells as they were at the claim.
 struct SyncResultRow {
   unsigned run = 0;
   int index = 0;
+  std::vector<CString> cells;
+  // Column `column`'s text; empty past the row's cells.
+  CString Cell(size_t column) const { return column < cells.size() ? cells[column] : CString(); }
 };
 
 // Writes the consumer's outcome of result row `row` after its request:
@@ -116,8 +120,10 @@ enum class ConsumerWaits {
 // when Start (g_SyncStartButton) is enabled, or when a newer run has begun.
 // Waits for the next row without spinning (a signal from each append, and
 // a look every 20 ms at Stop, the row's tick and the sign-in), claims it
-// under g_WorkMutex, writes its index into g_CurrentRowEdit and runs
-// `work` on it inside the catch. Returns whether the run it served is still
+// under g_WorkMutex, reads its cells under g_ResultMutex while its run is
+// still the current one (so a thread of a stopped run never acts on a row
+// of the next), writes its index into g_CurrentRowEdit and runs `work` on it
+// inside the catch. Returns whether the run it served is still
 // the current one and the program goes on, that is whether the run's end is
 // its own to announce.
 bool RunSyncConsumer(LPVOID param, ConsumerWaits waits,
