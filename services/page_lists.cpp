@@ -22,16 +22,20 @@ void SetAllChecks(CListCtrl& list, BOOL check) {
   for (int row = 0; row < count; ++row) list.SetCheck(row, check);
 }
 
+namespace {
+
+bool HasItemId(const std::vector<CString>& cells) {
+  return cells.size() > kItemIdColumn && !cells[kItemIdColumn].IsEmpty();
+}
+
+}  // namespace
+
 int AddItemListRow(CListCtrl& list, int index, std::vector<CString> cells) {
-  const bool has_id = cells.size() > kItemIdColumn && !cells[kItemIdColumn].IsEmpty();
-  return has_id ? list.InsertRowUnlessHeld(index, kItemIdColumn, std::move(cells))
-                : list.InsertRow(index, std::move(cells));
+  return HasItemId(cells) ? list.InsertRowUnlessHeld(index, kItemIdColumn, std::move(cells))
+                          : list.InsertRow(index, std::move(cells));
 }
 
 int AddItemListRows(CListCtrl& list, int index, std::vector<std::vector<CString>>& rows) {
-  auto has_id = [](const std::vector<CString>& cells) {
-    return cells.size() > kItemIdColumn && !cells[kItemIdColumn].IsEmpty();
-  };
   int added = 0;
   std::vector<std::vector<CString>> run;
   auto add_run = [&] {
@@ -39,7 +43,7 @@ int AddItemListRows(CListCtrl& list, int index, std::vector<std::vector<CString>
     run.clear();
   };
   for (std::vector<CString>& cells : rows) {
-    if (has_id(cells)) {
+    if (HasItemId(cells)) {
       run.push_back(std::move(cells));
       continue;
     }

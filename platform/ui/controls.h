@@ -207,22 +207,9 @@ class CListCtrl : public CWnd {
       size_t hash = 0;
       const std::string* cell = nullptr;  // null: free; kGone: taken out
     };
-    // Gives a large table huge pages: a table of a million rows spans
-    // thousands of small pages, and every insert would otherwise miss the
-    // address cache at a random one of them.
-    template <typename T>
-    struct LargePageAllocator {
-      using value_type = T;
-      LargePageAllocator() = default;
-      template <typename U>
-      LargePageAllocator(const LargePageAllocator<U>&) {}
-      T* allocate(size_t n);
-      void deallocate(T* p, size_t n);
-      bool operator==(const LargePageAllocator&) const { return true; }
-    };
     size_t Find(size_t hash, const std::string* cell, std::string_view text) const;
     void Grow(size_t entries);
-    std::vector<Slot, LargePageAllocator<Slot>> slots_;
+    std::vector<Slot> slots_;
     size_t used_ = 0;     // entries
     size_t gone_ = 0;     // slots whose entry was taken out
     size_t missing_ = 0;  // rows without the cell

@@ -1,10 +1,6 @@
 // The report-view list: rows kept in the control, shown by the backend as a
 // virtual view.
-#include <sys/mman.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <new>
 #include <utility>
 
 #include "platform/ui/controls.h"
@@ -160,33 +156,7 @@ namespace {
 // Marks a slot whose entry was taken out; never read.
 const std::string kGoneMarker;
 const std::string* const kGone = &kGoneMarker;
-size_t HashText(std::string_view text) { return std::hash<std::string_view>()(text); }
 }  // namespace
-
-namespace {
-constexpr size_t kLargePage = size_t{2} << 20;
-}  // namespace
-
-template <typename T>
-T* CListCtrl::TextIndex::LargePageAllocator<T>::allocate(size_t n) {
-  const size_t bytes = n * sizeof(T);
-  if (bytes < kLargePage) return static_cast<T*>(::operator new(bytes));
-  void* p = std::aligned_alloc(kLargePage, (bytes + kLargePage - 1) / kLargePage * kLargePage);
-  if (p == nullptr) throw std::bad_alloc();
-  ::madvise(p, bytes, MADV_HUGEPAGE);  // only advice: small pages serve too
-  return static_cast<T*>(p);
-}
-
-template <typename T>
-void CListCtrl::TextIndex::LargePageAllocator<T>::deallocate(T* p, size_t n) {
-  if (n * sizeof(T) < kLargePage) {
-    ::operator delete(p);
-  } else {
-    std::free(p);
-  }
-}
-
-template struct CListCtrl::TextIndex::LargePageAllocator<CListCtrl::TextIndex::Slot>;
 
 // Linear probing over a power-of-two table kept at most half full, gone
 // slots counted as full: a probe ends at the first free slot.
@@ -201,7 +171,9 @@ size_t CListCtrl::TextIndex::Find(size_t hash, const std::string* cell,
   }
 }
 
-size_t CListCtrl::TextIndex::Hash(std::string_view text) { return HashText(text); }
+size_t CListCtrl::TextIndex::Hash(std::string_view text) {
+  return std::hash<std::string_view>()(text);
+}
 
 bool CListCtrl::TextIndex::Holds(std::string_view text, size_t hash) const {
   if (text.empty() && missing_ > 0) return true;
@@ -231,7 +203,7 @@ void CListCtrl::TextIndex::CountMissing(int delta) {
 
 void CListCtrl::TextIndex::Remove(const std::string* cell) {
   if (slots_.empty()) return;
-  const size_t at = Find(HashText(*cell), cell, *cell);
+  const size_t at = Find(Hash(*cell), cell, *cell);
   if (at == slots_.size()) return;
   slots_[at].cell = kGone;
   --used_;
@@ -239,7 +211,7 @@ void CListCtrl::TextIndex::Remove(const std::string* cell) {
 }
 
 void CListCtrl::TextIndex::Clear() {
-  decltype(slots_)().swap(slots_);
+  std::vector<Slot>().swap(slots_);
   used_ = gone_ = missing_ = 0;
 }
 
@@ -252,7 +224,7 @@ void CListCtrl::TextIndex::Reserve(size_t rows) {
 void CListCtrl::TextIndex::Grow(size_t entries) {
   size_t size = 16;
   while (size < entries * 2) size *= 2;
-  decltype(slots_) old = std::exchange(slots_, decltype(slots_)(size));
+  std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(size));
   used_ = gone_ = 0;
   const size_t mask = size - 1;
   for (const Slot& slot : old) {
