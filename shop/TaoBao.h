@@ -3,6 +3,16 @@
 // the download, the shop category tree, the re-load range and the sign-in test.
 #include "platform/ui/afxwin.h"
 
+// How a search ended: pages that failed, workers the system would not make,
+// a lost sign-in, or a network failure before the workers (named).
+struct DownloadEnd {
+  int unreachable = 0;
+  int unreadable = 0;
+  bool no_workers = false;
+  bool signed_out = false;
+  CString start_failure;
+};
+
 class TaoBao : public CDialogEx {
  public:
   enum { IDD = 102 };
@@ -55,6 +65,8 @@ class TaoBao : public CDialogEx {
  protected:
   void DoDataExchange(CDataExchange* dx) override;
   CString AskForTheItemSet(CString& body, const CString& keyword, bool* signed_out);
+  // The end of a search: its end message, the page's buttons, the save.
+  void EndSearch(const DownloadEnd& end);
   void OnOK() override {}      // the page never ends itself
   void OnCancel() override {}
   DECLARE_MESSAGE_MAP()

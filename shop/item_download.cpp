@@ -303,25 +303,23 @@ PassEnd DownloadPass(unsigned generation) {
 // set by the search before its first end message can be handled.
 int g_UnstartedWorkers = 0;
 
-// Why the search that is ending never started its workers (UI thread):
-// the network failure before them, named; empty for any other search.
-CString g_SearchStartFailure;
-
 constexpr const char* kUnreachableCause =
     "可能的原因：无法连接网站（网络中断或网站没有响应）。请检查网络后再搜索。";
 
 // The end message of an incomplete download: what arrived, what failed, and
 // what most likely stands behind it. No worker started: no page was asked
-// for at all.
-CString IncompleteDownloadText(int items, int unreachable, int unreadable, bool no_workers,
-                               bool signed_out) {
+// for at all; `start_failure`, when given, names the network failure that
+// came before the workers.
+CString IncompleteDownloadText(const DownloadEnd& end, int items) {
   CString text;
-  if (!g_SearchStartFailure.IsEmpty()) {
+  if (!end.start_failure.IsEmpty()) {
     // The host and the network's reason make a long line: it starts a line
     // of its own rather than being wrapped at the count's space.
     text.Format("下载未完成：已下载 %d 个宝贝，\n", items);
-    return text + g_SearchStartFailure + "。\n" + kUnreachableCause;
+    return text + end.start_failure + "。\n" + kUnreachableCause;
   }
+  const bool no_workers = end.no_workers, signed_out = end.signed_out;
+  const int unreachable = end.unreachable, unreadable = end.unreadable;
   if (no_workers) {
     text.Format("下载未完成：已下载 %d 个宝贝，下载线程无法启动。\n", items);
     text += "可能的原因：系统资源不足。请关闭其他程序后再搜索。";
@@ -440,7 +438,6 @@ void TaoBao::OnSearchItems() {
   CString keyword;
   if (m_UseKeyword.GetCheck() == BST_CHECKED) keyword = m_KeywordEdit.GetWindowText();
 
-  g_SearchStartFailure.Empty();
   CString reply;
   bool signed_out = false;
   try {
@@ -448,12 +445,11 @@ void TaoBao::OnSearchItems() {
   } catch (CInternetException* error) {
     // Nothing was asked for yet: the search ends here as a download whose
     // pages all failed ends, and the page is ready for the next one.
-    g_SearchStartFailure =
+    DownloadEnd end;
+    end.start_failure =
         NetworkFailureText("淘宝卖家中心", ListUrl(kInStockSet), "搜索未能开始", *error);
     error->Delete();
-    g_UnstartedWorkers = 0;
-    g_DownloadDoneCount = kWorkerCount - 1;
-    OnDownloadDone(generation, 0);
+    EndSearch(end);
     return;
   }
   // Signed out already: no worker asks for a page.
@@ -517,29 +513,33 @@ CString TaoBao::AskForTheItemSet(CString& body, const CString& keyword, bool* si
 LRESULT TaoBao::OnDownloadDone(WPARAM wparam, LPARAM) {
   if (static_cast<unsigned>(wparam) != g_SearchGeneration.load()) return 0;
   ++g_DownloadDoneCount;
-  if (g_DownloadDoneCount == kWorkerCount) {
-    if (g_SyncStartButton) g_SyncStartButton->EnableWindow(TRUE);
-    // Every worker has left: the counts are final.
-    LockWaitingAgain(g_WorkMutex, 500);
-    const int unreachable = g_UnreachablePages;
-    const int unreadable = g_UnreadablePages;
-    const bool signed_out = g_SignInLost;
-    g_WorkMutex.Unlock();
-    const bool no_workers = g_UnstartedWorkers == kWorkerCount;
-    const bool never_started = !g_SearchStartFailure.IsEmpty();
-    // The ended session stopped the download as the Stop button does; a
-    // search that never started leaves nothing to stop.
-    if (signed_out || never_started) OnStopSearch();
-    const CString left_out = LeftOutNote();
-    if (unreachable + unreadable == 0 && !no_workers && !signed_out && !never_started) {
-      MessageBox("全部下载完毕！" + left_out, "提示", MB_ICONEXCLAMATION | MB_OK);
-    } else {
-      CString text = IncompleteDownloadText(m_ItemList.GetItemCount(), unreachable, unreadable,
-                                            no_workers, signed_out);
-      if (!left_out.IsEmpty()) text += "\n" + left_out;
-      MessageBox(text, g_SoftName, MB_ICONWARNING | MB_OK);
-    }
-    OnSaveData();
-  }
+  if (g_DownloadDoneCount != kWorkerCount) return 0;
+  // Every worker has left: the counts are final.
+  DownloadEnd end;
+  LockWaitingAgain(g_WorkMutex, 500);
+  end.unreachable = g_UnreachablePages;
+  end.unreadable = g_UnreadablePages;
+  end.signed_out = g_SignInLost;
+  g_WorkMutex.Unlock();
+  end.no_workers = g_UnstartedWorkers == kWorkerCount;
+  EndSearch(end);
   return 0;
+}
+
+void TaoBao::EndSearch(const DownloadEnd& end) {
+  if (g_SyncStartButton) g_SyncStartButton->EnableWindow(TRUE);
+  // The ended session stopped the download as the Stop button does; a
+  // search that never started leaves nothing to stop.
+  const bool never_started = !end.start_failure.IsEmpty();
+  if (end.signed_out || never_started) OnStopSearch();
+  const CString left_out = LeftOutNote();
+  if (end.unreachable + end.unreadable == 0 && !end.no_workers && !end.signed_out &&
+      !never_started) {
+    MessageBox("全部下载完毕！" + left_out, "提示", MB_ICONEXCLAMATION | MB_OK);
+  } else {
+    CString text = IncompleteDownloadText(end, m_ItemList.GetItemCount());
+    if (!left_out.IsEmpty()) text += "\n" + left_out;
+    MessageBox(text, g_SoftName, MB_ICONWARNING | MB_OK);
+  }
+  OnSaveData();
 }
