@@ -318,23 +318,21 @@ CString IncompleteDownloadText(const DownloadEnd& end, int items) {
     text.Format("下载未完成：已下载 %d 个宝贝，\n", items);
     return text + end.start_failure + "。\n" + kUnreachableCause;
   }
-  const bool no_workers = end.no_workers, signed_out = end.signed_out;
-  const int unreachable = end.unreachable, unreadable = end.unreadable;
-  if (no_workers) {
+  if (end.no_workers) {
     text.Format("下载未完成：已下载 %d 个宝贝，下载线程无法启动。\n", items);
     text += "可能的原因：系统资源不足。请关闭其他程序后再搜索。";
     return text;
   }
-  if (signed_out) {
+  if (end.signed_out) {
     text.Format("下载未完成：已下载 %d 个宝贝，淘宝登录已失效或尚未登录，下载已停止。\n", items);
     text += "请点击菜单“登录淘宝网”登录后再搜索。";
     return text;
   }
   text.Format("下载未完成：已下载 %d 个宝贝，%d 个页面下载失败。\n", items,
-              unreachable + unreadable);
-  if (unreadable > 0 && unreachable > 0) {
+              end.unreachable + end.unreadable);
+  if (end.unreadable > 0 && end.unreachable > 0) {
     text += "可能的原因：淘宝登录已失效，或无法连接网站。请检查网络并重新登录淘宝网后再搜索。";
-  } else if (unreadable > 0) {
+  } else if (end.unreadable > 0) {
     text += "可能的原因：淘宝登录已失效或尚未登录。请点击菜单“登录淘宝网”登录后再搜索。";
   } else {
     text += kUnreachableCause;
@@ -479,8 +477,8 @@ void TaoBao::OnSearchItems() {
 }
 
 // The search's requests before its workers: the token, the form template's
-// values and the counting request; returns the counting reply. Throws CInternetException*
-// when the seller centre cannot be reached.
+// values and the counting request; returns the counting reply. Throws
+// CInternetException* when the seller centre cannot be reached.
 CString TaoBao::AskForTheItemSet(CString& body, const CString& keyword, bool* signed_out) {
   FetchTbToken();
 
