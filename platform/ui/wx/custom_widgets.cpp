@@ -559,6 +559,12 @@ void Label::Place(const wxRect& rect) {
   const wxString line = text_.BeforeFirst('\n');
   wxMemoryDC dc;
   dc.SetFont(GetFont());
+  // A box as high as a line shows the line whole: no glyphs to measure
+  // (the common case, and a label's text may change often).
+  if (rect.height >= dc.GetCharHeight()) {
+    if (rect != GetRect()) SetSize(rect);
+    return;
+  }
   const wxSize extent = dc.GetTextExtent(line.empty() ? wxString("x") : line);
   if (!line.empty() && extent.x > 0 && extent.y > 0) {
     wxBitmap bitmap(extent.x, extent.y, 24);
