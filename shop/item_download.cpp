@@ -441,8 +441,8 @@ void TaoBao::OnSearchItems() {
   try {
     reply = AskForTheItemSet(body, keyword, &signed_out);
   } catch (CInternetException* error) {
-    // Nothing was asked for yet: the search ends here as a download whose
-    // pages all failed ends, and the page is ready for the next one.
+    // No item page was asked for yet: the search ends here, with the
+    // network's reason in the end box, and the page is ready for the next one.
     DownloadEnd end;
     end.start_failure =
         NetworkFailureText("淘宝卖家中心", ListUrl(kInStockSet), "搜索未能开始", *error);
@@ -526,8 +526,10 @@ LRESULT TaoBao::OnDownloadDone(WPARAM wparam, LPARAM) {
 
 void TaoBao::EndSearch(const DownloadEnd& end) {
   if (g_SyncStartButton) g_SyncStartButton->EnableWindow(TRUE);
-  // The ended session stopped the download as the Stop button does; a
-  // search that never started leaves nothing to stop.
+  // The ended session stops the download as the Stop button does; a search
+  // that failed before its workers started has no worker to stop, but its
+  // buttons are set as for a running search: the Stop button's handler
+  // sets them back, so that the next search can start.
   const bool never_started = !end.start_failure.IsEmpty();
   if (end.signed_out || never_started) OnStopSearch();
   const CString left_out = LeftOutNote();

@@ -215,19 +215,39 @@ std::uint64_t NickHash(std::string_view bytes) {
   return hash;
 }
 
-// A name too long for the file system is cut and finished with "~" and the
-// hash of the whole name in hex: two long nicks that share the start still
-// name two files. The cut never splits a "%XX" escape nor a UTF-8 character.
+// A cut name ends in "~" and the hash in 16 hex digits.
+constexpr size_t kCutTail = 17;
+// The cut moves back from here over at most 3 bytes: 2 to keep a "%XX"
+// escape whole, 3 for the last bytes of a UTF-8 character.
+constexpr size_t kCutAt = kMaxNickName - kCutTail;
+constexpr size_t kShortestCut = kCutAt - 3;
+
+// Whether a name that fits could also be a cut name: 224 to 227 bytes, "~"
+// and 16 lowercase hex digits.
+bool ShapedLikeCut(std::string_view name) {
+  if (name.size() < kShortestCut + kCutTail || name.size() > kMaxNickName) return false;
+  const std::string_view tail = name.substr(name.size() - kCutTail);
+  return tail[0] == '~' && tail.find_first_not_of("0123456789abcdef", 1) == std::string_view::npos;
+}
+
+// A name too long for the file system is cut at 227 bytes, or up to 3 less
+// so as not to split a "%XX" escape or a UTF-8 character, and finished with
+// "~" and the 64-bit hash of the whole name in hex: two long nicks that
+// share the start name two files unless their hashes meet. A name that fits
+// stays as it is, unless it has a cut name's shape: then its "~" is written
+// "%7E", an escape no other name holds, so that no nick that fits names a
+// long nick's file. Written so, it may no longer fit and is cut in turn.
 std::string FittedNickName(std::string name) {
+  if (ShapedLikeCut(name)) name.replace(name.size() - kCutTail, 1, "%7E");
   if (name.size() <= kMaxNickName) return name;
-  char tail[18];
+  char tail[kCutTail + 1];
   std::snprintf(tail, sizeof tail, "~%016llx", static_cast<unsigned long long>(NickHash(name)));
-  size_t cut = kMaxNickName - (sizeof tail - 1);
+  size_t cut = kCutAt;
   auto inside = [&](size_t at) {
     return (static_cast<unsigned char>(name[at]) & 0xC0) == 0x80 || name[at - 1] == '%' ||
            name[at - 2] == '%';
   };
-  while (cut > 2 && inside(cut)) --cut;
+  while (cut > kShortestCut && inside(cut)) --cut;
   name.resize(cut);
   return name + tail;
 }

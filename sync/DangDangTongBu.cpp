@@ -1,6 +1,8 @@
 #include "sync/DangDangTongBu.h"
 
+#include <algorithm>
 #include <array>
+#include <string>
 
 #include "platform/file/file.h"
 #include "platform/file/profile.h"
@@ -16,6 +18,7 @@
 #include "sync/category_db.h"
 #include "sync/decimal_text.h"
 #include "sync/option_checks.h"
+#include "sync/price_rules.h"
 #include "sync/region_file.h"
 
 namespace {
@@ -30,15 +33,15 @@ bool AllDigits(const CString& text) {
   return true;
 }
 
-// The number of digits of the plain decimal `text` before its point,
-// leading zeros aside: six or more make 100,000 or more either way, also
-// where the text is too long for a double to hold.
-int WholeDigits(const CString& text) {
+// Whether the plain decimal `text` is below the price limit in absolute
+// value, read from the digits before its point: also where the text is too
+// long for a double to hold.
+bool BelowPriceLimit(const CString& text) {
   const std::string& s = text.str();
-  size_t at = s.find_first_not_of("-0");
-  const size_t point = s.find('.');
-  if (at == std::string::npos || (point != std::string::npos && at >= point)) return 0;
-  return static_cast<int>((point == std::string::npos ? s.size() : point) - at);
+  const size_t point = std::min(s.find('.'), s.size());
+  const size_t at = std::min(s.find_first_not_of("-0"), point);
+  const std::string whole = s.substr(at, point - at);
+  return whole.size() < 16 && (whole.empty() || std::stod(whole) < kPriceLimit);
 }
 
 // The page's switches, each with the key of the options file that keeps it.
@@ -168,8 +171,10 @@ void DangDangTongBu::OnAddRule() {
     MessageBox("“折扣”须为大于0且不超过100的数字（例：8.6）", g_SoftName, MB_ICONEXCLAMATION);
     return;
   }
-  if (!markup.IsEmpty() && (!IsPlainDecimal(markup) || WholeDigits(markup) > 5)) {
-    MessageBox("“加价”须为空或绝对值小于100000的数字（例：6.6）", g_SoftName, MB_ICONEXCLAMATION);
+  if (!markup.IsEmpty() && (!IsPlainDecimal(markup) || !BelowPriceLimit(markup))) {
+    CString text;
+    text.Format("“加价”须为空或绝对值小于%.0f的数字（例：6.6）", kPriceLimit);
+    MessageBox(text, g_SoftName, MB_ICONEXCLAMATION);
     return;
   }
   CString type;

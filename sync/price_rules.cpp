@@ -55,11 +55,6 @@ int FirstAllProductsRow() {
   return rows.empty() ? -1 : rows.front();
 }
 
-// Prices the shop is sent stay below this: a single-precision price is
-// exact to the cent only below about 167,772, and a price this high comes
-// from a condition typed wrong, not from a book.
-constexpr double kPriceLimit = 100000.0;
-
 // The two-decimal price `text`, or "0.00" (no update) when it reaches the
 // limit.
 CString WithinLimit(const CString& text) {

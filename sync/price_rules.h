@@ -25,6 +25,12 @@ extern const char* const kRuleAllProducts; // "所有商品"
 extern const char* const kPriceNotObtained;  // "未能获取价格"
 extern const char* const kPriceNeedsUpdate;  // "需要更新"
 
+// Prices the shop is sent stay below this: a single-precision price is
+// exact to the cent only below about 167,772, and a price this high comes
+// from a condition typed wrong, not from a book. The pricing page refuses a
+// condition whose markup alone reaches it.
+constexpr double kPriceLimit = 100000.0;
+
 // Indices of the ticked condition rows whose type (column 1) is `type`, ascending.
 std::vector<int> FindRuleRows(CString type);
 

@@ -125,10 +125,10 @@ int CListCtrl::InsertRowsUnlessHeld(int index, int column, std::vector<std::vect
       row.cells = std::move(cells);
       const int place = first + added;
       // The cell is indexed where it stays: in the buffer the deque's row
-      // takes over.
+      // takes over. A row without the cell is counted as such instead.
       const Row& placed = *rows_.insert(rows_.begin() + place, std::move(row));
-      if (indexed) {
-        indexed_texts_.Add(&key(placed.cells), hashes[r]);
+      if (indexed && at < placed.cells.size()) {
+        indexed_texts_.Add(&placed.cells[at].str(), hashes[r]);
       } else {
         CountIndexed(placed, +1);
       }

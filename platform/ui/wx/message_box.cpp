@@ -136,6 +136,9 @@ int ShowMessageBox(wxWindow* owner, const wxString& text, const wxString& captio
              0, wxALL | wxALIGN_TOP, 12);
   auto* message = new wxStaticText(&box, wxID_ANY, text);
   message->Wrap(box.FromDIP(420));
+  // The seller can copy what a box says, as the system's boxes let one:
+  // an address that would not open, a host that did not answer.
+  gtk_label_set_selectable(GTK_LABEL(message->GetHandle()), TRUE);
   top->Add(message, 1, wxALL | wxALIGN_CENTER_VERTICAL, 14);
 
   auto* row = new wxBoxSizer(wxHORIZONTAL);

@@ -1,7 +1,8 @@
 #pragma once
-// The message box of the real windows: the system's box shape (icon, text,
-// the buttons of the MB_ type with the Chinese system's captions), centred
-// on its owner or on the screen. UI thread only.
+// The message box of the real windows: the system's box shape (icon, text
+// that can be selected and copied, the buttons of the MB_ type with the
+// Chinese system's captions), centred on its owner or on the screen. UI
+// thread only.
 #include <wx/toplevel.h>
 #include <wx/window.h>
 

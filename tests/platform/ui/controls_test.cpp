@@ -93,6 +93,8 @@ TEST_F(ControlsTest, ListInsertRowUnlessHeldFollowsEditsAndDeletes) {
       {"deleted", [&] { list->DeleteItem(1); }, "B", true},
       {"a short row holds the empty text", [&] { list->InsertRow(0, {"short"}); }, "", false},
       {"emptied", [&] { list->DeleteAllItems(); }, "C", true},
+      {"a short row added unless held, then deleted",
+       [&] { list->InsertRowUnlessHeld(0, 1, {"short"}); list->DeleteItem(0); }, "", true},
       {"two rows of one text, one deleted",
        [&] { list->InsertRow(0, {"x", "D"}); list->InsertRow(0, {"y", "D"}); list->DeleteItem(0); },
        "D", false},
