@@ -35,7 +35,8 @@ bool AllDigits(const CString& text) {
 
 // Whether the plain decimal `text` is below the price limit in absolute
 // value, read from the digits before its point: also where the text is too
-// long for a double to hold.
+// long for a double to hold. Up to 15 digits read exactly; more are far
+// beyond the limit.
 bool BelowPriceLimit(const CString& text) {
   const std::string& s = text.str();
   const size_t point = std::min(s.find('.'), s.size());

@@ -82,9 +82,8 @@ std::intptr_t CDialog::DoModal() {
   // Without a parent, the application's main window owns it, as the class
   // library has it: it opens over that window and stays above it.
   owner_ = parent_at_construction_;
-  if (owner_ == nullptr) {
-    if (CWinApp* app = AfxGetApp(); app != nullptr && app->m_pMainWnd != this) owner_ = app->m_pMainWnd;
-  }
+  CWinApp* app = AfxGetApp();
+  if (owner_ == nullptr && app != nullptr && app->m_pMainWnd != this) owner_ = app->m_pMainWnd;
   modal_running_ = true;
   ui::detail::CallReporting([this] { OnInitDialog(); });
   if (m_hWnd == nullptr) return modal_result_;

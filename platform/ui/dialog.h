@@ -14,9 +14,9 @@ class CDialog : public CWnd {
   virtual BOOL Create(UINT template_id, CWnd* parent = nullptr);
   // Creates the window, runs OnInitDialog, shows it and runs until
   // EndDialog; returns the value given to EndDialog. Without a parent, the
-  // application's main window owns it. The application's main
-  // window (m_pMainWnd) ends the program: before it returns, every worker
-  // has been stopped and has ended, so that its controls can go.
+  // application's main window (m_pMainWnd) owns it. The main window itself
+  // ends the program: before it returns, every worker has been stopped and
+  // has ended, so that its controls can go.
   virtual std::intptr_t DoModal();
   void EndDialog(int result);
   bool IsModalRunning() const { return modal_running_; }
