@@ -101,7 +101,7 @@ TEST(ProgramFolderGui, ASessionStartsFromTheShippedFilesNotFromTheBuiltProgramsD
 // scripts/run of a copy of the sources, the program folder in its default
 // place under a temporary XDG_DATA_HOME: the program runs from there, and
 // after the build folder goes the next run finds the same databases and
-// settings.
+// settings. The folder's lock is the program's alone.
 TEST(ProgramFolderGui, ScriptsRunKeepsTheSellersDataWhenTheBuildFolderGoes) {
   sites::SiteServer server;
   gui::XServer x;
@@ -177,9 +177,10 @@ TEST(ProgramFolderGui, ScriptsRunKeepsTheSellersDataWhenTheBuildFolderGoes) {
   run("first_run", "", program, root.path, [&](pid_t) {
     const auto installed = fs::last_write_time(program / "Tovrane");
     const std::string log = (root.path / "second_run.log").string();
+    // Named with "..": the message names the folder as the system does.
     auto second_env = env;
     for (auto& [key, value] : second_env)
-      if (key == "TOVRANE_PROGRAM_DIR") value = (root.path / "data" / ".." / "data" / "Tovrane").string();
+      if (key == "TOVRANE_PROGRAM_DIR") value = (data / ".." / ".." / "Tovrane").string();
     const pid_t second = gui::Spawn({(repo / "scripts" / "run").string()}, second_env, log);
     int status = 0;
     const bool ended = gui::WaitFor([&] { return ::waitpid(second, &status, WNOHANG) == second; }, 60s);
