@@ -54,24 +54,16 @@ std::set<pid_t> OtherHolders(const fs::path& file, pid_t except) {
   return holders;
 }
 
-// The children of `parent` whose name starts with `prefix`.
-std::vector<pid_t> Children(pid_t parent, const std::string& prefix) {
-  std::vector<pid_t> children;
+// Whether `parent` has a child whose name starts with `prefix`.
+bool HasChild(pid_t parent, const std::string& prefix) {
   std::error_code ec;
-  for (fs::directory_iterator proc("/proc", ec), end; !ec && proc != end; proc.increment(ec)) {
-    const std::string name = proc->path().filename().string();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    const std::string stat = ReadBytes(proc->path() / "stat");
-    const size_t after_name = stat.rfind(')');
-    if (after_name == std::string::npos) continue;
-    std::istringstream fields(stat.substr(after_name + 1));
-    std::string state;
-    pid_t ppid = 0;
-    fields >> state >> ppid;
-    const pid_t pid = std::stoi(name);
-    if (ppid == parent && ProcessName(pid).rfind(prefix, 0) == 0) children.push_back(pid);
+  const fs::path tasks = "/proc/" + std::to_string(parent) + "/task";
+  for (fs::directory_iterator task(tasks, ec), end; !ec && task != end; task.increment(ec)) {
+    std::istringstream children(ReadBytes(task->path() / "children"));
+    for (pid_t child = 0; children >> child;)
+      if (ProcessName(child).rfind(prefix, 0) == 0) return true;
   }
-  return children;
+  return false;
 }
 
 bool LockFree(const fs::path& file) {
@@ -207,7 +199,7 @@ TEST(ProgramFolderGui, ScriptsRunKeepsTheSellersDataWhenTheBuildFolderGoes) {
     gui::RunCommand({"xdotool", "windowfocus", main[0], "sleep", "0.2", "key", "--delay", "60",
                      "F10", "Return"},
                     x.Display(), 60s);
-    EXPECT_TRUE(gui::WaitFor([&] { return !Children(pid, "WebKit").empty(); }, 60s))
+    EXPECT_TRUE(gui::WaitFor([&] { return HasChild(pid, "WebKit"); }, 60s))
         << "no browser process started";
     for (int glance = 0; glance < 4; ++glance) {
       look_at_the_lock(program / ".lock", pid);
