@@ -1,7 +1,8 @@
 // 20 threads fill one list control with 1,000,000 rows, as the download's
 // page parsers do: each claims the next row number and inserts the row there.
-// Two ways: InsertItem plus three SetItemText, and InsertRow in one step;
-// then as the item list fills: each id looked up in the indexed id column
+// Two ways into a list without an index: InsertItem plus three SetItemText,
+// and InsertRow in one step; then as the item list fills, its id column
+// indexed from the start as the item page sets it up: each id looked up
 // before its row goes in, once with new ids and once more with the same ids
 // (all passed over). Last the load from the item database ("导入全部数据"),
 // side by side: LoadItemList into the item list with its id index, and the
@@ -140,28 +141,34 @@ int main(int argc, char** argv) {
   std::printf("%d threads, headless backend (every change asks for a refresh)\n", threads);
 
   // 0 threads: only the loads from the database.
+  bool counts_right = true;
   if (threads > 0) {
-  Print("InsertItem + 3 SetItemText", Run(*list, rows, threads, [&](int n) {
-          const std::string number = std::to_string(n + 1);
-          int row = list->InsertItem(n, number.c_str());
-          list->SetItemText(row, 1, std::to_string(600000000000LL + n).c_str());
-          list->SetItemText(row, 2, std::to_string(23000000 + n).c_str());
-          list->SetItemText(row, 3, "35.00");
-        }));
-  Print("InsertRow", Run(*list, rows, threads, [&](int n) {
-          const std::string number = std::to_string(n + 1);
-          list->InsertRow(n, {number.c_str(), std::to_string(600000000000LL + n).c_str(),
-                              std::to_string(23000000 + n).c_str(), "35.00"});
-        }));
-  auto add = [&](int n) {
-    const std::string number = std::to_string(n + 1);
-    AddItemListRow(*list, n, {number.c_str(), std::to_string(600000000000LL + n).c_str(),
-                              std::to_string(23000000 + n).c_str(), "35.00"});
-  };
-  Print("AddItemListRow, new ids", Run(*list, rows, threads, add));
-  Print("AddItemListRow, ids listed", Run(*list, rows, threads, add, false));
+    Print("InsertItem + 3 SetItemText", Run(*list, rows, threads, [&](int n) {
+            const std::string number = std::to_string(n + 1);
+            int row = list->InsertItem(n, number.c_str());
+            list->SetItemText(row, 1, std::to_string(600000000000LL + n).c_str());
+            list->SetItemText(row, 2, std::to_string(23000000 + n).c_str());
+            list->SetItemText(row, 3, "35.00");
+          }));
+    Print("InsertRow", Run(*list, rows, threads, [&](int n) {
+            const std::string number = std::to_string(n + 1);
+            list->InsertRow(n, {number.c_str(), std::to_string(600000000000LL + n).c_str(),
+                                std::to_string(23000000 + n).c_str(), "35.00"});
+          }));
   }
+  list->DeleteAllItems();
   list->IndexColumn(kItemIdColumn);
+  if (threads > 0) {
+    auto add = [&](int n) {
+      const std::string number = std::to_string(n + 1);
+      AddItemListRow(*list, n, {number.c_str(), std::to_string(600000000000LL + n).c_str(),
+                                std::to_string(23000000 + n).c_str(), "35.00"});
+    };
+    Print("AddItemListRow, new ids", Run(*list, rows, threads, add));
+    const Result again = Run(*list, rows, threads, add, false);
+    Print("AddItemListRow, ids listed", again);
+    counts_right = again.rows == rows;
+  }
 
   // The load from the database, on the UI thread, into a list of its own
   // without the index and into the item list with it, in turns.
@@ -180,8 +187,10 @@ int main(int argc, char** argv) {
     Print("load, row by row, no check",
           TimeLoad(*plain, [&] { LoadWithoutCheck(*plain, sql, true); }));
     Print("load in runs, no check", TimeLoad(*plain, [&] { LoadWithoutCheck(*plain, sql, false); }));
-    Print("load, LoadItemList", TimeLoad(*list, [&] { LoadItemList(sql); }));
+    const Result loaded = TimeLoad(*list, [&] { LoadItemList(sql); });
+    Print("load, LoadItemList", loaded);
+    counts_right = counts_right && loaded.rows == rows;
   }
   g_ItemList = nullptr;
-  return 0;
+  return counts_right ? 0 : 2;
 }

@@ -4,6 +4,9 @@
 // they set (rows x delay / producers), and how far the consumer's price
 // edits lag behind (edits still to send when the producers end, and the
 // time until the last one is done). Every `--every`-th item's price differs.
+// The form token comes from the seller centre as the item page's search or
+// load fetches it before a run. A run that has not ended long after its
+// bounds fails (exit 3) with what it has done.
 //
 //   bench_sync_price_run [--rows N] [--producers N] [--delay-ms N] [--every N]
 #include <cstdio>
@@ -12,6 +15,7 @@
 #include <vector>
 
 #include "bench/sync_bench.h"
+#include "shop/item_download.h"
 #include "sync/sync_run.h"
 
 int main(int argc, char** argv) {
@@ -38,6 +42,11 @@ int main(int argc, char** argv) {
   options.on_sale = true;
   const std::vector<sites::ShopItem> items = sites::GenerateShop(options);
   sync.shop.centre.SetItems(items);
+  // Without the token the seller centre refuses every edit.
+  if (FetchTbToken().IsEmpty()) {
+    std::fprintf(stderr, "the seller centre gave no form token\n");
+    return 1;
+  }
   CListCtrl& list = sync.shop.page->m_ItemList;
   int differing = 0;
   for (int i = 0; i < rows; ++i) {
@@ -73,15 +82,20 @@ int main(int argc, char** argv) {
     for (int r = 0; r < results.GetItemCount(); ++r) ticked += results.GetCheck(r) ? 1 : 0;
     return ticked;
   };
+  // Twenty times both bounds (the producers', and one edit after another)
+  // and a minute more.
+  const auto limit = std::chrono::minutes(1) +
+                     std::chrono::milliseconds(20LL * delay_ms * (rows / producers + differing));
   sync.tongbu->m_StartButton.EnableWindow(TRUE);
   const auto started = bench::Clock::now();
   sync.tongbu->m_StartButton.UserClick();
-  ui::PumpUntil([] { return g_LiveProducers.load() == 0; }, std::chrono::hours(1));
+  const bool producers_ended = ui::PumpUntil([] { return g_LiveProducers.load() == 0; }, limit);
   const double analysed = bench::Seconds(bench::Clock::now() - started);
   const int behind = sync.tongbu->m_SyncList.GetItemCount() - edited();
-  ui::PumpUntil([&] { return edited() == sync.tongbu->m_SyncList.GetItemCount(); },
-                std::chrono::hours(1));
+  const bool edits_ended = ui::PumpUntil(
+      [&] { return edited() == sync.tongbu->m_SyncList.GetItemCount(); }, limit);
   const double done = bench::Seconds(bench::Clock::now() - started);
+  const int ticked = edited();
   const int results = sync.tongbu->m_SyncList.GetItemCount();
   sync.tongbu->m_StopButton.UserClick();
   ui::PumpUntil([] { return bench::ShopBench::Boxes("全部同步 完毕！") > 0; }, std::chrono::minutes(1));
@@ -91,6 +105,11 @@ int main(int argc, char** argv) {
               delay_ms, differing);
   std::printf("producers done: %.1f s (%.0f rows/s); bound rows x delay / producers: %.1f s (%.0f%% of it)\n",
               analysed, rows / analysed, bound, 100.0 * bound / analysed);
+  if (!producers_ended || !edits_ended) {
+    std::printf("not ended within %.0f s: producers %s, %d of %d result rows edited\n",
+                bench::Seconds(limit), producers_ended ? "done" : "still running", ticked, results);
+    return 3;
+  }
   std::printf("price edits: %d result rows; %d still to send when the producers ended; last edit done at %.1f s (%.1f s after the producers)\n",
               results, behind, done, done - analysed);
   return results == differing ? 0 : 2;
