@@ -22,14 +22,39 @@ extern CString g_NoticeUrl;
 extern const CString g_SoftName;
 extern const CString g_Version;
 
-// Locks, unnamed and process-local. g_WorkMutex guards the row and page
-// counters of the download, the saves, batch listing, the duplicate finder
-// and the sync consumers; g_ParseRowMutex the parsers' row number;
-// g_ShopRowMutex and g_ResultMutex the sync producers' rows.
+// Locks, unnamed and process-local. g_WorkMutex is the workers' lock for
+// their claims of rows, pages and groups (download, saves, batch listing,
+// duplicate finder, sync consumers); a throttled listing request holds it
+// across its POST, so those claims wait behind it. g_ParseRowMutex guards
+// the parsers' row number; g_ShopRowMutex and g_ResultMutex the sync
+// producers' rows.
 extern CMutex g_ParseRowMutex;
 extern CMutex g_WorkMutex;
 extern CMutex g_ShopRowMutex;
 extern CMutex g_ResultMutex;
+
+// A worker's claim on state that a handler on the window's thread also
+// resets or reads. The worker takes g_WorkMutex, as every claim does, and
+// then `state`, the short lock of that state; the window's thread takes
+// `state` alone. No thread holds `state` across a request or while it waits
+// for g_WorkMutex, so the window never waits behind a throttled listing.
+// A wait for g_WorkMutex that runs out waits again.
+class WorkClaim {
+ public:
+  WorkClaim(std::mutex& state, DWORD wait_ms) : state_(state) {
+    LockWaitingAgain(g_WorkMutex, wait_ms);
+    state_.lock();
+  }
+  ~WorkClaim() {
+    state_.unlock();
+    g_WorkMutex.Unlock();
+  }
+  WorkClaim(const WorkClaim&) = delete;
+  WorkClaim& operator=(const WorkClaim&) = delete;
+
+ private:
+  std::mutex& state_;
+};
 
 // A text that workers read while the user-interface thread may rewrite it
 // (a search fetches a new form token while item operations of a sync run

@@ -10,6 +10,7 @@
 #include "services/globals.h"
 #include "services/page_lists.h"
 
+std::mutex g_DupStateLock;
 std::shared_ptr<TbInfoArray> g_TbInfoArray;
 int g_NextFillRow = 0;
 int g_NextScanIndex = 0;
@@ -21,15 +22,15 @@ constexpr int kCollectThreadCount = 50;
 // The scan shows how far it got at a pace a person can read, not per record.
 constexpr std::chrono::milliseconds kScanProgressEvery{200};
 
-// Holds g_WorkMutex for a scope. A timed wait that runs out waits again:
-// nothing the lock guards is touched without it.
-class WorkLock {
+// A worker's hold of the finder's state. A timed wait for g_WorkMutex that
+// runs out waits again: nothing the lock guards is touched without it.
+class WorkLock : public WorkClaim {
  public:
-  WorkLock() { LockWaitingAgain(g_WorkMutex, 500); }
-  ~WorkLock() { g_WorkMutex.Unlock(); }
-  WorkLock(const WorkLock&) = delete;
-  WorkLock& operator=(const WorkLock&) = delete;
+  WorkLock() : WorkClaim(g_DupStateLock, 500) {}
 };
+
+// The buttons' hold: the state's lock alone.
+using PageLock = std::lock_guard<std::mutex>;
 
 void ShowProgress(const char* format, int number) {
   CString text;
@@ -162,7 +163,7 @@ QuChongFu::QuChongFu() : CDialogEx(IDD, nullptr) {}
 QuChongFu::~QuChongFu() {
   // The last collection goes with the page (a worker still holding it keeps
   // its share until it ends).
-  WorkLock lock;
+  PageLock lock(g_DupStateLock);
   g_TbInfoArray.reset();
 }
 
@@ -191,7 +192,7 @@ void QuChongFu::OnCollectItems() {
   array->reserve(static_cast<size_t>(g_ItemList ? g_ItemList->GetItemCount() : 0));
   std::shared_ptr<TbInfoArray> previous;
   {
-    WorkLock lock;
+    PageLock lock(g_DupStateLock);
     previous = std::exchange(g_TbInfoArray, array);
     g_NextFillRow = 0;
   }
@@ -208,7 +209,7 @@ void QuChongFu::OnCollectItems() {
 
 void QuChongFu::OnStartDuplicateCheck() {
   {
-    WorkLock lock;
+    PageLock lock(g_DupStateLock);
     g_NextScanIndex = 0;
   }
   AfxBeginThread(&DuplicateScanThread, nullptr);

@@ -4,6 +4,7 @@
 // on 50 DuplicateCollectThread workers; "开始查重" lists the duplicates on one
 // DuplicateScanThread. Handlers run on the UI thread.
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/thread/thread.h"
@@ -18,15 +19,18 @@ struct TbInfo {
 };
 
 // The records of one collection, in the order the workers appended them.
-// The array owns its records. Appends happen under g_WorkMutex and may move
-// the array's slots, never the records: readers copy the record pointers
-// they need under the lock and keep the array alive by sharing it.
+// The array owns its records. Appends happen under g_DupStateLock and may
+// move the array's slots, never the records: readers copy the record
+// pointers they need under the lock and keep the array alive by sharing it.
 using TbInfoArray = std::vector<std::unique_ptr<const TbInfo>>;
 
 // The current collection's array (null before the first "整理"). Each
 // "整理" replaces it; a worker still reading or filling the previous one
 // holds its own share, so the previous records live until it ends.
-// Guarded by g_WorkMutex, as are the three counters below.
+// Guarded by g_DupStateLock, as are the three counters below. The workers
+// take it inside g_WorkMutex (WorkClaim), the buttons alone: a throttled
+// listing request holds g_WorkMutex, and the window must not wait for it.
+extern std::mutex g_DupStateLock;
 extern std::shared_ptr<TbInfoArray> g_TbInfoArray;
 extern int g_NextFillRow;    // next shop-list row to collect; 0 at each "整理"
 extern int g_NextScanIndex;  // next record to examine; 0 at each "开始查重"

@@ -1,6 +1,8 @@
 // Batch listing of the item list, 20 items per request, 50 threads.
 #include "shop/batch_upshelf.h"
 
+#include <mutex>
+
 #include "platform/exception.h"
 #include "services/globals.h"
 #include "shop/TaoBao.h"
@@ -11,13 +13,13 @@ int g_NextUpShelfGroup = 0;
 
 namespace {
 
-// Claims the next group below `group_count` under g_WorkMutex; false when
-// none is left.
+std::mutex g_UpShelfGroupLock;  // g_NextUpShelfGroup
+
+// Claims the next group below `group_count`; false when none is left.
 bool ClaimGroup(int group_count, int& group) {
-  LockWaitingAgain(g_WorkMutex, 500);
+  WorkClaim claim(g_UpShelfGroupLock, 500);
   const bool claimed = g_NextUpShelfGroup < group_count;
   if (claimed) group = g_NextUpShelfGroup++;
-  g_WorkMutex.Unlock();
   return claimed;
 }
 
@@ -62,9 +64,11 @@ UINT BatchUpShelfThread(LPVOID) {
 void TaoBao::OnBatchUpShelf() {
   // A network failure here ends the command before any thread starts.
   if (g_TbToken.IsEmpty()) CheckLoginAndFetchToken();
-  LockWaitingAgain(g_WorkMutex, 500);
-  g_NextUpShelfGroup = 0;
-  g_WorkMutex.Unlock();
+  {
+    // Not g_WorkMutex: a throttled request of the running listing holds it.
+    std::lock_guard<std::mutex> lock(g_UpShelfGroupLock);
+    g_NextUpShelfGroup = 0;
+  }
   // Nothing waits for a count of these threads: the groups of one the system
   // would not make are claimed by the others.
   for (int i = 0; i < kBatchUpShelfThreadCount; ++i) AfxBeginThread(&BatchUpShelfThread, nullptr);

@@ -71,6 +71,14 @@ struct PriceCut {
 std::mutex g_TemplateLock;
 PriceCut g_SearchPriceCut;
 
+// The search's state: its generation, the blocks' page counters and done
+// flags, the advance of g_PriceBlock, the failure counts and the sign-in
+// flag. Workers take it inside g_WorkMutex (WorkClaim), as the page claims
+// and block advances go under that lock; the window's thread takes it alone,
+// since a throttled listing request may hold g_WorkMutex across its POST.
+std::mutex g_DownloadLock;
+constexpr DWORD kClaimWait = 500;  // g_WorkMutex
+
 // A price the seller typed: digits with an optional decimal part, blanks
 // around them ignored. Read without the locale, as the list pages' prices.
 bool ReadTypedPrice(CString& text, double* value) {
@@ -150,34 +158,35 @@ CString StatusField(const CString& status) {
 // A newer search took over, or the program is ending and waits for this
 // worker before the page's controls go away. A plain read, for the steps
 // that take nothing of the search's state; every claim, advance and count
-// tests the generation again under g_WorkMutex (OwnsSearch).
+// tests the generation again under g_DownloadLock (OwnsSearch).
 bool MustLeave(unsigned generation) {
   return g_SearchGeneration.load() != generation || worker_registry::StopRequested();
 }
 
-// With g_WorkMutex held: whether the worker's search is still the current
-// one. A search raises the generation under the same lock as it resets the
-// counters, so a worker that passes this test works on its own search's
-// counters until it unlocks.
+// With g_DownloadLock held: whether the worker's search is still the
+// current one. A search raises the generation under the same lock as it
+// resets the counters, so a worker that passes this test works on its own
+// search's counters until it unlocks.
 bool OwnsSearch(unsigned generation) { return g_SearchGeneration.load() == generation; }
 
 // Raises the generation and resets the download state in one step under
-// g_WorkMutex: no worker of an earlier search can claim a page, advance a
+// g_DownloadLock: no worker of an earlier search can claim a page, advance a
 // block or count a failure of the new search in between.
 void ResetDownloadState(unsigned generation, int first_block) {
-  LockWaitingAgain(g_WorkMutex, 500);
-  g_SearchGeneration = generation;
-  g_PriceBlock = first_block;
-  for (int set = 0; set < 2; ++set) {
-    for (int block = 0; block < kPriceBlockCount; ++block) {
-      g_BlockPageCounters[set][block] = 1;
-      g_BlockDoneFlags[set][block] = 0;
+  {
+    std::lock_guard<std::mutex> lock(g_DownloadLock);
+    g_SearchGeneration = generation;
+    g_PriceBlock = first_block;
+    for (int set = 0; set < 2; ++set) {
+      for (int block = 0; block < kPriceBlockCount; ++block) {
+        g_BlockPageCounters[set][block] = 1;
+        g_BlockDoneFlags[set][block] = 0;
+      }
     }
+    g_UnreachablePages = 0;
+    g_UnreadablePages = 0;
+    g_SignInLost = false;
   }
-  g_UnreachablePages = 0;
-  g_UnreadablePages = 0;
-  g_SignInLost = false;
-  g_WorkMutex.Unlock();
   ResetParsedRowCount();
 }
 
@@ -191,11 +200,11 @@ bool IsUnreachableReply(const CString& reply) {
 
 // Each further page would be the sign-in page too: the search's workers
 // stop asking. False when a newer search owns the state.
+// Also the search's own step on the window's thread: a flag, not a claim.
 bool NoteSignInLost(unsigned generation) {
-  LockWaitingAgain(g_WorkMutex, 500);
+  std::lock_guard<std::mutex> lock(g_DownloadLock);
   const bool owns = OwnsSearch(generation);
   if (owns) g_SignInLost = true;
-  g_WorkMutex.Unlock();
   return owns;
 }
 
@@ -206,13 +215,12 @@ PassEnd DownloadPass(unsigned generation) {
       g_SearchButton->IsWindowEnabled()) {
     return PassEnd::kLeave;
   }
-  LockWaitingAgain(g_WorkMutex, 500);
-  if (!OwnsSearch(generation)) {
-    g_WorkMutex.Unlock();
-    return PassEnd::kLeave;
+  int block;
+  {
+    WorkClaim claim(g_DownloadLock, kClaimWait);
+    if (!OwnsSearch(generation)) return PassEnd::kLeave;
+    block = g_PriceBlock.load();
   }
-  const int block = g_PriceBlock.load();
-  g_WorkMutex.Unlock();
   // Another worker may have finished the last block since the test above:
   // with a price range that is not the table's last one.
   if (block < 1 || block >= g_PageCount.load()) return PassEnd::kNext;
@@ -236,31 +244,20 @@ PassEnd DownloadPass(unsigned generation) {
 
   for (;;) {
     int page = 0;
-    LockWaitingAgain(g_WorkMutex, 500);
-    if (!OwnsSearch(generation)) {
-      g_WorkMutex.Unlock();
-      return PassEnd::kLeave;
+    {
+      WorkClaim claim(g_DownloadLock, kClaimWait);
+      if (!OwnsSearch(generation) || g_SignInLost) return PassEnd::kLeave;
+      int& next_page = g_BlockPageCounters[item_set][block - 1];
+      if (g_PriceBlock.load() != block) break;
+      if (next_page > kMaxBlockPages) {
+        // Every page of the block was handed out and none carried the end
+        // text (pages that are no list at all): nothing will move the block
+        // on, so this worker ends.
+        if (g_BlockDoneFlags[item_set][block - 1] == 0) return PassEnd::kLeave;
+        break;
+      }
+      page = next_page++;
     }
-    if (g_SignInLost) {
-      g_WorkMutex.Unlock();
-      return PassEnd::kLeave;
-    }
-    int& next_page = g_BlockPageCounters[item_set][block - 1];
-    if (g_PriceBlock.load() != block) {
-      g_WorkMutex.Unlock();
-      break;
-    }
-    if (next_page > kMaxBlockPages) {
-      const bool exhausted = g_BlockDoneFlags[item_set][block - 1] == 0;
-      g_WorkMutex.Unlock();
-      // Every page of the block was handed out and none carried the end
-      // text (pages that are no list at all): nothing will move the block
-      // on, so this worker ends.
-      if (exhausted) return PassEnd::kLeave;
-      break;
-    }
-    page = next_page++;
-    g_WorkMutex.Unlock();
 
     const CString body = BuildPageBody(page, start_price, end_price);
     bool signed_out = false;
@@ -274,26 +271,21 @@ PassEnd DownloadPass(unsigned generation) {
     }
 
     if (reply.Find(kBlockEndText) >= 0) {
-      LockWaitingAgain(g_WorkMutex, 500);
-      if (!OwnsSearch(generation)) {
-        g_WorkMutex.Unlock();
-        return PassEnd::kLeave;
-      }
+      WorkClaim claim(g_DownloadLock, kClaimWait);
+      if (!OwnsSearch(generation)) return PassEnd::kLeave;
       int& done = g_BlockDoneFlags[item_set][block - 1];
       if (done == 0 && g_PriceBlock.load() == block) {
         done = 1;
         ++g_PriceBlock;
       }
-      g_WorkMutex.Unlock();
       break;
     }
     // A failed page yields nothing and the block goes on; it is counted, so
     // that the end of the download does not call an incomplete list whole.
     const bool unreachable = IsUnreachableReply(reply);
     if (unreachable || split_page(reply) == 0) {
-      LockWaitingAgain(g_WorkMutex, 500);
+      WorkClaim claim(g_DownloadLock, kClaimWait);
       if (OwnsSearch(generation)) ++(unreachable ? g_UnreachablePages : g_UnreadablePages);
-      g_WorkMutex.Unlock();
     }
   }
   return PassEnd::kNext;
@@ -514,11 +506,12 @@ LRESULT TaoBao::OnDownloadDone(WPARAM wparam, LPARAM) {
   if (g_DownloadDoneCount != kWorkerCount) return 0;
   // Every worker has left: the counts are final.
   DownloadEnd end;
-  LockWaitingAgain(g_WorkMutex, 500);
-  end.unreachable = g_UnreachablePages;
-  end.unreadable = g_UnreadablePages;
-  end.signed_out = g_SignInLost;
-  g_WorkMutex.Unlock();
+  {
+    std::lock_guard<std::mutex> lock(g_DownloadLock);
+    end.unreachable = g_UnreachablePages;
+    end.unreadable = g_UnreadablePages;
+    end.signed_out = g_SignInLost;
+  }
   end.no_workers = g_UnstartedWorkers == kWorkerCount;
   EndSearch(end);
   return 0;

@@ -5,9 +5,13 @@
 // (TaoBao::OnDownloadDone) run on the user-interface thread; 20 workers
 // DownloadItemPagesThread walk the 20 price blocks page by page.
 //
-// Locking: g_WorkMutex guards the block's page counters, its done flags and
-// every advance of g_PriceBlock; g_PriceBlock and g_PageCount are atomics so
-// that the workers' loop tests may read them without the lock.
+// Locking: a lock of item_download.cpp guards the search's state below (the
+// block's page counters, its done flags, every advance of g_PriceBlock, the
+// failure counts and the sign-in flag). Workers take it inside g_WorkMutex,
+// the lock of their page claims and block advances; the handlers take it
+// alone and never wait for g_WorkMutex, which a throttled
+// listing request holds across its POST. g_PriceBlock and g_PageCount are
+// atomics so that the workers' loop tests may read them without the lock.
 // g_DownloadDoneCount is touched only on the user-interface thread.
 //
 // A worker leaves at its next step when a newer search begins or when the
@@ -41,21 +45,21 @@ constexpr int kWorkerCount = 20;
 // it, both ends included, as the seller centre takes them).
 extern std::atomic<int> g_PriceBlock;   // block being walked; g_PageCount: all done
 extern std::atomic<int> g_PageCount;    // one past the last block (21 uncut)
-// [item set][block - 1]; item set 0 = on sale, 1 = warehouse. g_WorkMutex.
+// [item set][block - 1]; item set 0 = on sale, 1 = warehouse.
 extern int g_BlockPageCounters[2][kPriceBlockCount];
 extern int g_BlockDoneFlags[2][kPriceBlockCount];
 extern int g_DownloadDoneCount;         // UI thread only
-// Raised by every search, under g_WorkMutex together with the reset of the
+// Raised by every search, under the same lock as the reset of the
 // counters above; workers of an earlier search leave at their next step,
 // claim nothing of the new search and their end messages are not counted.
 extern std::atomic<unsigned> g_SearchGeneration;
-// Pages of the current search that brought nothing (g_WorkMutex): no answer
+// Pages of the current search that brought nothing: no answer
 // (a network failure, a status other than 200), or an answer that is no item
 // list (neither rows nor the end text). Either makes the end message say
 // that the download is incomplete.
 extern int g_UnreachablePages;
 extern int g_UnreadablePages;
-// A list reply of the current search was the sign-in page (g_WorkMutex): the
+// A list reply of the current search was the sign-in page: the
 // session has ended, so every worker leaves before its next page, and the
 // download ends as "停止搜索" ends it, its end message naming the sign-in.
 extern bool g_SignInLost;

@@ -4,7 +4,7 @@
 // TaoBao::OnImportNotUpdated).
 #include "platform/types.h"
 
-// The next list row to claim in a save run. Guarded by g_WorkMutex.
+// The next list row to claim in a save run; ItemSaveRun guards it.
 extern int g_NextSaveRow;
 
 // A save thread. `param` is the run (ItemSaveRun, store/save_run.h),

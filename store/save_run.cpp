@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <mutex>
+
 #include "platform/exception.h"
 #include "platform/ui/afxwin.h"
 #include "services/globals.h"
@@ -9,6 +11,9 @@
 
 namespace {
 constexpr DWORD kClaimLockTimeout = 500;
+// The runs' row counters. Start takes it alone: it runs on the window's
+// thread, and a throttled listing request holds g_WorkMutex.
+std::mutex g_RowCounterLock;
 }  // namespace
 
 void ItemSaveRun::Start(int threads, int& next_row, AFX_THREADPROC thread) {
@@ -16,9 +21,10 @@ void ItemSaveRun::Start(int threads, int& next_row, AFX_THREADPROC thread) {
   run->db_ = OpenItemDb();
   g_ItemDb = run->db_;
 
-  LockWaitingAgain(g_WorkMutex, kClaimLockTimeout);
-  next_row = 0;
-  g_WorkMutex.Unlock();
+  {
+    std::lock_guard<std::mutex> lock(g_RowCounterLock);
+    next_row = 0;
+  }
   for (int i = 0; i < threads; ++i) {
     // A thread the system would not make counts as ended at once, so the
     // run's last thread still closes the connection.
@@ -30,10 +36,11 @@ void ItemSaveRun::RunThread(ItemSaveRun* run, int& next_row, int rows,
                             const std::function<void(sqlite3* db, int row)>& save) {
   for (;;) {
     int row = rows;
-    // A wait that runs out waits again: no row is claimed without the lock.
-    LockWaitingAgain(g_WorkMutex, kClaimLockTimeout);
-    if (next_row < rows) row = next_row++;
-    g_WorkMutex.Unlock();
+    {
+      // A wait that runs out waits again: no row is claimed without the lock.
+      WorkClaim claim(g_RowCounterLock, kClaimLockTimeout);
+      if (next_row < rows) row = next_row++;
+    }
     // At the program's end the rows not yet claimed stay unsaved.
     if (row >= rows || worker_registry::StopRequested()) break;
     if (!run->db_) continue;

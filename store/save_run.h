@@ -18,16 +18,16 @@ struct sqlite3;
 class ItemSaveRun {
  public:
   // Opens the account's database for a run of `threads` threads and
-  // publishes the connection in g_ItemDb, sets `next_row` (guarded by
-  // g_WorkMutex) to 0, and starts the threads of `thread`, each given the
-  // run. UI thread.
+  // publishes the connection in g_ItemDb, sets `next_row` to 0, and starts
+  // the threads of `thread`, each given the run. UI thread. `next_row` is
+  // guarded by the runs' counter lock, which Start takes alone (it never
+  // waits for g_WorkMutex) and the threads inside g_WorkMutex (WorkClaim).
   static void Start(int threads, int& next_row, AFX_THREADPROC thread);
 
   // A save thread's loop, given the run: claims row after row of
-  // `next_row` (guarded by g_WorkMutex) below `rows` and runs `save` on
-  // each inside a catch of the layer's exceptions and std::exception. At
-  // the program's end (the worker registry's stop signal) it claims no
-  // further row. Then it counts itself out of the run; the last thread's
+  // `next_row` below `rows` and runs `save` on each inside a catch of the
+  // layer's exceptions and std::exception. At the program's end (the
+  // worker registry's stop signal) it claims no further row. Then it counts itself out of the run; the last thread's
   // end closes the connection. `save` is called only when the run has a
   // connection (it has none only when SQLite had no memory for one).
   static void RunThread(ItemSaveRun* run, int& next_row, int rows,

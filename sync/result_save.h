@@ -6,7 +6,7 @@
 // IsUpdate '1': inserted when the item is new, updated when it is stored.
 #include "platform/types.h"
 
-// The next result row to claim in a save. Guarded by g_WorkMutex.
+// The next result row to claim in a save; ItemSaveRun guards it.
 extern int g_NextSaveResultRow;
 
 // A save thread. `param` is the run (ItemSaveRun, store/save_run.h); the

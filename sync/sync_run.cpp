@@ -135,12 +135,12 @@ void ClearSyncResults() {
   RaiseSignal();
 }
 
+// g_NextResultRow goes back to 0 in the new run's consumer, not here: this
+// runs on the window's thread, and a throttled listing request holds
+// g_WorkMutex across its POST.
 void ResetSyncState() {
   BeginRun();
   ClearResults(true);
-  LockWaitingAgain(g_WorkMutex, kClaimLockTimeout);
-  g_NextResultRow = 0;
-  g_WorkMutex.Unlock();
   RaiseSignal();
 }
 
@@ -237,6 +237,11 @@ bool WriteResultOutcome(const SyncResultRow& row, const CString& text, bool tick
 bool RunSyncConsumer(LPVOID param, ConsumerWaits waits,
                      const std::function<void(const SyncResultRow&)>& work) {
   const unsigned run = RunOf(param);
+  // The run's claims count from 0. A consumer of an earlier run claims
+  // nothing after its run ended: its claim tests the run under this lock.
+  LockWaitingAgain(g_WorkMutex, kClaimLockTimeout);
+  if (IsCurrent(run)) g_NextResultRow = 0;
+  g_WorkMutex.Unlock();
   for (;;) {
     const unsigned long seen = SignalCount();
     if (g_LiveProducers.load() <= 0 && g_SyncList->GetItemCount() == 0) break;

@@ -21,7 +21,8 @@
 #include "platform/text/CString.h"
 #include "platform/ui/afxwin.h"
 
-// Run counters; ResetSyncState sets them to 0.
+// Run counters; ResetSyncState sets them to 0, but g_NextResultRow, which
+// the run's consumer sets to 0 as it starts.
 extern int g_NextShopRow;                   // next shop row to claim; g_ShopRowMutex
 extern int g_NeedUpdateCount;               // result rows appended; g_ResultMutex
 extern std::atomic<int> g_ResultRowsAdded;  // complete result rows; raised last in an append
@@ -33,7 +34,8 @@ constexpr int kSyncColumns = 8;
 
 // Begins a new run: empties the result list, unticks every shop row and sets
 // the run counters to 0; the page's counts "已分析" and "需更新" show 0 and
-// the row being synchronised none. UI thread.
+// the row being synchronised none. UI thread; waits for no lock that a
+// request may hold.
 void ResetSyncState();
 
 // Ends the run so far without beginning another: empties the result list,

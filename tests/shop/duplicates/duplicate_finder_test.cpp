@@ -66,7 +66,7 @@ class DuplicateFinderTest : public ::testing::Test {
     }
     g_ItemList = &shop_list_;
     {
-      WorkLock lock;
+      StateLock lock(g_DupStateLock);
       g_DupResultRow = 0;  // the program never resets it; each test starts afresh
       g_TbInfoArray.reset();
     }
@@ -84,10 +84,13 @@ class DuplicateFinderTest : public ::testing::Test {
     g_ItemList = nullptr;
   }
 
+  // The work lock, as a throttled listing request holds it: the workers'
+  // claims wait, the buttons do not.
   struct WorkLock {
     WorkLock() { g_WorkMutex.Lock(); }
     ~WorkLock() { g_WorkMutex.Unlock(); }
   };
+  using StateLock = std::lock_guard<std::mutex>;
 
   void Fill(const std::vector<Item>& items) {
     shop_list_.DeleteAllItems();
@@ -120,13 +123,13 @@ class DuplicateFinderTest : public ::testing::Test {
     auto array = std::make_shared<TbInfoArray>();
     for (const Item& item : records)
       array->push_back(std::make_unique<const TbInfo>(TbInfo{item.id, item.code}));
-    WorkLock lock;
+    StateLock lock(g_DupStateLock);
     g_TbInfoArray = array;
   }
   // The records of the current array, in its order.
   static std::vector<Item> Records() {
     std::vector<Item> records;
-    WorkLock lock;
+    StateLock lock(g_DupStateLock);
     if (g_TbInfoArray) {
       for (const auto& record : *g_TbInfoArray)
         records.push_back({record->TbId.str(), record->DDID.str()});
@@ -209,7 +212,7 @@ TEST_F(DuplicateFinderTest, EdgeCasesOfPartners) {
     SCOPED_TRACE(c.name);
     page_->m_ResultList.DeleteAllItems();
     {
-      WorkLock lock;
+      StateLock lock(g_DupStateLock);
       g_DupResultRow = 0;
     }
     SetRecords(c.records);

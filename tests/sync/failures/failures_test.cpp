@@ -54,10 +54,8 @@ class FailuresTest : public support::SyncFixture {
     return forms;
   }
   size_t CollectedRecords() {
-    LockWaitingAgain(g_WorkMutex, 500);
-    const size_t size = g_TbInfoArray ? g_TbInfoArray->size() : 0;
-    g_WorkMutex.Unlock();
-    return size;
+    std::lock_guard<std::mutex> lock(g_DupStateLock);
+    return g_TbInfoArray ? g_TbInfoArray->size() : 0;
   }
 
   std::unique_ptr<QuChongFu> dup_page_;
