@@ -82,6 +82,18 @@ UINT TestConsumer(LPVOID param) {
   return 0;
 }
 
+// A consumer that begins once an earlier one has ended.
+UINT ConsumerAfterTheOldOne(LPVOID param) {
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(g_work->lock);
+      if (!g_work->consumer_ends.empty()) break;
+    }
+    std::this_thread::sleep_for(5ms);
+  }
+  return TestConsumer(param);
+}
+
 class SyncRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -350,16 +362,17 @@ TEST_F(SyncRunTest, AThreadWaitingAtAClaimTakesNoRowOfANewerRun) {
     shop_.DeleteAllItems();
     work_.shop_claims.clear();
     work_.result_claims.clear();
+    work_.consumer_ends.clear();
     work_.producer_delay_ms = 0;
-    work_.consumer_delay_ms = 0;
     FillShop(60);  // 30 result rows
     claim_lock->Lock();
     Start(1);  // its producer, or its consumer, waits at the lock
     std::this_thread::sleep_for(200ms);
-    // Slow enough that the old thread gets the lock while rows are left.
+    // Slow enough that the old producer gets the lock while rows are left;
+    // the new consumer begins once the old one has had its turn.
     work_.producer_delay_ms = 20;
-    work_.consumer_delay_ms = 20;
-    Start(2);
+    ResetSyncState();
+    StartSyncThreads(2, &TestProducer, &ConsumerAfterTheOldOne);
     if (result_rows) {
       ASSERT_TRUE(Until([] { return g_ResultRowsAdded.load() == 30; }));
     }
