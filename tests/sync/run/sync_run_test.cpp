@@ -82,18 +82,6 @@ UINT TestConsumer(LPVOID param) {
   return 0;
 }
 
-// A consumer that begins once an earlier one has ended.
-UINT ConsumerAfterTheOldOne(LPVOID param) {
-  for (;;) {
-    {
-      std::lock_guard<std::mutex> lock(g_work->lock);
-      if (!g_work->consumer_ends.empty()) break;
-    }
-    std::this_thread::sleep_for(5ms);
-  }
-  return TestConsumer(param);
-}
-
 class SyncRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -372,10 +360,14 @@ TEST_F(SyncRunTest, AThreadWaitingAtAClaimTakesNoRowOfANewerRun) {
     // the new consumer begins once the old one has had its turn.
     work_.producer_delay_ms = 20;
     ResetSyncState();
-    StartSyncThreads(2, &TestProducer, &ConsumerAfterTheOldOne);
-    if (result_rows) {
-      ASSERT_TRUE(Until([] { return g_ResultRowsAdded.load() == 30; }));
-    }
+    StartSyncThreads(2, &TestProducer, [](LPVOID param) -> UINT {
+      Until([] {
+        std::lock_guard<std::mutex> lock(g_work->lock);
+        return !g_work->consumer_ends.empty();
+      });
+      return TestConsumer(param);
+    });
+    if (result_rows) EXPECT_TRUE(Until([] { return g_ResultRowsAdded.load() == 30; }));
     claim_lock->Unlock();
     ASSERT_TRUE(Until([&] { return g_LiveProducers.load() == 0; }));
     Until([&] { return Edited() == 30; }, 5s);
