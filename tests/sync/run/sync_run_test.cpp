@@ -367,7 +367,9 @@ TEST_F(SyncRunTest, AThreadWaitingAtAClaimTakesNoRowOfANewerRun) {
       });
       return TestConsumer(param);
     });
-    if (result_rows) EXPECT_TRUE(Until([] { return g_ResultRowsAdded.load() == 30; }));
+    if (result_rows) {
+      EXPECT_TRUE(Until([] { return g_ResultRowsAdded.load() == 30; }));
+    }
     claim_lock->Unlock();
     ASSERT_TRUE(Until([&] { return g_LiveProducers.load() == 0; }));
     Until([&] { return Edited() == 30; }, 5s);
