@@ -215,8 +215,8 @@ bool JsonAnswerSucceeded(std::string_view answer) {
   // Valid UTF-8 comes back from the round trip unchanged. Other bytes are
   // the ANSI code page's, read as such: a GBK character whose second byte is
   // 0x5C stays one character and escapes no quote.
-  std::string utf8(answer);
-  if (Utf16ToCodePage(CP_UTF8, CodePageToUtf16(CP_UTF8, answer)) != answer) utf8 = GbkToUtf8(answer);
+  const bool is_utf8 = Utf16ToCodePage(CP_UTF8, CodePageToUtf16(CP_UTF8, answer)) == answer;
+  const std::string utf8 = is_utf8 ? std::string(answer) : GbkToUtf8(answer);
   std::string_view text = TrimJsonSpace(utf8);
   constexpr std::string_view kBom = "\xEF\xBB\xBF";
   if (text.substr(0, kBom.size()) == kBom) text = TrimJsonSpace(text.substr(kBom.size()));

@@ -58,7 +58,9 @@ void SaveTickedRow(sqlite3* db, int row, std::vector<CString> cells) {
 // Stores one result row when it is ticked and has a new price.
 void SaveResultRow(sqlite3* db, int row) {
   CListCtrl::RowView view;
-  if (g_SyncList->GetRowView(row, view) && view.checked) SaveTickedRow(db, row, std::move(view.cells));
+  if (g_SyncList->GetRowView(row, view) && view.checked) {
+    SaveTickedRow(db, row, std::move(view.cells));
+  }
 }
 
 // The ticked rows of a save apart, by index, and its connection.
@@ -89,7 +91,9 @@ void SaveResultsApart() {
   auto apart = std::make_unique<RowsApart>();
   for (int row = 0; row < g_SyncList->GetItemCount(); ++row) {
     CListCtrl::RowView view;
-    if (g_SyncList->GetRowView(row, view) && view.checked) apart->rows.emplace_back(row, std::move(view.cells));
+    if (g_SyncList->GetRowView(row, view) && view.checked) {
+      apart->rows.emplace_back(row, std::move(view.cells));
+    }
   }
   if (apart->rows.empty()) return;
   apart->db = OpenItemDb();

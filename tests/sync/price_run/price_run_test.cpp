@@ -490,7 +490,8 @@ TEST_F(PriceRunTest, AStoppedRunsLateEndLeavesTheNextRunAlone) {
   // The old run's ticks, saved when the new start emptied the list.
   EXPECT_TRUE(PumpUntil([&] {
     int updated = 0;
-    for (const auto& row : DbRows()) updated += row.is_update == "1" && row.price == fresh[row.tb_id];
+    for (const auto& row : DbRows())
+      updated += row.is_update == "1" && row.price == fresh[row.tb_id];
     return updated == 6;
   }, 10s));
   Stop();
