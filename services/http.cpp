@@ -163,12 +163,13 @@ CString HttpGetQuiet(CString url) {
 }
 
 int HttpPostForm(int reserved, CString url, CString form, CString& reply, CString unused,
-                 CString* final_url) {
+                 CString* final_url, std::string* body) {
   (void)reserved;
   (void)unused;
   const HostSettings& hosts = Hosts();
   reply.Empty();
   if (final_url) final_url->Empty();
+  if (body) body->clear();
   CInternetSession session(nullptr, 1);
 
   DWORD service = 0;
@@ -211,6 +212,7 @@ int HttpPostForm(int reserved, CString url, CString form, CString& reply, CStrin
         std::memset(buffer, 0, sizeof(buffer));
         UINT count = file->Read(buffer, 1024);
         if (count == 0) break;
+        if (body) body->append(buffer, count);
         buffer[count] = '\0';
         text += buffer;  // up to the first zero byte of the chunk
       }
@@ -219,6 +221,7 @@ int HttpPostForm(int reserved, CString url, CString form, CString& reply, CStrin
     reply = text;
     return 0;
   } catch (CInternetException* error) {
+    if (body) body->clear();  // a part of a body is no answer
     reply.Format("dwError = %d", static_cast<int>(GetLastError()));
     int code = error->m_dwError == ERROR_INTERNET_TIMEOUT ? 2 : 1;
     error->Delete();
@@ -257,13 +260,17 @@ bool IsSignInAddress(const CString& url) {
 
 bool IsPostFailure(const CString& reply) { return reply.Find("dwError = ") == 0; }
 
-CString PostSellerForm(const CString& url, const CString& form, bool* signed_out) {
+CString PostSellerForm(const CString& url, const CString& form, bool* signed_out,
+                       std::string* body) {
   CString reply, final_url;
-  HttpPostForm(0, url, form, reply, "", &final_url);
+  HttpPostForm(0, url, form, reply, "", &final_url, body);
   // Sent there by a redirect (a setting that puts the sign-in and the
   // seller centre on one host leaves nothing to tell them apart).
   const bool on_sign_in = IsSignInAddress(final_url) && !IsSignInAddress(url);
   if (signed_out) *signed_out = on_sign_in;
-  if (on_sign_in) reply.Empty();
+  if (on_sign_in) {
+    reply.Empty();
+    if (body) body->clear();
+  }
   return reply;
 }

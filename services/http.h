@@ -2,6 +2,7 @@
 // The four blocking request functions. Each call opens its own internet
 // session; all share the process-wide cookie store. Callable from any thread.
 #include <mutex>
+#include <string>
 
 #include "platform/text/CString.h"
 
@@ -39,9 +40,11 @@ CString HttpGetQuiet(CString url);
 // status, or "dwError = <n>" after a network error. `reserved` and `unused`
 // are carried for callers that fill them; they are never read. `final_url`,
 // when given, receives the address the reply came from after redirects
-// (empty when no reply came).
+// (empty when no reply came). `body`, when given, receives the bytes of a
+// 200 answer's body as they came, zero bytes included, before `reply`'s
+// round trip through the ANSI code page (empty for any other outcome).
 int HttpPostForm(int reserved, CString url, CString form, CString& reply, CString unused,
-                 CString* final_url = nullptr);
+                 CString* final_url = nullptr, std::string* body = nullptr);
 
 // Whether `reply` is HttpPostForm's text for a request that failed
 // ("dwError = <n>": no answer came).
@@ -51,8 +54,9 @@ bool IsPostFailure(const CString& reply);
 // a redirect took to the Login host is taken for what it is, an ended
 // session (the seller centre sends a signed-out request to the sign-in
 // page): the reply is then empty, as an ended session's answer, and
-// `signed_out` is set.
-CString PostSellerForm(const CString& url, const CString& form, bool* signed_out = nullptr);
+// `signed_out` is set. `body` as HttpPostForm's (empty when signed out).
+CString PostSellerForm(const CString& url, const CString& form, bool* signed_out = nullptr,
+                       std::string* body = nullptr);
 
 // The cookie domain under which the session's cookie text is set before a
 // request: ".taobao.com" for the www host "www.taobao.com", so that every host

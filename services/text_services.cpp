@@ -10,7 +10,10 @@
 #include <string>
 #include <string_view>
 
+#include <nlohmann/json.hpp>
+
 #include "platform/file/file.h"
+#include "platform/text/ascii.h"
 #include "platform/text/codepage.h"
 
 CString g_DataDirName = "\\Data\\";
@@ -141,6 +144,89 @@ WCHAR* AnsiToWide(const char* text) {
 void Utf8ToAnsi(CString& text) {
   std::string ansi = Utf16ToCodePage(CP_ACP, CodePageToUtf16(CP_UTF8, text.GetString()));
   text = ansi.c_str();
+}
+
+namespace {
+
+// Follows the parser through one JSON value and judges its top-level
+// "success" members as the parser meets them: a DOM would keep only the last
+// of two members of the same name.
+class SuccessMembers final : public nlohmann::json_sax<nlohmann::json> {
+ public:
+  bool IsObject() const { return object_; }
+  bool AllSayTrue() const { return all_true_; }
+
+  bool null() override { return Value(false); }
+  bool boolean(bool value) override { return Value(value); }
+  bool number_integer(number_integer_t) override { return Value(false); }
+  bool number_unsigned(number_unsigned_t) override { return Value(false); }
+  bool number_float(number_float_t, const string_t&) override { return Value(false); }
+  bool string(string_t& value) override { return Value(value == "true"); }
+  bool binary(binary_t&) override { return Value(false); }
+  bool start_object(std::size_t) override {
+    if (depth_ == 0) object_ = true;
+    return Enter();
+  }
+  bool key(string_t& name) override {
+    success_next_ = depth_ == 1 && AsciiLower(name) == "success";
+    return true;
+  }
+  bool end_object() override { return Leave(); }
+  bool start_array(std::size_t) override { return Enter(); }
+  bool end_array() override { return Leave(); }
+  bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+    return false;  // ends the parse without an exception
+  }
+
+ private:
+  // A value begins; it is a "success" member's when the key before it was one.
+  bool Value(bool says_true) {
+    if (success_next_) all_true_ = all_true_ && says_true;
+    success_next_ = false;
+    return true;
+  }
+  bool Enter() {
+    Value(false);  // an object or array is no success
+    ++depth_;
+    return true;
+  }
+  bool Leave() {
+    --depth_;
+    return true;
+  }
+
+  int depth_ = 0;
+  bool object_ = false;
+  bool success_next_ = false;
+  bool all_true_ = true;
+};
+
+constexpr std::string_view kJsonSpace = " \t\r\n";
+
+std::string_view TrimJsonSpace(std::string_view text) {
+  const size_t first = text.find_first_not_of(kJsonSpace);
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(kJsonSpace) - first + 1);
+}
+
+}  // namespace
+
+bool JsonAnswerSucceeded(std::string_view answer) {
+  // Valid UTF-8 comes back from the round trip unchanged. Other bytes are
+  // the ANSI code page's, read as such: a GBK character whose second byte is
+  // 0x5C stays one character and escapes no quote.
+  const bool is_utf8 = Utf16ToCodePage(CP_UTF8, CodePageToUtf16(CP_UTF8, answer)) == answer;
+  const std::string utf8 = is_utf8 ? std::string(answer) : GbkToUtf8(answer);
+  std::string_view text = TrimJsonSpace(utf8);
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  if (text.substr(0, kBom.size()) == kBom) text = TrimJsonSpace(text.substr(kBom.size()));
+  SuccessMembers members;
+  try {
+    if (!nlohmann::json::sax_parse(text, &members)) return false;
+  } catch (const nlohmann::json::exception&) {
+    return false;
+  }
+  return members.IsObject() && members.AllSayTrue();
 }
 
 CString GetAppDir() {

@@ -75,6 +75,16 @@ WCHAR* AnsiToWide(const char* text);
 // Converts `text` from UTF-8 to the ANSI code page in place.
 void Utf8ToAnsi(CString& text);
 
+// Whether `answer`, the bytes of a JSON answer as they came, says that what
+// was asked went through: one whole JSON object whose every top-level member
+// named "success" (in any letter case, escapes read) is true or "true", or
+// which has no such member. Anything else says it did not: not JSON, cut
+// short, more than one value, a value other than an object, a "success" of
+// any other value. The bytes are read as UTF-8 when they are valid UTF-8,
+// otherwise in the ANSI code page; white space around the value and a UTF-8
+// byte-order mark before it are not part of it.
+bool JsonAnswerSucceeded(std::string_view answer);
+
 // The program's folder (no trailing backslash), its data folder (with one)
 // and the options file. Paths use "\" as the program builds them; the file
 // layer maps them.

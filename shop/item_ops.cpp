@@ -1,10 +1,8 @@
 // The item operations: one goods-manager form each, judged by the reply.
 #include "shop/item_ops.h"
 
-#include <optional>
 #include <string>
 
-#include "platform/text/ascii.h"
 #include "services/globals.h"
 #include "services/hosts.h"
 #include "services/http.h"
@@ -23,7 +21,9 @@ CString PriceEditUrl() {
 }
 
 // A reply that is the sign-in page comes back empty, as an ended session's.
-CString Post(const CString& url, const CString& body) { return PostSellerForm(url, body); }
+CString Post(const CString& url, const CString& form, std::string* body = nullptr) {
+  return PostSellerForm(url, form, nullptr, body);
+}
 
 bool Contains(const CString& reply, const char* text) { return reply.Find(text) >= 0; }
 
@@ -53,52 +53,6 @@ class ThrottleLock {
  private:
   bool held_;
 };
-
-bool IsJsonSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-// Reads the JSON string whose opening quote is at `at` into `text` (escapes
-// give the escaped character); `at` ends after the closing quote, or at the
-// end of an unterminated string.
-void ReadJsonString(const std::string& json, size_t& at, std::string& text) {
-  text.clear();
-  for (++at; at < json.size(); ++at) {
-    if (json[at] == '"') {
-      ++at;
-      return;
-    }
-    if (json[at] == '\\' && at + 1 < json.size()) ++at;
-    text.push_back(json[at]);
-  }
-}
-
-// The value of member `name` of the JSON object or array that opens at
-// `at`, at its top level only (a member of the same name in a nested
-// object is not it): a string's text or a bare word; none when absent.
-std::optional<std::string> TopLevelMember(const std::string& json, size_t at, const char* name) {
-  int depth = 0;
-  std::string text;
-  while (at < json.size()) {
-    const char c = json[at];
-    if (c == '"') {
-      ReadJsonString(json, at, text);
-      size_t next = at;
-      while (next < json.size() && IsJsonSpace(json[next])) ++next;
-      if (depth != 1 || text != name || next >= json.size() || json[next] != ':') continue;
-      ++next;
-      while (next < json.size() && IsJsonSpace(json[next])) ++next;
-      if (next < json.size() && json[next] == '"') {
-        ReadJsonString(json, next, text);
-        return text;
-      }
-      const size_t end = json.find_first_of(",}] \t\r\n", next);
-      return json.substr(next, end == std::string::npos ? std::string::npos : end - next);
-    }
-    if (c == '{' || c == '[') ++depth;
-    if ((c == '}' || c == ']') && --depth == 0) break;
-    ++at;
-  }
-  return std::nullopt;
-}
 
 }  // namespace
 
@@ -149,21 +103,10 @@ bool UpShelfTbItems(CString items, CString token) {
 }
 
 void EditTbItemPrice(CString item_id, CString old_price, CString new_price, CString token,
-                     CString& reply) {
+                     CString& reply, std::string* answer) {
   old_price.Replace(".", "%2E");
   new_price.Replace(".", "%2E");
   const CString body = "oldtext=" + old_price + "&newItemPrice=" + new_price +
                        "&itemId=" + item_id + "&_tb_token_=" + token + "&type=c";
-  reply = Post(PriceEditUrl(), body);
-}
-
-bool IsPriceEditRefused(const CString& reply) {
-  const std::string& json = reply.str();
-  size_t at = 0;
-  while (at < json.size() && IsJsonSpace(json[at])) ++at;
-  // The endpoint answers JSON; anything else came from elsewhere (an error
-  // page, a request without an answer) and changed no price.
-  if (at == json.size() || (json[at] != '{' && json[at] != '[')) return true;
-  const std::optional<std::string> success = TopLevelMember(json, at, "success");
-  return success && AsciiLower(*success) == "false";
+  reply = Post(PriceEditUrl(), body, answer);
 }

@@ -9,6 +9,8 @@
 // when the call is made); UpShelfTbItems reads g_XId and the wait edit
 // g_UpShelfWaitEdit itself. None raises an exception of its own; only the
 // page GET of UpShelfTbItem may throw the internet exception (no POST then).
+#include <string>
+
 #include "platform/text/CString.h"
 
 // True when the reply reports one item deleted and none refused.
@@ -27,13 +29,8 @@ bool UpShelfTbItems(CString items, CString token);
 // Posts the price edit ("." in both prices sent as "%2E"); `reply` receives
 // the reply as HttpPostForm gives it (empty: refused or signed out), except
 // that the sign-in page, where the seller centre sends an ended session,
-// comes back empty.
+// comes back empty. `answer`, when given, receives the answer's bytes as
+// they came, in their own code page (empty when no answer came or the
+// sign-in page did): what JsonAnswerSucceeded judges.
 void EditTbItemPrice(CString item_id, CString old_price, CString new_price, CString token,
-                     CString& reply);
-// Whether a non-empty reply of EditTbItemPrice says that the price stayed as
-// it was: a text that is not the endpoint's JSON answer (a seller-centre
-// page such as "系统繁忙，请稍后再试。", or "dwError = <n>"), or a JSON answer
-// whose top-level "success" is false (a bare word or a string, any case).
-// A JSON answer that says success, or holds no "success", is not refused.
-bool IsPriceEditRefused(const CString& reply);
-
+                     CString& reply, std::string* answer = nullptr);

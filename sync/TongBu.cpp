@@ -119,6 +119,11 @@ BOOL TongBu::OnInitDialog() {
 }
 
 void TongBu::OnStartSync() {
+  // A stopped price run ends when its consumer has finished the row in hand
+  // and the page has handled its end message; a start before that would
+  // empty the list it saves.
+  if (m_PriceRunUnended) SaveResultsApart();
+  m_PriceRunUnended = false;
   // Also when a check below refuses the start.
   ClearSyncResults();
 
@@ -166,7 +171,11 @@ void TongBu::OnStartSync() {
     WritePrivateProfileStringA(kSection, "HasStoreUpdate", text, ini);
   }
   const int producers = std::atoi(SelectedText(m_ThreadCombo));
-  if (!StartSyncThreads(producers, run_type->producer, run_type->consumer)) OnStopSync();
+  if (StartSyncThreads(producers, run_type->producer, run_type->consumer)) {
+    m_PriceRunUnended = run_type->consumer == &PriceEditThread;
+  } else {
+    OnStopSync();
+  }
 }
 
 void TongBu::OnStopSync() {
@@ -200,9 +209,18 @@ void TongBu::OnSaveUpdated() {
   ItemSaveRun::Start(kSaveThreadCount, g_NextSaveResultRow, &SaveSyncResultsThread);
 }
 
-LRESULT TongBu::OnSyncFinished(WPARAM, LPARAM) {
+LRESULT TongBu::OnSyncFinished(WPARAM run, LPARAM not_changed) {
+  // The end of a run that a newer start replaced: that start saved the old
+  // run's rows, and the new run goes on.
+  if (run != CurrentSyncRun()) return 0;
+  m_PriceRunUnended = false;
   m_StartButton.EnableWindow(TRUE);
   OnSaveUpdated();
-  MessageBox("全部同步 完毕！", "提示", MB_ICONEXCLAMATION);
+  CString text = "全部同步 完毕！";
+  if (not_changed > 0) {
+    text.Format("全部同步 完毕！\n%ld 个宝贝的价格未能修改，原因见“操作动作”列。",
+                static_cast<long>(not_changed));
+  }
+  MessageBox(text, "提示", MB_ICONEXCLAMATION);
   return 0;
 }

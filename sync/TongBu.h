@@ -39,7 +39,9 @@ class TongBu : public CDialogEx {
   void OnSyncListDblClk(NMHDR* header, LRESULT* result);
   void OnSyncListRClick(NMHDR* header, LRESULT* result);
   void OnSaveUpdated();  // "保存更新成功的数据", and at the end of a price run
-  LRESULT OnSyncFinished(WPARAM wparam, LPARAM lparam);  // WM_SYNC_DONE
+  // WM_SYNC_DONE: `run` the run that ended, `not_changed` its edits that did
+  // not go through. Only the end of the current run is acted on.
+  LRESULT OnSyncFinished(WPARAM run, LPARAM not_changed);
   // The category method (category_sync.cpp); its buttons stay hidden.
   void OnCategoryStep1();
   void OnCategoryStep2();
@@ -52,4 +54,9 @@ class TongBu : public CDialogEx {
   void OnOK() override {}
   void OnCancel() override {}
   DECLARE_MESSAGE_MAP()
+
+ private:
+  // A price run started here whose end has not been handled: a start before
+  // that end saves what the run ticked, as its end would have.
+  bool m_PriceRunUnended = false;
 };

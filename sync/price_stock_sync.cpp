@@ -1,5 +1,7 @@
 #include "sync/price_stock_sync.h"
 
+#include <string>
+
 #include "services/globals.h"
 #include "services/http.h"
 #include "services/page_lists.h"
@@ -37,8 +39,9 @@ void ActOnPriceAndStock(const SyncResultRow& row, const CString& item_set) {
   // Equal prices: no edit, and the row keeps the producer's text unticked.
   if (old_price == new_price) return;
   CString reply;
-  EditTbItemPrice(id, old_price, new_price, g_TbToken, reply);
-  RecordPriceEdit(row, log, reply);
+  std::string answer;
+  EditTbItemPrice(id, old_price, new_price, g_TbToken, reply, &answer);
+  RecordPriceEdit(row, log, reply, answer);
 }
 
 }  // namespace

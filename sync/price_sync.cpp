@@ -1,8 +1,11 @@
 #include "sync/price_sync.h"
 
+#include <string>
+
 #include "services/globals.h"
 #include "services/http.h"
 #include "services/page_lists.h"
+#include "services/text_services.h"
 #include "shop/Q_Web.h"
 #include "shop/item_ops.h"
 #include "sync/bookstore_readers.h"
@@ -26,13 +29,15 @@ bool CheckPrice(const SyncShopRow& shop) {
   return true;
 }
 
-void EditPrice(const SyncResultRow& row) {
+// False when the edit was sent and the price stayed as it was.
+bool EditPrice(const SyncResultRow& row) {
   const CString old_price = row.Cell(3);
   const CString new_price = row.Cell(4);
-  if (old_price == new_price) return;
+  if (old_price == new_price) return true;  // nothing to change
   CString reply;
-  EditTbItemPrice(row.Cell(1), old_price, new_price, g_TbToken, reply);
-  RecordPriceEdit(row, CString(), reply);
+  std::string answer;
+  EditTbItemPrice(row.Cell(1), old_price, new_price, g_TbToken, reply, &answer);
+  return RecordPriceEdit(row, CString(), reply, answer);
 }
 
 }  // namespace
@@ -54,26 +59,34 @@ UINT PriceCheckThread(LPVOID param) {
 }
 
 UINT PriceEditThread(LPVOID param) {
-  if (RunSyncConsumer(param, ConsumerWaits::kUntickedRowAndSignIn, &EditPrice)) {
-    ::PostMessage(g_SyncHwnd, WM_SYNC_DONE, 0, 0);
+  long not_changed = 0;
+  const auto edit = [&not_changed](const SyncResultRow& row) {
+    if (!EditPrice(row)) ++not_changed;
+  };
+  if (RunSyncConsumer(param, ConsumerWaits::kUntickedRowAndSignIn, edit)) {
+    ::PostMessage(g_SyncHwnd, WM_SYNC_DONE, SyncRunOf(param), not_changed);
   }
   return 0;
 }
 
-void RecordPriceEdit(const SyncResultRow& row, const CString& log, const CString& reply) {
+bool RecordPriceEdit(const SyncResultRow& row, const CString& log, const CString& reply,
+                     const std::string& answer) {
   if (reply.IsEmpty()) {
     // The row stays unticked, so nothing of it is saved; the consumer
     // waits for a new sign-in and then goes on with the next row. The
-    // session is gone whichever run sent the edit.
+    // session is gone whichever run sent the edit. The status shows before
+    // the flag clears, so whoever sees the flag clear finds it there.
     WriteResultOutcome(row, log, false);
-    g_LoggedIn = 0;
     ShowLoginLost();
-    return;
+    g_LoggedIn = 0;
+    return false;
   }
   // An edit the shop refused, or a request that got no answer, changed
   // nothing in the shop: the reply shows, and the unticked row is not saved
   // as updated.
-  WriteResultOutcome(row, log + reply, !IsPriceEditRefused(reply));
+  const bool done = JsonAnswerSucceeded(answer);
+  WriteResultOutcome(row, log + reply, done);
+  return done;
 }
 
 void ShowLoginLost() { ShowAccountStatus("登陆失效，请重新登录"); }

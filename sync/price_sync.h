@@ -4,6 +4,7 @@
 // the prices that differ in the shop. Both run in the frame of sync_run.h;
 // TongBu::OnStartSync starts them. The consumer also serves the category
 // method's steps.
+#include <string>
 #include <vector>
 
 #include "platform/text/CString.h"
@@ -22,7 +23,9 @@ UINT PriceCheckThread(LPVOID param);
 // Consumer. Per result row, while the seller is signed in and the row is not
 // ticked by hand: equal old and new prices are passed over; otherwise the
 // price edit is sent and its reply recorded (RecordPriceEdit). At its end
-// it posts WM_SYNC_DONE to the page, unless a newer run has begun.
+// it posts WM_SYNC_DONE to the page, unless a newer run has begun: wParam
+// its run (SyncRunOf), lParam the number of edits it sent that did not go
+// through.
 UINT PriceEditThread(LPVOID param);
 
 // Applies the pricing conditions to the bookstore `page` of shop row `shop`
@@ -35,14 +38,17 @@ bool MakePriceResultRow(const SyncShopRow& shop, const CString& store, const CSt
 
 // Records the reply of result row `row`'s price edit, after `log` (what the
 // consumer did to the item before; empty for the price run): column 6 gets
-// the log and the reply, and the row is ticked, unless the reply says the
-// price stayed (IsPriceEditRefused: a refusal, a page other than the JSON
-// answer, "dwError = <n>"; the row stays unticked). An empty reply
-// (also the sign-in page) is a lost sign-in: g_LoggedIn cleared,
-// ShowLoginLost, the row unticked with column 6 as it was (or the log); the
-// consumer then waits for a new sign-in. A row of a run that a newer one
-// replaced gets nothing (WriteResultOutcome). Consumer threads.
-void RecordPriceEdit(const SyncResultRow& row, const CString& log, const CString& reply);
+// the log and the reply, and the row is ticked when `answer`, the reply's
+// bytes as they came, says the edit went through (JsonAnswerSucceeded);
+// otherwise (a refusal, a page other than the JSON answer, "dwError = <n>")
+// the row stays unticked. An empty reply (also the sign-in page) is a lost
+// sign-in: ShowLoginLost, then g_LoggedIn cleared, the row unticked with
+// column 6 as it was (or the log); the consumer then waits for a new
+// sign-in. A row of a run that a newer one replaced gets nothing
+// (WriteResultOutcome). Returns whether the edit went through. Consumer
+// threads.
+bool RecordPriceEdit(const SyncResultRow& row, const CString& log, const CString& reply,
+                     const std::string& answer);
 
 // Shows the account status "登陆失效，请重新登录" where a sign-in's status
 // shows. Any thread.

@@ -2,6 +2,12 @@
 
 #include <sqlite3.h>
 
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "platform/exception.h"
+#include "platform/thread/thread.h"
 #include "platform/ui/afxwin.h"
 #include "services/globals.h"
 #include "store/item_db.h"
@@ -15,14 +21,12 @@ namespace {
 // A failure (a lock held past the busy wait, a full disk) is reported.
 void RunStatement(sqlite3* db, const CString& sql) { RunItemSql(db, sql); }
 
-// Stores one result row when it is ticked and has a new price.
-void SaveResultRow(sqlite3* db, int row) {
-  CListCtrl::RowView view;
-  if (!g_SyncList->GetRowView(row, view) || !view.checked) return;
-  view.cells.resize(kSyncColumns);
-  const CString& id = view.cells[1];
-  const CString& code = view.cells[2];
-  const CString& price = view.cells[4];
+// Stores the cells of ticked result row `row` when they carry a new price.
+void SaveTickedRow(sqlite3* db, int row, std::vector<CString> cells) {
+  cells.resize(kSyncColumns);
+  const CString& id = cells[1];
+  const CString& code = cells[2];
+  const CString& price = cells[4];
   // A stock run's row carries no new price: storing it would blank the
   // stored price.
   if (price.IsEmpty()) return;
@@ -51,10 +55,52 @@ void SaveResultRow(sqlite3* db, int row) {
   Sleep(0);
 }
 
+// Stores one result row when it is ticked and has a new price.
+void SaveResultRow(sqlite3* db, int row) {
+  CListCtrl::RowView view;
+  if (g_SyncList->GetRowView(row, view) && view.checked) {
+    SaveTickedRow(db, row, std::move(view.cells));
+  }
+}
+
+// The ticked rows of a save apart, by index, and its connection.
+struct RowsApart {
+  sqlite3* db = nullptr;
+  std::vector<std::pair<int, std::vector<CString>>> rows;
+};
+
+UINT SaveRowsApartThread(LPVOID param) {
+  std::unique_ptr<RowsApart> apart(static_cast<RowsApart*>(param));
+  for (auto& [row, cells] : apart->rows) {
+    if (worker_registry::StopRequested()) break;
+    RunWorkerPass([&] { SaveTickedRow(apart->db, row, std::move(cells)); });
+  }
+  sqlite3_close(apart->db);
+  return 0;
+}
+
 }  // namespace
 
 UINT SaveSyncResultsThread(LPVOID param) {
   ItemSaveRun::RunThread(static_cast<ItemSaveRun*>(param), g_NextSaveResultRow,
                          g_SyncList->GetItemCount(), &SaveResultRow);
   return 0;
+}
+
+void SaveResultsApart() {
+  auto apart = std::make_unique<RowsApart>();
+  for (int row = 0; row < g_SyncList->GetItemCount(); ++row) {
+    CListCtrl::RowView view;
+    if (g_SyncList->GetRowView(row, view) && view.checked) {
+      apart->rows.emplace_back(row, std::move(view.cells));
+    }
+  }
+  if (apart->rows.empty()) return;
+  apart->db = OpenItemDb();
+  if (!apart->db) return;
+  if (AfxBeginThread(&SaveRowsApartThread, apart.get())) {
+    apart.release();  // the thread's now
+  } else {
+    sqlite3_close(apart->db);
+  }
 }

@@ -14,3 +14,9 @@ extern int g_NextSaveResultRow;
 // once; rows added later are not seen by this save. Writes its progress
 // into g_SyncStatusText.
 UINT SaveSyncResultsThread(LPVOID param);
+
+// Stores the result list's ticked rows as a save does, from a copy taken now,
+// on a thread of its own with a connection of its own: the rows a stopped
+// price run ticked stay saved when a new start empties the list before the
+// page has handled that run's end. UI thread.
+void SaveResultsApart();

@@ -286,3 +286,7 @@ bool RunSyncConsumer(LPVOID param, ConsumerWaits waits,
   // page would start a save and show a box while the window closes).
   return IsCurrent(run) && !worker_registry::StopRequested();
 }
+
+unsigned SyncRunOf(LPVOID param) { return RunOf(param); }
+
+unsigned CurrentSyncRun() { return g_SyncRun.load(); }

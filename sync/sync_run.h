@@ -130,3 +130,9 @@ enum class ConsumerWaits {
 // its own to announce.
 bool RunSyncConsumer(LPVOID param, ConsumerWaits waits,
                      const std::function<void(const SyncResultRow&)>& work);
+
+// The run of a sync thread procedure's parameter, and the run that the last
+// ResetSyncState or ClearSyncResults began. A run's end message names its
+// run, so that the page acts only on the end of the current one. Any thread.
+unsigned SyncRunOf(LPVOID param);
+unsigned CurrentSyncRun();

@@ -264,6 +264,11 @@ std::string Carry(SellerCentre::State& state, Operation operation, const Operati
   return ErrorPage();
 }
 
+const char kRefusedPriceEdit[] = "{ \"success\" : false, \"msg\" : \"invalid price\" }";
+const char kZeroPriceEdit[] = "{\"success\":0,\"msg\":\"price unchanged\"}";
+// "運" is DF 5C in GBK.
+const char kGbkPriceEditRefusal[] = "{\"msg\":\"价格不能低于成本運\",\"success\":false}";
+
 // Records, carries out and answers one operation POST, counting it in
 // flight until its reply is ready.
 void AnswerOperation(const std::shared_ptr<SellerCentre::State>& state, const SiteServer& server,
@@ -299,10 +304,13 @@ void AnswerOperation(const std::shared_ptr<SellerCentre::State>& state, const Si
       reply = Carry(*state, operation, form, type);
     } else if (fault == OperationFault::kNoSuccessText) {
       reply = ResultPage("系统繁忙，请稍后再试。");
-    } else if (fault == OperationFault::kRefused) {
-      reply = operation == Operation::kEditPrice
-                  ? "{ \"success\" : false, \"msg\" : \"invalid price\" }"
-                  : ErrorPage();
+    } else if (fault == OperationFault::kRefused || fault == OperationFault::kSuccessZero ||
+               fault == OperationFault::kCutJson || fault == OperationFault::kGbkRefusal) {
+      reply = operation != Operation::kEditPrice        ? ErrorPage()
+              : fault == OperationFault::kRefused       ? kRefusedPriceEdit
+              : fault == OperationFault::kSuccessZero   ? kZeroPriceEdit
+              : fault == OperationFault::kCutJson       ? "{\"success\":"
+                                                        : kGbkPriceEditRefusal;
     }
     state->op_forms.push_back(std::move(form));
   }
@@ -319,8 +327,9 @@ void AnswerOperation(const std::shared_ptr<SellerCentre::State>& state, const Si
     std::lock_guard<std::mutex> lock(state->mutex);
     --state->op_in_flight;
   }
-  const char* content_type =
-      operation == Operation::kEditPrice ? "application/json;charset=UTF-8" : kGbkHtml;
+  const char* content_type = operation != Operation::kEditPrice     ? kGbkHtml
+                             : fault == OperationFault::kGbkRefusal ? "application/json;charset=GBK"
+                                                                    : "application/json;charset=UTF-8";
   switch (fault) {
     case OperationFault::kStatus500:
       response.status = 500;

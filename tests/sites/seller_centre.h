@@ -133,6 +133,11 @@ enum class OperationFault {
   kSignInRedirect, // redirected to the sign-in form, as for an ended session
   kRefused,        // a price edit answers { "success" : false, "msg" : "invalid price" },
                    // another operation the error page
+  // Price edits that do not say success, each other operation the error page:
+  kSuccessZero,    // {"success":0,"msg":"..."}
+  kCutJson,        // a whole HTTP answer whose JSON stops short: {"success":
+  kGbkRefusal,     // in GBK (charset=GBK), success false after a message whose
+                   // last character's second byte is 0x5C
 };
 
 class SellerCentre {

@@ -93,8 +93,8 @@ bool SyncFixture::PumpUntil(const std::function<bool()>& done, std::chrono::mill
 
 bool SyncFixture::WaitWorkers(std::chrono::seconds limit) { return WaitWorkersAndPosts(limit); }
 
-bool SyncFixture::WaitSyncDone(int before) {
-  if (!PumpUntil([&] { return BoxesWithText("全部同步 完毕！") > before; })) return false;
+bool SyncFixture::WaitSyncDone(int before, const char* text) {
+  if (!PumpUntil([&] { return BoxesWithText(text) > before; })) return false;
   return WaitWorkers();
 }
 

@@ -52,9 +52,9 @@ class SyncFixture : public ::testing::Test {
                  std::chrono::milliseconds limit = std::chrono::seconds(120));
   // Pumps until every worker thread has ended.
   bool WaitWorkers(std::chrono::seconds limit = std::chrono::seconds(120));
-  // Pumps until "全部同步 完毕！" has been shown once more than `before`, then
-  // waits for the workers (the result save).
-  bool WaitSyncDone(int before = 0);
+  // Pumps until the end box `text` has been shown once more than `before`,
+  // then waits for the workers (the result save).
+  bool WaitSyncDone(int before = 0, const char* text = "全部同步 完毕！");
   int BoxesWithText(const char* text) const;
 
   // The result list's rows, all eight cells, and whether each is ticked.

@@ -17,6 +17,7 @@
 #include "services/globals.h"
 #include "services/hosts.h"
 #include "services/http.h"
+#include "services/text_services.h"
 #include "shop/item_ops.h"
 #include "tests/sites/hosts_ini.h"
 #include "tests/sites/seller_centre.h"
@@ -208,7 +209,7 @@ TEST_F(ItemOpsTest, FormsAndTheirEffectOnTheShop) {
 }
 
 // Success is judged by the reply's text alone (full-width colons); a price
-// edit by its JSON answer's top-level "success".
+// edit by its JSON answer's top-level "success", as its bytes came.
 TEST_F(ItemOpsTest, RepliesJudgedByTheirSuccessText) {
   enum Op { kDelete, kOff, kUp, kGroup, kPrice };
   struct Case {
@@ -235,6 +236,25 @@ TEST_F(ItemOpsTest, RepliesJudgedByTheirSuccessText) {
       {kPrice, "{\"data\":{\"success\":false},\"success\":true}", true},  // nested: not it
       {kPrice, "{\"msg\":\"\\\"success\\\":false\"}", true},  // in a string: cannot be judged
       {kPrice, "<html><p>系统繁忙，请稍后再试。</p></html>", false},
+      {kPrice, "{\"success\":0}", false},
+      {kPrice, "{\"success\":\"0\"}", false},
+      {kPrice, "{\"success\":null}", false},
+      {kPrice, "{\"success\":\"ok\"}", false},
+      {kPrice, "{\"success\":[true]}", false},
+      {kPrice, "{\"success\":{\"success\":true}}", false},
+      {kPrice, "{\"Success\":false}", false},
+      {kPrice, "{\"success\":true,\"SUCCESS\":false}", false},  // every one must say true
+      {kPrice, "{\"success\":false,\"success\":true}", false},
+      {kPrice, "{\"success\":fal", false},
+      {kPrice, "{\"success\":", false},
+      {kPrice, "{\"success\":true}{}", false},
+      {kPrice, "[{\"success\":true}]", false},
+      {kPrice, "{\"succ\\u0065ss\":false}", false},
+      // GBK: "運" is DF 5C, its second byte a backslash to a byte scanner.
+      {kPrice, "{\"msg\":\"价格不能低于成本運\",\"success\":false}", false},
+      {kPrice, "\xEF\xBB\xBF{\"success\":true}", true},
+      {kPrice, " \xEF\xBB\xBF\r\n{\"msg\":\"\xE6\x94\xB9\"}\n", true},  // UTF-8, no success
+      {kPrice, "{\"SUCCESS\":\"true\",\"data\":[false]}", true},
   };
   for (const Case& c : cases) {
     centre_->SetOperationReply(c.reply);
@@ -246,8 +266,9 @@ TEST_F(ItemOpsTest, RepliesJudgedByTheirSuccessText) {
       case kGroup: result = UpShelfTbItems(GroupPart(Ids(0, 20)), token_); break;
       case kPrice: {
         CString reply;
-        EditTbItemPrice("1", "20.00", "21.00", token_, reply);
-        result = !IsPriceEditRefused(reply);
+        std::string answer;
+        EditTbItemPrice("1", "20.00", "21.00", token_, reply, &answer);
+        result = JsonAnswerSucceeded(answer);
         break;
       }
     }

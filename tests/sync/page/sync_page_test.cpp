@@ -231,7 +231,7 @@ TEST_F(SyncPageTest, StopEnablesStartRadioTakesTheActionAndDoubleClickOpensTheIt
 TEST_F(SyncPageTest, EndOfAPriceRunEnablesStartSavesTheTickedRowsAndSaysSo) {
   AddResult("7001", "30001", "12.50", true);
   AddResult("7002", "30002", "13.50", false);
-  page_.PostMessage(WM_SYNC_DONE, 0, 0);
+  page_.PostMessage(WM_SYNC_DONE, CurrentSyncRun(), 0);
   ui::PumpUntil([&] { return !Boxes().empty(); }, 5s);
   ASSERT_TRUE(WaitWorkers());
 
@@ -303,7 +303,7 @@ TEST_F(SyncPageTest, OverlappingSavesEachKeepTheirConnectionAndStoreEveryItemOnc
   // Three saves started at once, from the menu and at the end of a run.
   page_.SendMessage(WM_COMMAND, ID_SAVE_UPDATED, 0);
   page_.SendMessage(WM_COMMAND, ID_SAVE_UPDATED, 0);
-  page_.PostMessage(WM_SYNC_DONE, 0, 0);
+  page_.PostMessage(WM_SYNC_DONE, CurrentSyncRun(), 0);
   ASSERT_TRUE(WaitWorkers());
   const auto rows = StoredRows();
   ASSERT_EQ(rows.size(), 400u);

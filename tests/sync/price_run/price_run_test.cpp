@@ -11,6 +11,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/net/internet.h"
@@ -305,7 +306,7 @@ TEST_F(PriceRunTest, EditsWaitForTheSignInAndResumeAfterALostOneWithTheNextRow) 
   EXPECT_EQ(edits.size(), 12u);
   for (const auto& [id, times] : edits) EXPECT_EQ(times, 1) << id;
   Stop();
-  ASSERT_TRUE(WaitSyncDone());
+  ASSERT_TRUE(WaitSyncDone(0, "全部同步 完毕！\n1 个宝贝的价格未能修改，原因见“操作动作”列。"));
   // Only the edited rows are stored as updated.
   int updated = 0;
   for (const auto& row : DbRows()) updated += row.is_update == "1";
@@ -313,13 +314,15 @@ TEST_F(PriceRunTest, EditsWaitForTheSignInAndResumeAfterALostOneWithTheNextRow) 
 }
 
 // Price edits that fail: the connection cut, no answer in time, the shop
-// refusing the edit (success false), a seller-centre page in place of the
-// JSON answer, or the seller centre sending the request to the sign-in page.
-// The failed rows stay unticked and nothing of them is saved; a failure
-// shows its reply and the consumer goes on, the sign-in page stops the edits
-// until a new sign-in. Success alone is ticked and saved, and only in its
-// own run: a reply that comes after Stop and a new start leaves the new
-// list alone. The same for the price run and the price-and-stock run.
+// refusing the edit (success false or 0, a GBK refusal), a JSON answer cut
+// short, a seller-centre page in place of the JSON answer, or the seller
+// centre sending the request to the sign-in page. The failed rows stay
+// unticked and nothing of them is saved; a failure shows its reply and the
+// consumer goes on, the sign-in page stops the edits until a new sign-in.
+// Success alone is ticked and saved, and only in its own run: a reply that
+// comes after Stop and a new start leaves the new list alone. The same for
+// the price run and the price-and-stock run; the price run's end box counts
+// its edits that failed.
 TEST_F(PriceRunTest, FailedPriceEditsAreNeitherTickedNorSaved) {
   using sites::OperationFault;
   struct Case {
@@ -337,6 +340,9 @@ TEST_F(PriceRunTest, FailedPriceEditsAreNeitherTickedNorSaved) {
       {"success false", 0, OperationFault::kRefused, 2,
        "{ \"success\" : false, \"msg\" : \"invalid price\" }"},
       {"error page", 0, OperationFault::kNoSuccessText, 1, "系统繁忙，请稍后再试。"},
+      {"success 0", 0, OperationFault::kSuccessZero, 2, "{\"success\":0,"},
+      {"JSON cut short", 0, OperationFault::kCutJson, 1, "{\"success\":"},
+      {"GBK refusal", 0, OperationFault::kGbkRefusal, 2, "价格不能低于成本運\",\"success\":false}"},
       {"success true", 0, OperationFault::kNormal, 0, nullptr},
       {"success after Stop and a new start", 0, OperationFault::kNormal, 6, nullptr, true},
   };
@@ -350,7 +356,6 @@ TEST_F(PriceRunTest, FailedPriceEditsAreNeitherTickedNorSaved) {
   }
   const InternetTimeouts timeouts = GetInternetTimeouts();
   AddAllProductsRule("10", "0");
-  int done = 0;
   std::uint64_t first_id = 540000000000;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -433,9 +438,14 @@ TEST_F(PriceRunTest, FailedPriceEditsAreNeitherTickedNorSaved) {
       }
     }
 
+    const int not_changed = c.stale ? 0 : c.failing;  // the new run sent no edit
+    const std::string end = not_changed == 0 ? "全部同步 完毕！"
+                                             : "全部同步 完毕！\n" + std::to_string(not_changed) +
+                                                   " 个宝贝的价格未能修改，原因见“操作动作”列。";
+    const int boxes = BoxesWithText(end.c_str());
     Stop();
     if (c.type == 0) {
-      ASSERT_TRUE(WaitSyncDone(done++));
+      ASSERT_TRUE(WaitSyncDone(boxes, end.c_str()));
     } else {
       ASSERT_TRUE(WaitWorkers());
       tongbu_->OnSaveUpdated();  // "保存更新成功的数据"
@@ -451,6 +461,42 @@ TEST_F(PriceRunTest, FailedPriceEditsAreNeitherTickedNorSaved) {
       EXPECT_EQ(row.price, failed ? old[row.tb_id] : fresh[row.tb_id]);
     }
   }
+}
+
+// "停止同步", then "开始同步" before the page has handled the stopped run's end
+// message: the message is the old run's, and the new run goes on to its own
+// end; what the old run ticked is saved all the same.
+TEST_F(PriceRunTest, AStoppedRunsLateEndLeavesTheNextRunAlone) {
+  const auto items = OnSaleShop(6);
+  std::map<std::string, std::string> fresh;
+  for (const auto& item : items) fresh[item.id] = Price(item, Cents(item.price) + 100);
+  ASSERT_TRUE(Download(items));
+  AddAllProductsRule("10", "0");
+  Start();
+  ASSERT_TRUE(WaitEdited(6));
+  Stop();
+  // The old consumer posts its end and leaves; nothing is pumped meanwhile.
+  for (int waited = 0; worker_registry::LiveCount() > 0 && waited < 2000; ++waited)
+    std::this_thread::sleep_for(5ms);
+  ASSERT_EQ(worker_registry::LiveCount(), 0);
+  centre_->ClearOperationForms();
+  Start();
+  PumpUntil([] { return false; }, 300ms);  // the old end message is handled here
+  ASSERT_FALSE(tongbu_->m_StartButton.IsWindowEnabled()) << "the new run was ended";
+  ASSERT_TRUE(WaitEdited(6));
+  EXPECT_EQ(PriceEdits().size(), 6u);
+  EXPECT_TRUE(tongbu_->m_StopButton.IsWindowEnabled());
+  EXPECT_EQ(BoxesWithText("全部同步 完毕！"), 0);
+  // The old run's ticks, saved when the new start emptied the list.
+  EXPECT_TRUE(PumpUntil([&] {
+    int updated = 0;
+    for (const auto& row : DbRows())
+      updated += row.is_update == "1" && row.price == fresh[row.tb_id];
+    return updated == 6;
+  }, 10s));
+  Stop();
+  ASSERT_TRUE(WaitSyncDone());
+  EXPECT_EQ(BoxesWithText("全部同步 完毕！"), 1);
 }
 
 TEST_F(PriceRunTest, TheProgramsEndStopsARunWithoutAnnouncingIt) {
@@ -491,6 +537,7 @@ TEST_F(PriceRunTest, EqualPricesArePassedOverAndAHandTickedRowHoldsTheConsumer) 
   for (int i = 0; i < 4; ++i)
     shop.InsertRow(i, {fresh[i], items[i].id.c_str(), items[i].code.c_str(), olds[i]});
   centre_->ClearOperationForms();
+  g_TbToken = centre_->Token().c_str();  // no download has read it
   g_LoggedIn = 0;
   ResetSyncState();
   tongbu_->m_StartButton.EnableWindow(FALSE);

@@ -340,4 +340,45 @@ TEST_F(SyncRunTest, ThreadsOfAStoppedRunTakeNoPartInTheNextOne) {
   }
 }
 
+// A thread of the old run that waits at a claim's lock while a new run
+// begins takes no row of the new run once it has the lock: the new run's
+// own threads analyse every shop row and edit every result row.
+TEST_F(SyncRunTest, AThreadWaitingAtAClaimTakesNoRowOfANewerRun) {
+  for (CMutex* claim_lock : {&g_ShopRowMutex, &g_WorkMutex}) {
+    const bool result_rows = claim_lock == &g_WorkMutex;
+    SCOPED_TRACE(result_rows ? "result row claim" : "shop row claim");
+    shop_.DeleteAllItems();
+    work_.shop_claims.clear();
+    work_.result_claims.clear();
+    work_.consumer_ends.clear();
+    work_.producer_delay_ms = 0;
+    FillShop(60);  // 30 result rows
+    claim_lock->Lock();
+    Start(1);  // its producer, or its consumer, waits at the lock
+    std::this_thread::sleep_for(200ms);
+    // Slow enough that the old producer gets the lock while rows are left;
+    // the new consumer begins once the old one has had its turn.
+    work_.producer_delay_ms = 20;
+    ResetSyncState();
+    StartSyncThreads(2, &TestProducer, [](LPVOID param) -> UINT {
+      Until([] {
+        std::lock_guard<std::mutex> lock(g_work->lock);
+        return !g_work->consumer_ends.empty();
+      });
+      return TestConsumer(param);
+    });
+    if (result_rows) {
+      EXPECT_TRUE(Until([] { return g_ResultRowsAdded.load() == 30; }));
+    }
+    claim_lock->Unlock();
+    ASSERT_TRUE(Until([&] { return g_LiveProducers.load() == 0; }));
+    Until([&] { return Edited() == 30; }, 5s);
+    start_.EnableWindow(TRUE);
+    ASSERT_TRUE(RunEnded());
+    for (int i = 0; i < 60; ++i) EXPECT_TRUE(shop_.GetCheck(i)) << "shop row " << i;
+    ASSERT_EQ(results_.GetItemCount(), 30);
+    for (int r = 0; r < 30; ++r) EXPECT_TRUE(results_.GetCheck(r)) << "result row " << r;
+  }
+}
+
 }  // namespace
