@@ -17,6 +17,7 @@ int g_NeedUpdateCount = 0;
 std::atomic<int> g_ResultRowsAdded{0};
 std::atomic<int> g_LiveProducers{0};
 int g_NextResultRow = 0;
+std::mutex g_ResultClaimLock;
 
 namespace {
 
@@ -135,12 +136,15 @@ void ClearSyncResults() {
   RaiseSignal();
 }
 
-// g_NextResultRow goes back to 0 in the new run's consumer, not here: this
-// runs on the window's thread, and a throttled listing request holds
-// g_WorkMutex across its POST.
 void ResetSyncState() {
   BeginRun();
   ClearResults(true);
+  {
+    // After BeginRun: a claim of the old run either ended before this or
+    // finds its run gone, so it raises nothing of the new run's.
+    std::lock_guard<std::mutex> lock(g_ResultClaimLock);
+    g_NextResultRow = 0;
+  }
   RaiseSignal();
 }
 
@@ -237,19 +241,16 @@ bool WriteResultOutcome(const SyncResultRow& row, const CString& text, bool tick
 bool RunSyncConsumer(LPVOID param, ConsumerWaits waits,
                      const std::function<void(const SyncResultRow&)>& work) {
   const unsigned run = RunOf(param);
-  // The run's claims count from 0. A consumer of an earlier run claims
-  // nothing after its run ended: its claim tests the run under this lock.
-  LockWaitingAgain(g_WorkMutex, kClaimLockTimeout);
-  if (IsCurrent(run)) g_NextResultRow = 0;
-  g_WorkMutex.Unlock();
   for (;;) {
     const unsigned long seen = SignalCount();
     if (g_LiveProducers.load() <= 0 && g_SyncList->GetItemCount() == 0) break;
     if (MustStop(run, g_SyncStartButton)) break;
 
-    LockWaitingAgain(g_WorkMutex, kClaimLockTimeout);
-    const int row = g_NextResultRow;
-    g_WorkMutex.Unlock();
+    int row;
+    {
+      WorkClaim claim(g_ResultClaimLock, kClaimLockTimeout);
+      row = g_NextResultRow;
+    }
 
     bool ready = row < g_SyncList->GetItemCount() && g_ResultRowsAdded.load() > row;
     if (ready && waits != ConsumerWaits::kRowOnly) ready = g_LoggedIn.load() != 0;
@@ -261,13 +262,16 @@ bool RunSyncConsumer(LPVOID param, ConsumerWaits waits,
 
     // The claim takes the row that was tested, and only that one, so no
     // row is ever worked on twice.
+    // A consumer of an earlier run claims nothing after its run ended: the
+    // claim tests the run under the lock that the new run's reset takes.
     bool claimed = false;
-    LockWaitingAgain(g_WorkMutex, kClaimLockTimeout);
-    if (IsCurrent(run) && g_NextResultRow == row) {
-      g_NextResultRow = row + 1;
-      claimed = true;
+    {
+      WorkClaim claim(g_ResultClaimLock, kClaimLockTimeout);
+      if (IsCurrent(run) && g_NextResultRow == row) {
+        g_NextResultRow = row + 1;
+        claimed = true;
+      }
     }
-    g_WorkMutex.Unlock();
     if (!claimed) continue;
 
     // Read where a new run empties the list: a reset after the claim leaves

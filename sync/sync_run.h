@@ -6,9 +6,10 @@
 // on one shop row and on one result row.
 //
 // Locks: g_ShopRowMutex guards the shop-row claim, g_ResultMutex a whole
-// append and the consumer's write of an outcome, g_WorkMutex the consumer's
-// claim. None is held across a request, and no thread holds two of them at
-// once. A wait that runs out waits again.
+// append and the consumer's write of an outcome, g_WorkMutex with
+// g_ResultClaimLock inside it the consumer's claim. None is held across a
+// request, and no thread holds two of the first three at once. A wait that
+// runs out waits again.
 //
 // Runs: ResetSyncState begins a new run. Threads of an earlier run that are
 // still finishing the row in hand (Stop only signals) leave at their next
@@ -16,18 +17,21 @@
 // not count among its producers.
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <vector>
 
 #include "platform/text/CString.h"
 #include "platform/ui/afxwin.h"
 
-// Run counters; ResetSyncState sets them to 0, but g_NextResultRow, which
-// the run's consumer sets to 0 as it starts.
+// Run counters; ResetSyncState sets them to 0.
 extern int g_NextShopRow;                   // next shop row to claim; g_ShopRowMutex
 extern int g_NeedUpdateCount;               // result rows appended; g_ResultMutex
 extern std::atomic<int> g_ResultRowsAdded;  // complete result rows; raised last in an append
 extern std::atomic<int> g_LiveProducers;    // producers of the run that have not ended
-extern int g_NextResultRow;                 // next result row to claim; g_WorkMutex
+extern int g_NextResultRow;                 // next result row to claim; g_ResultClaimLock
+// The consumer takes it inside g_WorkMutex (WorkClaim), ResetSyncState alone:
+// a throttled listing request holds g_WorkMutex across its POST.
+extern std::mutex g_ResultClaimLock;
 
 // Number of columns of a result row (the sync page's result list).
 constexpr int kSyncColumns = 8;

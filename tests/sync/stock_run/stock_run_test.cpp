@@ -98,10 +98,8 @@ class StockRunTest : public support::SyncFixture {
   }
 
   static int NextResultRow() {
-    LockWaitingAgain(g_WorkMutex, 50);
-    const int row = g_NextResultRow;
-    g_WorkMutex.Unlock();
-    return row;
+    std::lock_guard<std::mutex> lock(g_ResultClaimLock);
+    return g_NextResultRow;
   }
   // Waits until the producers have ended and the consumer has claimed every
   // result row, then presses Stop and waits for the consumer to finish the
