@@ -27,8 +27,9 @@ class ItemSaveRun {
   // A save thread's loop, given the run: claims row after row of
   // `next_row` below `rows` and runs `save` on each inside a catch of the
   // layer's exceptions and std::exception. At the program's end (the
-  // worker registry's stop signal) it claims no further row. Then it counts itself out of the run; the last thread's
-  // end closes the connection. `save` is called only when the run has a
+  // worker registry's stop signal) it claims no further row. Then it
+  // counts itself out of the run; the last thread's end closes the
+  // connection. `save` is called only when the run has a
   // connection (it has none only when SQLite had no memory for one).
   static void RunThread(ItemSaveRun* run, int& next_row, int rows,
                         const std::function<void(sqlite3* db, int row)>& save);

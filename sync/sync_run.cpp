@@ -261,9 +261,9 @@ bool RunSyncConsumer(LPVOID param, ConsumerWaits waits,
     }
 
     // The claim takes the row that was tested, and only that one, so no
-    // row is ever worked on twice.
-    // A consumer of an earlier run claims nothing after its run ended: the
-    // claim tests the run under the lock that the new run's reset takes.
+    // row is ever worked on twice; a consumer of an earlier run claims
+    // nothing, as the claim tests the run under the lock that the new run's
+    // reset takes.
     bool claimed = false;
     {
       WorkClaim claim(g_ResultClaimLock, kClaimLockTimeout);

@@ -87,9 +87,9 @@ std::vector<CString> ShopResultCells(const SyncShopRow& shop);
 
 // Appends a result row in one step under g_ResultMutex: the next index goes
 // into column 0 and the number of rows listed into g_NeedUpdateEdit, `cells`
-// (by column; column 0 is ignored) into the row, and g_ResultRowsAdded counts it last. Nothing is
-// appended, and the result is false, when a newer run has begun since
-// `from` was claimed. Producer threads; every value is ready beforehand.
+// (by column; column 0 is ignored) into the row, and g_ResultRowsAdded
+// counts it last. Nothing is appended, and the result is false, when a
+// newer run has begun since `from` was claimed. Producer threads; every value is ready beforehand.
 bool AppendResultRow(const SyncShopRow& from, std::vector<CString> cells);
 
 // A result row claimed by the consumer: the run it belongs to, its index
@@ -126,12 +126,12 @@ enum class ConsumerWaits {
 // when Start (g_SyncStartButton) is enabled, or when a newer run has begun.
 // Waits for the next row without spinning (a signal from each append, and
 // a look every 20 ms at Stop, the row's tick and the sign-in), claims it
-// under g_WorkMutex, reads its cells under g_ResultMutex while its run is
-// still the current one (so a thread of a stopped run never acts on a row
-// of the next), writes its index into g_CurrentRowEdit and runs `work` on it
-// inside the catch. Returns whether the run it served is still
-// the current one and the program goes on, that is whether the run's end is
-// its own to announce.
+// under g_WorkMutex and g_ResultClaimLock, reads its cells under
+// g_ResultMutex while its run is still the current one (so a thread of a
+// stopped run never acts on a row of the next), writes its index into
+// g_CurrentRowEdit and runs `work` on it inside the catch. Returns whether
+// the run it served is still the current one and the program goes on, that
+// is whether the run's end is its own to announce.
 bool RunSyncConsumer(LPVOID param, ConsumerWaits waits,
                      const std::function<void(const SyncResultRow&)>& work);
 

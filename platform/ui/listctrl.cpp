@@ -97,29 +97,28 @@ int CListCtrl::InsertRowsUnlessHeld(int index, int column, std::vector<std::vect
     if (indexed) {
       indexed_texts_.Reserve(rows.size());
       hashes.reserve(rows.size());
-      for (std::vector<CString>& cells : rows) {
-        if (cells.empty()) cells.emplace_back();
-        if (cells.size() > columns) cells.resize(columns);
-        hashes.push_back(TextIndex::Hash(key(cells)));
-        // Here, not in a function of the index: the compiler drops a call
-        // whose only effect is the fetch.
-        __builtin_prefetch(indexed_texts_.SlotOf(hashes.back()));
-      }
+    }
+    for (std::vector<CString>& cells : rows) {
+      if (cells.empty()) cells.emplace_back();
+      if (cells.size() > columns) cells.resize(columns);
+      if (!indexed) continue;
+      hashes.push_back(TextIndex::Hash(key(cells)));
+      // Here, not in a function of the index: the compiler drops a call
+      // whose only effect is the fetch.
+      __builtin_prefetch(indexed_texts_.SlotOf(hashes.back()));
     }
     first = std::min(index, static_cast<int>(rows_.size()));
     for (size_t r = 0; r < rows.size(); ++r) {
       std::vector<CString>& cells = rows[r];
-      if (cells.empty()) cells.emplace_back();
-      if (cells.size() > columns) cells.resize(columns);
       // The id is looked up before the row is built: a row listed already
       // costs one lookup.
       if (indexed) {
         if (indexed_texts_.Holds(key(cells), hashes[r])) continue;
       } else if (column >= 0) {
         const std::string& text = key(cells);
-        bool held = false;
-        for (const Row& row : rows_) held = held || key(row.cells) == text;
-        if (held) continue;
+        if (std::any_of(rows_.begin(), rows_.end(),
+                        [&](const Row& row) { return key(row.cells) == text; }))
+          continue;
       }
       Row row;
       row.cells = std::move(cells);
