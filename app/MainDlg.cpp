@@ -5,6 +5,7 @@
 #include "services/hosts.h"
 #include "shop/Q_Web.h"
 #include "store/item_db.h"
+#include "store/save_run.h"
 
 MainDlg::MainDlg(CWnd* parent) : CDialogEx(IDD, parent) {}
 MainDlg::~MainDlg() = default;
@@ -50,6 +51,25 @@ BOOL MainDlg::OnInitDialog() {
 
   GetDlgItem(IDC_MAIN_BANNER)->SetWindowText(g_NoticeText);
   return TRUE;
+}
+
+void MainDlg::OnCancel() {
+  if (m_Closing) return;
+  m_Closing = true;
+  CloseWhenSaved();
+}
+
+void MainDlg::CloseWhenSaved() {
+  // A run started while the saves were written has its edits saved too.
+  m_TongBu.EndUnendedPriceRun();
+  if (!ItemSaveRun::AllWritten()) {
+    const HWND self = m_hWnd;
+    ItemSaveRun::WhenAllWritten([self] {
+      if (auto* main = dynamic_cast<MainDlg*>(CWnd::FromHandle(self))) main->CloseWhenSaved();
+    });
+    return;
+  }
+  CDialogEx::OnCancel();
 }
 
 CRect MainDlg::PageRect() const {

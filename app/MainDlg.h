@@ -45,6 +45,10 @@ class MainDlg : public CDialogEx {
 
  protected:
   void DoDataExchange(CDataExchange* dx) override;
+  // The close box. The program ends once the saves under way have been
+  // written, a price run's confirmed edits among them; meanwhile the window
+  // stays, its pages showing the saves' progress.
+  void OnCancel() override;
   DECLARE_MESSAGE_MAP()
 
  private:
@@ -54,5 +58,10 @@ class MainDlg : public CDialogEx {
   // Asks `question` in a box of this window; runs `sql` on OK.
   void RunConfirmedStatement(const char* question, const char* sql);
 
+  // After the close box: ends the program when every save is written, or
+  // waits for that again.
+  void CloseWhenSaved();
+
   CBrush m_BannerBrush{RGB(245, 245, 245)};
+  bool m_Closing = false;
 };

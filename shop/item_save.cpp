@@ -16,15 +16,12 @@ namespace {
 constexpr int kSaveThreadCount = 20;
 
 // Stores one list row unless its item id is stored already.
-void SaveRow(sqlite3* db, int row) {
-  CListCtrl::RowView view;
-  if (!g_ItemList->GetRowView(row, view)) return;  // the list was emptied meanwhile
-  view.cells.resize(4);
-  const CString& tb_id = view.cells[1];
-  const CString& code = view.cells[2];
-  const CString& price = view.cells[3];
+void SaveRow(sqlite3* db, const ItemSaveRun::Row& row) {
+  const CString& tb_id = row.cells[1];
+  const CString& code = row.cells[2];
+  const CString& price = row.cells[3];
   CString row_text;
-  row_text.Format("%d", row);
+  row_text.Format("%d", row.index);
 
   // A failed lookup counts as "not stored": the guarded insert below still
   // cannot store the item twice.
@@ -62,12 +59,16 @@ void ShowRowCount(CEdit& count_edit) {
 }  // namespace
 
 UINT SaveItemsThread(LPVOID param) {
-  ItemSaveRun::RunThread(static_cast<ItemSaveRun*>(param), g_NextSaveRow,
-                         g_ItemList->GetItemCount(), &SaveRow);
+  ItemSaveRun::RunThread(static_cast<ItemSaveRun*>(param), &SaveRow);
   return 0;
 }
 
-void TaoBao::OnSaveData() { ItemSaveRun::Start(kSaveThreadCount, g_NextSaveRow, &SaveItemsThread); }
+void TaoBao::OnSaveData() {
+  // The rows as they stand now: a search or a load may empty the list
+  // while the save writes.
+  ItemSaveRun::Queue(kSaveThreadCount, g_NextSaveRow, &SaveItemsThread,
+                     g_ItemList->CopyRows(4, false));
+}
 
 void TaoBao::OnImportAll() {
   g_ListFromDb = 1;

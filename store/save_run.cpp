@@ -2,7 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <deque>
 #include <mutex>
+#include <utility>
 
 #include "platform/exception.h"
 #include "platform/ui/afxwin.h"
@@ -11,46 +13,106 @@
 
 namespace {
 constexpr DWORD kClaimLockTimeout = 500;
-// The runs' row counters. Start takes it alone: it runs on the window's
-// thread, and a throttled listing request holds g_WorkMutex.
+// The saves' row counters. A save's start takes it alone: it may run on the
+// window's thread, and a throttled listing request holds g_WorkMutex.
 std::mutex g_RowCounterLock;
+
+// The queue of saves, the first of them writing when g_Writing is set, and
+// who waits for the queue to empty. Taken before g_RowCounterLock, never
+// after it, and never while waiting for g_WorkMutex.
+std::mutex g_QueueLock;
+std::deque<ItemSaveRun*> g_Queue;
+bool g_Writing = false;
+std::vector<std::function<void()>> g_WhenWritten;
 }  // namespace
 
-void ItemSaveRun::Start(int threads, int& next_row, AFX_THREADPROC thread) {
-  auto* run = new ItemSaveRun(threads);
+ItemSaveRun* ItemSaveRun::Queue(int threads, int& next_row, AFX_THREADPROC thread,
+                                std::vector<Row> rows, int holds) {
+  auto* run = new ItemSaveRun;
   run->db_ = OpenItemDb();
   g_ItemDb = run->db_;
+  run->threads_ = threads;
+  run->next_row_ = &next_row;
+  run->thread_ = thread;
+  run->rows_ = std::move(rows);
+  run->holds_ = holds;
+  std::lock_guard<std::mutex> lock(g_QueueLock);
+  g_Queue.push_back(run);
+  StartTurns();
+  return run;
+}
 
-  {
-    std::lock_guard<std::mutex> lock(g_RowCounterLock);
-    next_row = 0;
+void ItemSaveRun::Add(std::vector<Row> rows) {
+  std::lock_guard<std::mutex> lock(g_QueueLock);
+  if (holds_ == 0) return;  // writing already: too late, and never asked for
+  rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()),
+               std::make_move_iterator(rows.end()));
+}
+
+void ItemSaveRun::Release() {
+  std::lock_guard<std::mutex> lock(g_QueueLock);
+  if (holds_ > 0) --holds_;
+  StartTurns();
+}
+
+// With g_QueueLock held: starts the first save when none writes and it has
+// no hold left. A save none of whose threads the system would make is
+// written (it stores nothing) and the next one gets its turn.
+void ItemSaveRun::StartTurns() {
+  while (!g_Writing && !g_Queue.empty() && g_Queue.front()->holds_ == 0) {
+    ItemSaveRun* run = g_Queue.front();
+    g_Writing = true;
+    {
+      std::lock_guard<std::mutex> counter(g_RowCounterLock);
+      *run->next_row_ = 0;
+    }
+    run->live_ = run->threads_;
+    int unstarted = 0;
+    for (int i = 0; i < run->threads_; ++i) {
+      if (!AfxBeginThread(run->thread_, run)) ++unstarted;
+    }
+    // Until the unstarted threads are counted out no thread can be the
+    // last; when they make the count 0, every started thread has ended.
+    if (unstarted == 0 || (run->live_ -= unstarted) > 0) break;
+    g_Queue.pop_front();
+    g_Writing = false;
+    run->Close();
   }
-  for (int i = 0; i < threads; ++i) {
-    // A thread the system would not make counts as ended at once, so the
-    // run's last thread still closes the connection.
-    if (!AfxBeginThread(thread, run)) run->ThreadEnded();
+  if (!g_Writing && g_Queue.empty()) {
+    for (auto& done : g_WhenWritten) ui::Post(std::move(done));
+    g_WhenWritten.clear();
   }
 }
 
-void ItemSaveRun::RunThread(ItemSaveRun* run, int& next_row, int rows,
-                            const std::function<void(sqlite3* db, int row)>& save) {
+void ItemSaveRun::RunThread(ItemSaveRun* run,
+                            const std::function<void(sqlite3* db, const Row& row)>& save) {
+  const int rows = static_cast<int>(run->rows_.size());
   for (;;) {
     int row = rows;
     {
       // A wait that runs out waits again: no row is claimed without the lock.
       WorkClaim claim(g_RowCounterLock, kClaimLockTimeout);
-      if (next_row < rows) row = next_row++;
+      if (*run->next_row_ < rows) row = (*run->next_row_)++;
     }
-    // At the program's end the rows not yet claimed stay unsaved.
-    if (row >= rows || worker_registry::StopRequested()) break;
+    if (row >= rows) break;
     if (!run->db_) continue;
-    RunWorkerPass([&] { save(run->db_, row); });
+    RunWorkerPass([&] { save(run->db_, run->rows_[static_cast<size_t>(row)]); });
   }
   run->ThreadEnded();
 }
 
 void ItemSaveRun::ThreadEnded() {
   if (--live_ != 0) return;
+  // The next save starts from this thread, before it ends: the program's
+  // exit, which waits for every thread, never finds none while saves wait.
+  std::lock_guard<std::mutex> lock(g_QueueLock);
+  g_Queue.pop_front();  // this save: only the first one writes
+  g_Writing = false;
+  Close();
+  StartTurns();
+}
+
+void ItemSaveRun::Close() {
   sqlite3* db = db_;
   delete this;
   // The handle stays open until the user-interface thread has forgotten it
@@ -60,4 +122,20 @@ void ItemSaveRun::ThreadEnded() {
     if (g_ItemDb == db) g_ItemDb = nullptr;
     if (db) sqlite3_close(db);
   });
+}
+
+void ItemSaveRun::WhenAllWritten(std::function<void()> done) {
+  {
+    std::lock_guard<std::mutex> lock(g_QueueLock);
+    if (g_Writing || !g_Queue.empty()) {
+      g_WhenWritten.push_back(std::move(done));
+      return;
+    }
+  }
+  done();
+}
+
+bool ItemSaveRun::AllWritten() {
+  std::lock_guard<std::mutex> lock(g_QueueLock);
+  return !g_Writing && g_Queue.empty();
 }

@@ -1,43 +1,76 @@
 #pragma once
-// A save run into the item database: a number of threads share one
-// connection and a row counter. The item page's save of the item list and
-// the sync page's save of the result list both run this way.
+// Saves into the item database: the item page's save of the item list and
+// the sync page's saves of the result list.
 //
-// Each run opens its own connection and publishes it in g_ItemDb; the
-// connection stays open until the last thread of that run has ended, then
-// the user-interface thread closes it (and forgets it in g_ItemDb unless a
-// newer run has put its own there). Runs may overlap: no thread ever works
-// on a connection that another run has closed.
+// A save writes the rows its caller copied from the list when the save
+// began, never the list itself, which the window may empty while the save
+// runs. Saves are queued and write one after another in the order they were
+// queued, so where two saves store one item the later save's value stays.
+// A save writes on a number of threads that share one connection and a row
+// counter; a save queued with holds waits besides until each hold has been
+// released, and may be given more rows until then (the rows of a stopped
+// price run whose last edit is still in flight).
+//
+// Each save opens its own connection when it is queued and publishes it in
+// g_ItemDb; the connection stays open until the save's last thread has
+// ended, then the user-interface thread closes it (and forgets it in
+// g_ItemDb unless a newer save has put its own there).
+//
+// Saves go on at the program's end: its exit waits for their threads, and
+// a save that waits for a hold starts writing as soon as it is released.
 #include <atomic>
 #include <functional>
+#include <vector>
 
 #include "platform/thread/thread.h"
+#include "platform/ui/controls.h"
 
 struct sqlite3;
 
 class ItemSaveRun {
  public:
-  // Opens the account's database for a run of `threads` threads and
-  // publishes the connection in g_ItemDb, sets `next_row` to 0, and starts
-  // the threads of `thread`, each given the run. UI thread. `next_row` is
-  // guarded by the runs' counter lock, which Start takes alone (it never
-  // waits for g_WorkMutex) and the threads inside g_WorkMutex (WorkClaim).
-  static void Start(int threads, int& next_row, AFX_THREADPROC thread);
+  using Row = CListCtrl::RowCopy;
 
-  // A save thread's loop, given the run: claims row after row of
-  // `next_row` below `rows` and runs `save` on each inside a catch of the
-  // layer's exceptions and std::exception. At the program's end (the
-  // worker registry's stop signal) it claims no further row. Then it
-  // counts itself out of the run; the last thread's end closes the
-  // connection. `save` is called only when the run has a
-  // connection (it has none only when SQLite had no memory for one).
-  static void RunThread(ItemSaveRun* run, int& next_row, int rows,
-                        const std::function<void(sqlite3* db, int row)>& save);
+  // Opens the account's database for a save of `rows` and publishes the
+  // connection in g_ItemDb, and queues the save. When it is its turn (every
+  // save queued before it has been written, and its `holds` released), it
+  // sets `next_row` to 0 and starts `threads` threads of `thread`, each
+  // given the save. UI thread. `next_row` is guarded by the saves' counter
+  // lock, which the threads take inside g_WorkMutex (WorkClaim) and the
+  // start alone; only one save writes at a time.
+  static ItemSaveRun* Queue(int threads, int& next_row, AFX_THREADPROC thread,
+                            std::vector<Row> rows, int holds = 0);
+  // Adds rows to a save that still has a hold. Any thread.
+  void Add(std::vector<Row> rows);
+  // Releases one hold; the save may start writing at once. Any thread.
+  void Release();
+
+  // A save thread's loop, given the save: claims row after row of its
+  // rows and runs `save` on each inside a catch of the layer's exceptions
+  // and std::exception. Then it counts itself out of the save; the last
+  // thread's end closes the connection and starts the next save. `save` is
+  // called only when the save has a connection (it has none only when
+  // SQLite had no memory for one).
+  static void RunThread(ItemSaveRun* run,
+                        const std::function<void(sqlite3* db, const Row& row)>& save);
+
+  // Calls `done` on the user-interface thread once no save is queued or
+  // writing: at once (within this call) when none is. UI thread.
+  static void WhenAllWritten(std::function<void()> done);
+  // Whether no save is queued or writing. Any thread.
+  static bool AllWritten();
 
  private:
-  explicit ItemSaveRun(int threads) : live_(threads) {}
+  ItemSaveRun() = default;
+  static void StartTurns();
   void ThreadEnded();
+  void Close();
 
   sqlite3* db_ = nullptr;
-  std::atomic<int> live_;
+  int threads_ = 0;
+  int* next_row_ = nullptr;
+  AFX_THREADPROC thread_ = nullptr;
+  std::vector<Row> rows_;  // fixed once the save writes
+  int holds_ = 0;          // guarded by the queue's lock
+  std::atomic<int> live_{0};
 };

@@ -4,6 +4,8 @@
 #include "sync/TongBu.h"
 
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 #include "platform/file/profile.h"
 #include "services/globals.h"
@@ -11,7 +13,6 @@
 #include "services/page_lists.h"
 #include "services/page_menus.h"
 #include "services/text_services.h"
-#include "store/save_run.h"
 #include "sync/bookstore_readers.h"
 #include "sync/option_checks.h"
 #include "sync/price_stock_sync.h"
@@ -22,7 +23,6 @@
 
 namespace {
 
-constexpr int kSaveThreadCount = 20;
 constexpr const char* kSection = "SYSCONFIG";
 
 // The producer and consumer of a processing type.
@@ -119,13 +119,8 @@ BOOL TongBu::OnInitDialog() {
 }
 
 void TongBu::OnStartSync() {
-  // A stopped price run ends when its consumer has finished the row in hand
-  // and the page has handled its end message; a start before that would
-  // empty the list it saves.
-  if (m_PriceRunUnended) SaveResultsApart();
-  m_PriceRunUnended = false;
   // Also when a check below refuses the start.
-  ClearSyncResults();
+  ClearResultsSavingUnendedRun();
 
   if (g_RuleList == nullptr || g_RuleList->GetItemCount() == 0) {
     MessageBoxA(nullptr, "亲，请先在条件列表里添加条件！", g_SoftName, MB_ICONEXCLAMATION);
@@ -178,6 +173,27 @@ void TongBu::OnStartSync() {
   }
 }
 
+void TongBu::ClearResultsSavingUnendedRun() {
+  if (m_PriceRunUnended) {
+    EndUnendedPriceRun();
+  } else {
+    ClearSyncResults();
+  }
+}
+
+void TongBu::EndUnendedPriceRun() {
+  // A stopped price run ends when its consumer has finished the row in hand
+  // and the page has handled its end message; emptying the list before that
+  // would lose what the end saves.
+  if (!m_PriceRunUnended) return;
+  m_PriceRunUnended = false;
+  const unsigned run = CurrentSyncRun();
+  ItemSaveRun* save = BeginStoppedRunSave(run);
+  std::vector<CListCtrl::RowCopy> ticked;
+  ClearSyncResults(&ticked);
+  FinishStoppedRunSave(run, save, std::move(ticked));
+}
+
 void TongBu::OnStopSync() {
   // The run's threads see Start enabled and end by themselves.
   m_StopButton.EnableWindow(FALSE);
@@ -205,9 +221,7 @@ void TongBu::OnSyncListRClick(NMHDR*, LRESULT* result) {
   ShowPageContextMenu(kPopupSyncList, this);
 }
 
-void TongBu::OnSaveUpdated() {
-  ItemSaveRun::Start(kSaveThreadCount, g_NextSaveResultRow, &SaveSyncResultsThread);
-}
+void TongBu::OnSaveUpdated() { SaveTickedResults(); }
 
 LRESULT TongBu::OnSyncFinished(WPARAM run, LPARAM not_changed) {
   // The end of a run that a newer start replaced: that start saved the old

@@ -47,6 +47,17 @@ class TongBu : public CDialogEx {
   void OnCategoryStep2();
   void OnStopCategorySync();
 
+  // Empties the result list and ends the run as a start does
+  // (ClearSyncResults). A price run whose end the page has not handled is
+  // saved as its end would have saved it (EndUnendedPriceRun). UI thread.
+  void ClearResultsSavingUnendedRun();
+  // When a price run started here has not had its end handled: ends it as
+  // a start does and saves it as its end would have, the rows it ticked
+  // and the edits it still has in flight once the shop has answered them,
+  // before any later save. The main window calls it when it closes. UI
+  // thread.
+  void EndUnendedPriceRun();
+
  protected:
   void DoDataExchange(CDataExchange* dx) override;
   // A page never ends itself: Enter and Esc (button 2 carries the Cancel id)
@@ -56,7 +67,8 @@ class TongBu : public CDialogEx {
   DECLARE_MESSAGE_MAP()
 
  private:
-  // A price run started here whose end has not been handled: a start before
-  // that end saves what the run ticked, as its end would have.
+  // A price run (or category step) started here whose end has not been
+  // handled: a start before that end saves what the run ticked, as its end
+  // would have. The category steps' starts set it too.
   bool m_PriceRunUnended = false;
 };

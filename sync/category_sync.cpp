@@ -46,7 +46,8 @@ bool PriceByPage(const SyncShopRow& shop) {
 
 // Starts a step: `producer` on N threads (the thread box), PriceEditThread
 // as consumer. The step's button stays disabled until OnStopCategorySync.
-void StartCategoryStep(TongBu& page, CButton& step_button, AFX_THREADPROC producer) {
+// False when the step could not start.
+bool StartCategoryStep(TongBu& page, CButton& step_button, AFX_THREADPROC producer) {
   ResetSyncState();
   page.m_StartButton.EnableWindow(FALSE);
   // The consumer ends only on Stop once it has rows: Stop must be there to
@@ -56,7 +57,9 @@ void StartCategoryStep(TongBu& page, CButton& step_button, AFX_THREADPROC produc
   if (!StartSyncThreads(std::atoi(SelectedText(page.m_ThreadCombo)), producer, &PriceEditThread)) {
     page.OnStopSync();
     page.OnStopCategorySync();
+    return false;
   }
+  return true;
 }
 
 }  // namespace
@@ -81,14 +84,14 @@ UINT CategoryStep2Thread(LPVOID param) {
 // The page's handlers of the method (buttons 1032, 1035, 1034).
 
 void TongBu::OnCategoryStep1() {
-  ClearSyncResults();
+  ClearResultsSavingUnendedRun();
   if (g_ItemList) g_ItemList->EnableWindow(FALSE);
-  StartCategoryStep(*this, m_CategoryStep1Button, &CategoryStep1Thread);
+  m_PriceRunUnended = StartCategoryStep(*this, m_CategoryStep1Button, &CategoryStep1Thread);
 }
 
 void TongBu::OnCategoryStep2() {
-  ClearSyncResults();
-  StartCategoryStep(*this, m_CategoryStep2Button, &CategoryStep2Thread);
+  ClearResultsSavingUnendedRun();
+  m_PriceRunUnended = StartCategoryStep(*this, m_CategoryStep2Button, &CategoryStep2Thread);
 }
 
 void TongBu::OnStopCategorySync() {

@@ -1,6 +1,7 @@
 #include "sync/price_sync.h"
 
 #include <string>
+#include <utility>
 
 #include "services/globals.h"
 #include "services/http.h"
@@ -10,9 +11,14 @@
 #include "shop/item_ops.h"
 #include "sync/bookstore_readers.h"
 #include "sync/price_rules.h"
+#include "sync/result_save.h"
 #include "sync/sync_run.h"
 
 namespace {
+
+// What the account status and the row of an edit that found the session
+// gone say.
+constexpr const char* kLoginLost = "登陆失效，请重新登录";
 
 // The bookstore's page-not-found text: the book is gone from the store.
 constexpr const char* kPageNotFound = "对不起，您要访问的页面暂时没有找到";
@@ -59,13 +65,18 @@ UINT PriceCheckThread(LPVOID param) {
 }
 
 UINT PriceEditThread(LPVOID param) {
+  const unsigned run = SyncRunOf(param);
+  PriceConsumerBegins(run);
   long not_changed = 0;
   const auto edit = [&not_changed](const SyncResultRow& row) {
     if (!EditPrice(row)) ++not_changed;
   };
   if (RunSyncConsumer(param, ConsumerWaits::kUntickedRowAndSignIn, edit)) {
-    ::PostMessage(g_SyncHwnd, WM_SYNC_DONE, SyncRunOf(param), not_changed);
+    ::PostMessage(g_SyncHwnd, WM_SYNC_DONE, run, not_changed);
   }
+  // A save of this run that a new start queued writes from here on: the
+  // edit in hand, if any, has had its reply.
+  PriceConsumerEnds(run);
   return 0;
 }
 
@@ -76,7 +87,7 @@ bool RecordPriceEdit(const SyncResultRow& row, const CString& log, const CString
     // waits for a new sign-in and then goes on with the next row. The
     // session is gone whichever run sent the edit. The status shows before
     // the flag clears, so whoever sees the flag clear finds it there.
-    WriteResultOutcome(row, log, false);
+    WriteResultOutcome(row, log + kLoginLost, false);
     ShowLoginLost();
     g_LoggedIn = 0;
     return false;
@@ -85,8 +96,16 @@ bool RecordPriceEdit(const SyncResultRow& row, const CString& log, const CString
   // nothing in the shop: the reply shows, and the unticked row is not saved
   // as updated.
   const bool done = JsonAnswerSucceeded(answer);
-  WriteResultOutcome(row, log + reply, done);
+  if (!WriteResultOutcome(row, log + reply, done) && done) {
+    // A new start has emptied the list since the row was claimed: the price
+    // the shop now has goes with the rest of its run, if that run's rows
+    // are being saved.
+    CListCtrl::RowCopy late{row.index, row.cells};
+    late.cells.resize(kSyncColumns);
+    late.cells[6] = log + reply;
+    SaveLateConfirmation(row.run, std::move(late));
+  }
   return done;
 }
 
-void ShowLoginLost() { ShowAccountStatus("登陆失效，请重新登录"); }
+void ShowLoginLost() { ShowAccountStatus(kLoginLost); }

@@ -25,7 +25,8 @@ UINT PriceCheckThread(LPVOID param);
 // price edit is sent and its reply recorded (RecordPriceEdit). At its end
 // it posts WM_SYNC_DONE to the page, unless a newer run has begun: wParam
 // its run (SyncRunOf), lParam the number of edits it sent that did not go
-// through.
+// through. It counts among its run's price consumers while it lives
+// (PriceConsumerBegins), so that a save of the run waits for its last edit.
 UINT PriceEditThread(LPVOID param);
 
 // Applies the pricing conditions to the bookstore `page` of shop row `shop`
@@ -42,11 +43,12 @@ bool MakePriceResultRow(const SyncShopRow& shop, const CString& store, const CSt
 // bytes as they came, says the edit went through (JsonAnswerSucceeded);
 // otherwise (a refusal, a page other than the JSON answer, "dwError = <n>")
 // the row stays unticked. An empty reply (also the sign-in page) is a lost
-// sign-in: ShowLoginLost, then g_LoggedIn cleared, the row unticked with
-// column 6 as it was (or the log); the consumer then waits for a new
-// sign-in. A row of a run that a newer one replaced gets nothing
-// (WriteResultOutcome). Returns whether the edit went through. Consumer
-// threads.
+// sign-in: column 6 gets the log and "登陆失效，请重新登录", ShowLoginLost,
+// then g_LoggedIn cleared, the row unticked; the consumer then waits for a
+// new sign-in. A row of a run that a newer one replaced gets nothing
+// (WriteResultOutcome); an edit of it that went through goes to that run's
+// save instead (SaveLateConfirmation). Returns whether the edit went
+// through. Consumer threads.
 bool RecordPriceEdit(const SyncResultRow& row, const CString& log, const CString& reply,
                      const std::string& answer);
 

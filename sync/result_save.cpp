@@ -2,7 +2,8 @@
 
 #include <sqlite3.h>
 
-#include <memory>
+#include <map>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -21,17 +22,18 @@ namespace {
 // A failure (a lock held past the busy wait, a full disk) is reported.
 void RunStatement(sqlite3* db, const CString& sql) { RunItemSql(db, sql); }
 
-// Stores the cells of ticked result row `row` when they carry a new price.
-void SaveTickedRow(sqlite3* db, int row, std::vector<CString> cells) {
-  cells.resize(kSyncColumns);
-  const CString& id = cells[1];
-  const CString& code = cells[2];
-  const CString& price = cells[4];
+constexpr int kSaveThreadCount = 20;
+
+// Stores ticked result row `row` when it carries a new price.
+void SaveTickedRow(sqlite3* db, const ItemSaveRun::Row& row) {
+  const CString& id = row.cells[1];
+  const CString& code = row.cells[2];
+  const CString& price = row.cells[4];
   // A stock run's row carries no new price: storing it would blank the
   // stored price.
   if (price.IsEmpty()) return;
   CString n;
-  n.Format("%d", row);
+  n.Format("%d", row.index);
 
   const CString update = "UPDATE DDItems SET Price=" + SqlQuote(price) +
                          ", IsUpdate='1' where TbId=" + SqlQuote(id);
@@ -55,52 +57,71 @@ void SaveTickedRow(sqlite3* db, int row, std::vector<CString> cells) {
   Sleep(0);
 }
 
-// Stores one result row when it is ticked and has a new price.
-void SaveResultRow(sqlite3* db, int row) {
-  CListCtrl::RowView view;
-  if (g_SyncList->GetRowView(row, view) && view.checked) {
-    SaveTickedRow(db, row, std::move(view.cells));
-  }
-}
+// The price consumers alive, by run, and the saves of replaced runs that
+// wait for them. Taken before the saves' queue lock, never after it.
+std::mutex g_StoppedLock;
+std::map<unsigned, int> g_PriceConsumers;
+// A save stays here, with its hold for the run's consumers, until they
+// have ended: only then is it released.
+std::map<unsigned, ItemSaveRun*> g_StoppedSaves;
 
-// The ticked rows of a save apart, by index, and its connection.
-struct RowsApart {
-  sqlite3* db = nullptr;
-  std::vector<std::pair<int, std::vector<CString>>> rows;
-};
-
-UINT SaveRowsApartThread(LPVOID param) {
-  std::unique_ptr<RowsApart> apart(static_cast<RowsApart*>(param));
-  for (auto& [row, cells] : apart->rows) {
-    if (worker_registry::StopRequested()) break;
-    RunWorkerPass([&] { SaveTickedRow(apart->db, row, std::move(cells)); });
-  }
-  sqlite3_close(apart->db);
-  return 0;
+// With g_StoppedLock held: releases the save of `run` when none of its
+// price consumers is alive.
+void ReleaseWhenConsumersEnded(unsigned run) {
+  if (g_PriceConsumers.count(run) != 0) return;
+  const auto save = g_StoppedSaves.find(run);
+  if (save == g_StoppedSaves.end()) return;
+  save->second->Release();
+  g_StoppedSaves.erase(save);
 }
 
 }  // namespace
 
 UINT SaveSyncResultsThread(LPVOID param) {
-  ItemSaveRun::RunThread(static_cast<ItemSaveRun*>(param), g_NextSaveResultRow,
-                         g_SyncList->GetItemCount(), &SaveResultRow);
+  ItemSaveRun::RunThread(static_cast<ItemSaveRun*>(param), &SaveTickedRow);
   return 0;
 }
 
-void SaveResultsApart() {
-  auto apart = std::make_unique<RowsApart>();
-  for (int row = 0; row < g_SyncList->GetItemCount(); ++row) {
-    CListCtrl::RowView view;
-    if (g_SyncList->GetRowView(row, view) && view.checked) {
-      apart->rows.emplace_back(row, std::move(view.cells));
-    }
-  }
-  if (apart->rows.empty()) return;
-  apart->db = OpenItemDb();
-  if (!apart->db) return;
-  if (AfxBeginThread(&SaveRowsApartThread, apart.get())) {
-    apart.release();  // the thread's now
-  } else {
-    sqlite3_close(apart->db);
-  }
+void SaveTickedResults() {
+  ItemSaveRun::Queue(kSaveThreadCount, g_NextSaveResultRow, &SaveSyncResultsThread,
+                     g_SyncList->CopyRows(kSyncColumns, true));
+}
+
+ItemSaveRun* BeginStoppedRunSave(unsigned run) {
+  // Two holds: the ticked rows still to come, and the run's consumers.
+  ItemSaveRun* save =
+      ItemSaveRun::Queue(kSaveThreadCount, g_NextSaveResultRow, &SaveSyncResultsThread, {}, 2);
+  std::lock_guard<std::mutex> lock(g_StoppedLock);
+  g_StoppedSaves[run] = save;
+  return save;
+}
+
+void FinishStoppedRunSave(unsigned run, ItemSaveRun* save,
+                          std::vector<CListCtrl::RowCopy> ticked) {
+  std::lock_guard<std::mutex> lock(g_StoppedLock);
+  save->Add(std::move(ticked));
+  save->Release();
+  ReleaseWhenConsumersEnded(run);
+}
+
+void PriceConsumerBegins(unsigned run) {
+  std::lock_guard<std::mutex> lock(g_StoppedLock);
+  ++g_PriceConsumers[run];
+}
+
+void PriceConsumerEnds(unsigned run) {
+  std::lock_guard<std::mutex> lock(g_StoppedLock);
+  const auto live = g_PriceConsumers.find(run);
+  if (live == g_PriceConsumers.end() || --live->second > 0) return;
+  g_PriceConsumers.erase(live);
+  ReleaseWhenConsumersEnded(run);
+}
+
+void SaveLateConfirmation(unsigned run, CListCtrl::RowCopy row) {
+  std::lock_guard<std::mutex> lock(g_StoppedLock);
+  const auto save = g_StoppedSaves.find(run);
+  if (save == g_StoppedSaves.end()) return;
+  std::vector<CListCtrl::RowCopy> rows;
+  rows.push_back(std::move(row));
+  save->second->Add(std::move(rows));
 }

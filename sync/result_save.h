@@ -1,22 +1,43 @@
 #pragma once
 // Saving the sync page's results into the item database of the signed-in
-// account: TongBu::OnSaveUpdated starts 20 SaveSyncResultsThread, which
-// share the result list row by row and one connection (g_ItemDb). Each
-// ticked row with a new price becomes a DDItems row with that price and
-// IsUpdate '1': inserted when the item is new, updated when it is stored.
+// account. A save writes the ticked rows of the result list as they stood
+// when it began, on 20 SaveSyncResultsThread that share them row by row and
+// one connection (g_ItemDb); saves are queued behind every save begun
+// before them (store/save_run.h). Each ticked row with a new price becomes
+// a DDItems row with that price and IsUpdate '1': inserted when the item is
+// new, updated when it is stored.
 #include "platform/types.h"
+#include "platform/ui/controls.h"
 
-// The next result row to claim in a save; ItemSaveRun guards it.
+#include <vector>
+
+class ItemSaveRun;
+
+// The next row to claim in the save that writes; ItemSaveRun guards it.
 extern int g_NextSaveResultRow;
 
-// A save thread. `param` is the run (ItemSaveRun, store/save_run.h); the
-// run's last thread closes its connection. Takes the number of result rows
-// once; rows added later are not seen by this save. Writes its progress
-// into g_SyncStatusText.
+// A save thread. `param` is the save (ItemSaveRun); the save's last thread
+// closes its connection. Writes its progress into g_SyncStatusText.
 UINT SaveSyncResultsThread(LPVOID param);
 
-// Stores the result list's ticked rows as a save does, from a copy taken now,
-// on a thread of its own with a connection of its own: the rows a stopped
-// price run ticked stay saved when a new start empties the list before the
-// page has handled that run's end. UI thread.
-void SaveResultsApart();
+// Queues a save of the result list's ticked rows as they stand now (the
+// page's "保存更新成功的数据" and the end of a price run). UI thread.
+void SaveTickedResults();
+
+// The save of a price run that a new start (or the program's end) replaces
+// before the page has handled the run's end. BeginStoppedRunSave queues it
+// before the result list is emptied, in its place among the saves; the
+// run's edits that the shop confirms from then on are added to it instead
+// of to the list; FinishStoppedRunSave gives it the rows that the run had
+// ticked, copied as the list was emptied. It writes once the run's price
+// consumers have ended, so no confirmation of the run comes after it.
+// UI thread.
+ItemSaveRun* BeginStoppedRunSave(unsigned run);
+void FinishStoppedRunSave(unsigned run, ItemSaveRun* save, std::vector<CListCtrl::RowCopy> ticked);
+
+// A price consumer of `run` begins and ends; an edit that the shop
+// confirmed after its run was replaced goes to that run's save, if any.
+// Consumer threads.
+void PriceConsumerBegins(unsigned run);
+void PriceConsumerEnds(unsigned run);
+void SaveLateConfirmation(unsigned run, CListCtrl::RowCopy row);

@@ -112,8 +112,9 @@ void ShowCount(CEdit* edit, int count) {
 // an append of the old run that had passed its test has finished before.
 // The page's counts go back to 0 with them, and the row being synchronised
 // shows none.
-void ClearResults(bool untick_shop) {
+void ClearResults(bool untick_shop, std::vector<CListCtrl::RowCopy>* ticked) {
   LockWaitingAgain(g_ResultMutex, kRowLockTimeout);
+  if (g_SyncList && ticked) *ticked = g_SyncList->CopyRows(kSyncColumns, true);
   if (g_SyncList) g_SyncList->DeleteAllItems();
   g_NeedUpdateCount = 0;
   g_ResultRowsAdded = 0;
@@ -130,15 +131,15 @@ void ClearResults(bool untick_shop) {
 
 }  // namespace
 
-void ClearSyncResults() {
+void ClearSyncResults(std::vector<CListCtrl::RowCopy>* ticked) {
   BeginRun();
-  ClearResults(false);
+  ClearResults(false, ticked);
   RaiseSignal();
 }
 
 void ResetSyncState() {
   BeginRun();
-  ClearResults(true);
+  ClearResults(true, nullptr);
   {
     // After BeginRun: a claim of the old run either ended before this or
     // finds its run gone, so it raises nothing of the new run's.

@@ -7,9 +7,11 @@
 //
 // Locks: g_ShopRowMutex guards the shop-row claim, g_ResultMutex a whole
 // append and the consumer's write of an outcome, g_WorkMutex with
-// g_ResultClaimLock inside it the consumer's claim. None is held across a
-// request, and no thread holds two of the first three at once. A wait that
-// runs out waits again.
+// g_ResultClaimLock inside it the consumer's claim. None of them is held by
+// a sync thread across a request, and no thread holds two of the first
+// three at once; a batch listing with a throttle holds g_WorkMutex across
+// each of its requests, so a consumer's claim may wait that long. A wait
+// that runs out waits again.
 //
 // Runs: ResetSyncState begins a new run. Threads of an earlier run that are
 // still finishing the row in hand (Stop only signals) leave at their next
@@ -44,8 +46,11 @@ void ResetSyncState();
 
 // Ends the run so far without beginning another: empties the result list,
 // sets g_NextShopRow to 0 and the page's counts as ResetSyncState does (a
-// press of Start, also one that a check refuses). UI thread.
-void ClearSyncResults();
+// press of Start, also one that a check refuses). `ticked`, when given,
+// receives the ticked rows as the list is emptied: every outcome that the
+// ended run wrote is in it, and every later one finds its run replaced
+// (WriteResultOutcome). UI thread.
+void ClearSyncResults(std::vector<CListCtrl::RowCopy>* ticked = nullptr);
 
 // Starts `producers` threads of `producer`, then one thread of `consumer`,
 // in the run that the last ResetSyncState began. The producers are counted

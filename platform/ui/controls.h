@@ -166,6 +166,15 @@ class CListCtrl : public CWnd {
     bool selected = false;
   };
   bool GetRowView(int item, RowView& out) const;
+  // One row of a copy of the list: its index and its first cells.
+  struct RowCopy {
+    int index = 0;
+    std::vector<CString> cells;
+  };
+  // Every row (only the ticked ones when `ticked_only`) with its first
+  // `columns` cells (missing cells empty), copied in one step under the
+  // lock: the copy is the list as it stood at one moment. Any thread.
+  std::vector<RowCopy> CopyRows(size_t columns, bool ticked_only) const;
   int EnsureVisibleRequest() const { return ensure_visible_; }
   // The row that last got the focus or the selection from one row's
   // SetItemState (a click, a key, the program), with a count of such

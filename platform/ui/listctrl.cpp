@@ -410,6 +410,24 @@ bool CListCtrl::GetRowView(int item, RowView& out) const {
   return true;
 }
 
+std::vector<CListCtrl::RowCopy> CListCtrl::CopyRows(size_t columns, bool ticked_only) const {
+  std::vector<RowCopy> copy;
+  Lock lock(lock_);
+  copy.reserve(rows_.size());
+  int index = 0;
+  for (const Row& row : rows_) {
+    if (!ticked_only || row.checked) {
+      RowCopy& out = copy.emplace_back();
+      out.index = index;
+      out.cells.reserve(columns);
+      for (size_t c = 0; c < columns; ++c)
+        out.cells.push_back(c < row.cells.size() ? row.cells[c] : CString());
+    }
+    ++index;
+  }
+  return copy;
+}
+
 void CListCtrl::TakeStateFrom(CWnd& generic) {
   auto* g = dynamic_cast<CListCtrl*>(&generic);
   if (g == nullptr) return;

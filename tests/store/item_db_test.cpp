@@ -471,33 +471,69 @@ TEST_F(ItemDbTest, AFailedStatementIsReported) {
   EXPECT_NE(said.find("DELETE FROM DDItems"), std::string::npos) << said;
 }
 
-// A save run whose threads the system will not all make: the others save
-// every row, and the run still closes its connection at the end.
+// Saves write one after another in the order they were queued, each the
+// rows it was given, also when the system will not make all of a save's
+// threads (the others write its rows) or a save waits for a hold that is
+// released after a later save was queued.
 int g_NextTestRow = 0;
 
+// Stores the row's price (cell 3) for item id `index`, as the result save does.
 UINT SaveTestRowsThread(LPVOID param) {
-  ItemSaveRun::RunThread(static_cast<ItemSaveRun*>(param), g_NextTestRow, 40,
-                         [](sqlite3* db, int row) {
+  ItemSaveRun::RunThread(static_cast<ItemSaveRun*>(param),
+                         [](sqlite3* db, const ItemSaveRun::Row& row) {
                            CString id;
-                           id.Format("%d", row);
-                           RunItemSql(db, "INSERT INTO DDItems (TbId,DDID,Price,IsUpdate) VALUES (" +
-                                              SqlQuote(id) + ",'d','1.00','0')");
+                           id.Format("%d", row.index);
+                           RunItemSql(db, "INSERT INTO DDItems (TbId,DDID,Price,IsUpdate) SELECT " +
+                                              SqlQuote(id) + ",'d','0','1' WHERE NOT EXISTS "
+                                              "(SELECT 1 FROM DDItems WHERE TbId=" + SqlQuote(id) + ")");
+                           RunItemSql(db, "UPDATE DDItems SET Price=" + SqlQuote(row.cells[3]) +
+                                              " WHERE TbId=" + SqlQuote(id));
                          });
   return 0;
 }
 
-TEST_F(ItemDbTest, ASaveRunWithThreadsThatNeverStartedStillEnds) {
-  SetCookies("tracknick=short-handed;");
-  for (int refused : {2, 4}) {
+std::vector<ItemSaveRun::Row> PricedRows(int count, const char* price) {
+  std::vector<ItemSaveRun::Row> rows(static_cast<size_t>(count));
+  for (int i = 0; i < count; ++i) rows[i] = {i, {"", "", "", price}};
+  return rows;
+}
+
+TEST_F(ItemDbTest, SavesWriteTheirRowsInTheOrderQueued) {
+  SetCookies("tracknick=in-order;");
+  struct Case {
+    int refused;  // thread starts refused for the first save (of 4)
+    bool held;    // the first save waits for a hold until the second is queued
+    const char* last_price;
+  };
+  const Case cases[] = {{0, false, "2.00"}, {2, false, "2.00"}, {4, false, "2.00"},
+                        {0, true, "2.00"},  {2, true, "2.00"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.refused << " refused, held " << c.held);
     ExecItemSql("DELETE FROM DDItems");
-    worker_registry::FailThreadStartsForTesting(refused);
-    ItemSaveRun::Start(4, g_NextTestRow, &SaveTestRowsThread);
+    worker_registry::FailThreadStartsForTesting(c.refused);
+    ItemSaveRun* first = ItemSaveRun::Queue(
+        4, g_NextTestRow, &SaveTestRowsThread,
+        c.held ? std::vector<ItemSaveRun::Row>{} : PricedRows(400, "1.00"), c.held ? 1 : 0);
+    if (c.held) {
+      first->Add(PricedRows(400, "1.00"));
+    } else {
+      first = nullptr;  // written, or being written
+    }
     worker_registry::FailThreadStartsForTesting(0);
-    ASSERT_TRUE(worker_registry::WaitAll(std::chrono::seconds(20)));
-    // The last thread hands the connection to this thread, which closes it.
-    EXPECT_TRUE(ui::PumpUntil([] { return g_ItemDb == nullptr; }, std::chrono::seconds(5)))
-        << refused << " refused";
-    EXPECT_EQ(QueryItemScalar("SELECT COUNT(*) FROM DDItems"), refused < 4 ? "40" : "0");
+    ItemSaveRun::Queue(4, g_NextTestRow, &SaveTestRowsThread, PricedRows(400, "2.00"));
+    if (first) {
+      EXPECT_FALSE(ItemSaveRun::AllWritten());
+      worker_registry::FailThreadStartsForTesting(c.refused);
+      first->Release();
+      worker_registry::FailThreadStartsForTesting(0);
+    }
+    bool written = false;
+    ItemSaveRun::WhenAllWritten([&] { written = true; });
+    ASSERT_TRUE(ui::PumpUntil([&] { return written && g_ItemDb == nullptr; },
+                              std::chrono::seconds(20)));
+    EXPECT_EQ(QueryItemScalar("SELECT COUNT(*) FROM DDItems"), "400");
+    EXPECT_EQ(QueryItemScalar("SELECT COUNT(*) FROM DDItems WHERE Price=" +
+                              SqlQuote(c.last_price)), "400");
   }
 }
 
