@@ -212,17 +212,26 @@ std::string_view TrimJsonSpace(std::string_view text) {
 }  // namespace
 
 bool JsonAnswerSucceeded(std::string_view answer) {
+  // White space and the mark are the same bytes in either code page and are
+  // set aside before the code page is chosen: the mark's bytes read as GBK
+  // would swallow the "{" behind them. The parser skips a mark of its own at
+  // the start, so a second one is refused here.
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  std::string_view bytes = TrimJsonSpace(answer);
+  if (bytes.substr(0, kBom.size()) == kBom) bytes = TrimJsonSpace(bytes.substr(kBom.size()));
+  if (bytes.substr(0, kBom.size()) == kBom) return false;
+  // The parser takes a zero byte for the end of the text and would judge
+  // only what stands before it. In valid JSON there is none, in a string or
+  // outside, and in neither code page is it part of another character.
+  if (bytes.find('\0') != std::string_view::npos) return false;
   // Valid UTF-8 comes back from the round trip unchanged. Other bytes are
   // the ANSI code page's, read as such: a GBK character whose second byte is
   // 0x5C stays one character and escapes no quote.
-  const bool is_utf8 = Utf16ToCodePage(CP_UTF8, CodePageToUtf16(CP_UTF8, answer)) == answer;
-  const std::string utf8 = is_utf8 ? std::string(answer) : GbkToUtf8(answer);
-  std::string_view text = TrimJsonSpace(utf8);
-  constexpr std::string_view kBom = "\xEF\xBB\xBF";
-  if (text.substr(0, kBom.size()) == kBom) text = TrimJsonSpace(text.substr(kBom.size()));
+  const bool is_utf8 = Utf16ToCodePage(CP_UTF8, CodePageToUtf16(CP_UTF8, bytes)) == bytes;
+  const std::string text = is_utf8 ? std::string(bytes) : GbkToUtf8(bytes);
   SuccessMembers members;
   try {
-    if (!nlohmann::json::sax_parse(text, &members)) return false;
+    if (!nlohmann::json::sax_parse(text.begin(), text.end(), &members)) return false;
   } catch (const nlohmann::json::exception&) {
     return false;
   }

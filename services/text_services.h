@@ -80,9 +80,9 @@ void Utf8ToAnsi(CString& text);
 // named "success" (in any letter case, escapes read) is true or "true", or
 // which has no such member. Anything else says it did not: not JSON, cut
 // short, more than one value, a value other than an object, a "success" of
-// any other value. The bytes are read as UTF-8 when they are valid UTF-8,
-// otherwise in the ANSI code page; white space around the value and a UTF-8
-// byte-order mark before it are not part of it.
+// any other value, a zero byte anywhere. White space around the value and
+// one UTF-8 byte-order mark before it are not part of it; the bytes left are
+// read as UTF-8 when they are valid UTF-8, otherwise in the ANSI code page.
 bool JsonAnswerSucceeded(std::string_view answer);
 
 // The program's folder (no trailing backslash), its data folder (with one)

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -26,11 +27,12 @@
 namespace {
 
 using namespace std::chrono_literals;
+using namespace std::string_view_literals;
 using sites::OperationFault;
 using sites::OperationForm;
 using sites::ShopItem;
 
-std::string U(const std::string& gbk) { return GbkToUtf8(gbk); }
+std::string U(std::string_view gbk) { return GbkToUtf8(gbk); }
 
 ShopItem Item(const std::string& id, bool on_sale, const std::string& price = "20.00") {
   ShopItem item;
@@ -214,7 +216,7 @@ TEST_F(ItemOpsTest, RepliesJudgedByTheirSuccessText) {
   enum Op { kDelete, kOff, kUp, kGroup, kPrice };
   struct Case {
     Op op;
-    const char* reply;
+    std::string_view reply;  // may hold zero bytes
     bool expected;
   };
   const Case cases[] = {
@@ -252,12 +254,23 @@ TEST_F(ItemOpsTest, RepliesJudgedByTheirSuccessText) {
       {kPrice, "{\"succ\\u0065ss\":false}", false},
       // GBK: "運" is DF 5C, its second byte a backslash to a byte scanner.
       {kPrice, "{\"msg\":\"价格不能低于成本運\",\"success\":false}", false},
+      {kPrice, "{\"success\":true,\"msg\":\"价格已改为運\"}", true},
+      {kPrice, "\xEF\xBB\xBF{\"success\":true,\"msg\":\"价格已改\"}", true},  // mark, then GBK
+      {kPrice, "\xEF\xBB\xBF\xEF\xBB\xBF{\"success\":true}", false},  // one mark only
+      {kPrice, "\xEF\xBB\xBF \xEF\xBB\xBF{\"success\":true}", false},
+      // A zero byte is no end of the answer.
+      {kPrice, "{\"success\":true}\0{\"success\":false}"sv, false},
+      {kPrice, "{\"success\":true}\0<html><p>系统繁忙，请稍后再试。</p></html>"sv, false},
+      {kPrice, "{\"success\":true}\0"sv, false},
+      {kPrice, "{\"success\":\"TRUE\"}", false},
+      {kPrice, "{\"success\":\" true \"}", false},
+      {kPrice, "{\"success\":\"untrue\"}", false},
       {kPrice, "\xEF\xBB\xBF{\"success\":true}", true},
       {kPrice, " \xEF\xBB\xBF\r\n{\"msg\":\"\xE6\x94\xB9\"}\n", true},  // UTF-8, no success
       {kPrice, "{\"SUCCESS\":\"true\",\"data\":[false]}", true},
   };
   for (const Case& c : cases) {
-    centre_->SetOperationReply(c.reply);
+    centre_->SetOperationReply(std::string(c.reply));
     bool result = false;
     switch (c.op) {
       case kDelete: result = DeleteTbItem("1", token_); break;
