@@ -18,6 +18,7 @@
 #include "platform/file/profile.h"
 #include "platform/text/codepage.h"
 #include "platform/ui/headless/headless.h"
+#include "resources/resource_ids.h"
 #include "services/globals.h"
 #include "services/hosts.h"
 #include "services/http.h"
@@ -500,6 +501,35 @@ TEST_F(MainWindowTest, ConfirmedCommandsRunTheirStatementAndSayDone) {
     EXPECT_EQ(boxes[1].caption, AfxGetAppName());
     EXPECT_EQ(boxes[1].type, MB_OK | MB_ICONWARNING);
   });
+}
+
+// The close box while a save of 20,000 rows writes: the window stays, its
+// item page showing the save's progress, until every row is stored; then
+// the program ends.
+TEST_F(MainWindowTest, TheCloseBoxWaitsForTheSaveUnderWay) {
+  constexpr int kRows = 20000;
+  bool open_while_saving = false;
+  CString progress;
+  ui::headless::ScriptModal([&](CDialog& main) {
+    auto& dlg = static_cast<MainDlg&>(main);
+    CListCtrl& list = dlg.m_TaoBao.m_ItemList;
+    for (int i = 0; i < kRows; ++i) {
+      list.InsertRow(i, {std::to_string(i).c_str(), std::to_string(600000 + i).c_str(), "20000000",
+                         "9.90"});
+    }
+    dlg.m_TaoBao.SendMessage(WM_COMMAND, MAKEWPARAM_(ID_SAVE_DATA, 0), 0);
+    dlg.SendMessage(WM_CLOSE, 0, 0);
+    const CStatic& status = dlg.m_TaoBao.m_SaveStatusText;
+    ui::PumpUntil([&] { return status.GetWindowText().Left(10) == "已经保存第"; },
+                  std::chrono::seconds(20));
+    progress = status.GetWindowText();
+    open_while_saving = dlg.IsModalRunning();
+  });
+  MainDlg dlg;
+  dlg.DoModal();
+  EXPECT_TRUE(open_while_saving);
+  EXPECT_EQ(progress.Left(10), "已经保存第");
+  EXPECT_EQ(QueryItemScalar("SELECT COUNT(*) FROM DDItems"), std::to_string(kRows).c_str());
 }
 
 TEST_F(MainWindowTest, CountCommandWritesTheRowCountIntoTheItemPage) {
