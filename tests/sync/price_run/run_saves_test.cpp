@@ -115,7 +115,13 @@ class RunSavesTest : public support::SyncFixture {
 // Start. The new run edits nothing itself (signed out), so what stands in
 // the database is the first run's save.
 TEST_F(RunSavesTest, TheRunsSaveKeepsEveryConfirmedPriceWhateverIsPressedNext) {
-  enum class Then { kStartAfterTheEndBox, kStartBeforeTheEnd, kStartWithAnEditInFlight, kEndProgram };
+  enum class Then {
+    kStartAfterTheEndBox,
+    kStartBeforeTheEnd,
+    kStartWithAnEditInFlight,
+    kEndProgram,
+    kCloseDuringTheRun,  // the main window's close box, without Stop
+  };
   struct Case {
     const char* name;
     Then then;
@@ -128,6 +134,7 @@ TEST_F(RunSavesTest, TheRunsSaveKeepsEveryConfirmedPriceWhateverIsPressedNext) {
       {"the program's end at once after such a Start", Then::kEndProgram, 0ms},
       {"the program's end 50 ms after such a Start", Then::kEndProgram, 50ms},
       {"the program's end 200 ms after such a Start", Then::kEndProgram, 200ms},
+      {"the close box while the run waits for Stop", Then::kCloseDuringTheRun},
   };
   AddAllProductsRule("10", "0");
   std::uint64_t first_id = 560000000000;
@@ -144,6 +151,13 @@ TEST_F(RunSavesTest, TheRunsSaveKeepsEveryConfirmedPriceWhateverIsPressedNext) {
       Stop();
     } else {
       ASSERT_TRUE(PumpUntil([&] { return g_LiveProducers.load() == 0 && Ticked() == 2000; }));
+      if (c.then == Then::kCloseDuringTheRun) {
+        tongbu_->EndUnendedPriceRun();  // as the main window's close does
+        ASSERT_TRUE(Saved());
+        EXPECT_TRUE(ui::detail::StopWorkers(120s));
+        EXPECT_EQ(ExpectDatabaseMatchesShop(), 2000);
+        continue;
+      }
       if (c.then == Then::kStartAfterTheEndBox) {
         const int boxes = BoxesWithText("全部同步 完毕！");
         Stop();
