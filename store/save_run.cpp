@@ -17,13 +17,20 @@ constexpr DWORD kClaimLockTimeout = 500;
 // window's thread, and a throttled listing request holds g_WorkMutex.
 std::mutex g_RowCounterLock;
 
-// The queue of saves, the first of them writing when g_Writing is set, and
-// who waits for the queue to empty. Taken before g_RowCounterLock, never
-// after it, and never while waiting for g_WorkMutex.
-std::mutex g_QueueLock;
-std::deque<ItemSaveRun*> g_Queue;
-bool g_Writing = false;
-std::vector<std::function<void()>> g_WhenWritten;
+// The queue of saves, the first of them writing when `writing` is set, and
+// who waits for the queue to empty, all under `lock`. It is taken before
+// g_RowCounterLock, never after it, and never while waiting for
+// g_WorkMutex. Never destroyed: a save thread may end as the program exits.
+struct SaveQueue {
+  std::mutex lock;
+  std::deque<ItemSaveRun*> saves;
+  bool writing = false;
+  std::vector<std::function<void()>> when_written;
+};
+SaveQueue& Saves() {
+  static auto* queue = new SaveQueue;
+  return *queue;
+}
 }  // namespace
 
 ItemSaveRun* ItemSaveRun::Queue(int threads, int& next_row, AFX_THREADPROC thread,
@@ -36,32 +43,32 @@ ItemSaveRun* ItemSaveRun::Queue(int threads, int& next_row, AFX_THREADPROC threa
   run->thread_ = thread;
   run->rows_ = std::move(rows);
   run->holds_ = holds;
-  std::lock_guard<std::mutex> lock(g_QueueLock);
-  g_Queue.push_back(run);
+  std::lock_guard<std::mutex> lock(Saves().lock);
+  Saves().saves.push_back(run);
   StartTurns();
   return run;
 }
 
 void ItemSaveRun::Add(std::vector<Row> rows) {
-  std::lock_guard<std::mutex> lock(g_QueueLock);
+  std::lock_guard<std::mutex> lock(Saves().lock);
   if (holds_ == 0) return;  // writing already: too late, and never asked for
   rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()),
                std::make_move_iterator(rows.end()));
 }
 
 void ItemSaveRun::Release() {
-  std::lock_guard<std::mutex> lock(g_QueueLock);
+  std::lock_guard<std::mutex> lock(Saves().lock);
   if (holds_ > 0) --holds_;
   StartTurns();
 }
 
-// With g_QueueLock held: starts the first save when none writes and it has
+// With the queue's lock held: starts the first save when none writes and it has
 // no hold left. A save none of whose threads the system would make is
 // written (it stores nothing) and the next one gets its turn.
 void ItemSaveRun::StartTurns() {
-  while (!g_Writing && !g_Queue.empty() && g_Queue.front()->holds_ == 0) {
-    ItemSaveRun* run = g_Queue.front();
-    g_Writing = true;
+  while (!Saves().writing && !Saves().saves.empty() && Saves().saves.front()->holds_ == 0) {
+    ItemSaveRun* run = Saves().saves.front();
+    Saves().writing = true;
     {
       std::lock_guard<std::mutex> counter(g_RowCounterLock);
       *run->next_row_ = 0;
@@ -74,13 +81,13 @@ void ItemSaveRun::StartTurns() {
     // Until the unstarted threads are counted out no thread can be the
     // last; when they make the count 0, every started thread has ended.
     if (unstarted == 0 || (run->live_ -= unstarted) > 0) break;
-    g_Queue.pop_front();
-    g_Writing = false;
+    Saves().saves.pop_front();
+    Saves().writing = false;
     run->Close();
   }
-  if (!g_Writing && g_Queue.empty()) {
-    for (auto& done : g_WhenWritten) ui::Post(std::move(done));
-    g_WhenWritten.clear();
+  if (!Saves().writing && Saves().saves.empty()) {
+    for (auto& done : Saves().when_written) ui::Post(std::move(done));
+    Saves().when_written.clear();
   }
 }
 
@@ -105,9 +112,9 @@ void ItemSaveRun::ThreadEnded() {
   if (--live_ != 0) return;
   // The next save starts from this thread, before it ends: the program's
   // exit, which waits for every thread, never finds none while saves wait.
-  std::lock_guard<std::mutex> lock(g_QueueLock);
-  g_Queue.pop_front();  // this save: only the first one writes
-  g_Writing = false;
+  std::lock_guard<std::mutex> lock(Saves().lock);
+  Saves().saves.pop_front();  // this save: only the first one writes
+  Saves().writing = false;
   Close();
   StartTurns();
 }
@@ -126,9 +133,9 @@ void ItemSaveRun::Close() {
 
 void ItemSaveRun::WhenAllWritten(std::function<void()> done) {
   {
-    std::lock_guard<std::mutex> lock(g_QueueLock);
-    if (g_Writing || !g_Queue.empty()) {
-      g_WhenWritten.push_back(std::move(done));
+    std::lock_guard<std::mutex> lock(Saves().lock);
+    if (Saves().writing || !Saves().saves.empty()) {
+      Saves().when_written.push_back(std::move(done));
       return;
     }
   }
@@ -136,6 +143,6 @@ void ItemSaveRun::WhenAllWritten(std::function<void()> done) {
 }
 
 bool ItemSaveRun::AllWritten() {
-  std::lock_guard<std::mutex> lock(g_QueueLock);
-  return !g_Writing && g_Queue.empty();
+  std::lock_guard<std::mutex> lock(Saves().lock);
+  return !Saves().writing && Saves().saves.empty();
 }

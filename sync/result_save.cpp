@@ -58,21 +58,29 @@ void SaveTickedRow(sqlite3* db, const ItemSaveRun::Row& row) {
 }
 
 // The price consumers alive, by run, and the saves of replaced runs that
-// wait for them. Taken before the saves' queue lock, never after it.
-std::mutex g_StoppedLock;
-std::map<unsigned, int> g_PriceConsumers;
-// A save stays here, with its hold for the run's consumers, until they
-// have ended: only then is it released.
-std::map<unsigned, ItemSaveRun*> g_StoppedSaves;
+// wait for them, under `lock`; it is taken before the saves' queue lock,
+// never after it. A save stays in `saves`, with its hold for the run's
+// consumers, until they have ended: only then is it released. Never
+// destroyed: a consumer may end as the program exits.
+struct StoppedRuns {
+  std::mutex lock;
+  std::map<unsigned, int> consumers;
+  std::map<unsigned, ItemSaveRun*> saves;
+};
+StoppedRuns& Stopped() {
+  static auto* stopped = new StoppedRuns;
+  return *stopped;
+}
 
-// With g_StoppedLock held: releases the save of `run` when none of its
-// price consumers is alive.
+// With the lock held: releases the save of `run` when none of its price
+// consumers is alive.
 void ReleaseWhenConsumersEnded(unsigned run) {
-  if (g_PriceConsumers.count(run) != 0) return;
-  const auto save = g_StoppedSaves.find(run);
-  if (save == g_StoppedSaves.end()) return;
+  StoppedRuns& stopped = Stopped();
+  if (stopped.consumers.count(run) != 0) return;
+  const auto save = stopped.saves.find(run);
+  if (save == stopped.saves.end()) return;
   save->second->Release();
-  g_StoppedSaves.erase(save);
+  stopped.saves.erase(save);
 }
 
 }  // namespace
@@ -91,36 +99,36 @@ ItemSaveRun* BeginStoppedRunSave(unsigned run) {
   // Two holds: the ticked rows still to come, and the run's consumers.
   ItemSaveRun* save =
       ItemSaveRun::Queue(kSaveThreadCount, g_NextSaveResultRow, &SaveSyncResultsThread, {}, 2);
-  std::lock_guard<std::mutex> lock(g_StoppedLock);
-  g_StoppedSaves[run] = save;
+  std::lock_guard<std::mutex> lock(Stopped().lock);
+  Stopped().saves[run] = save;
   return save;
 }
 
 void FinishStoppedRunSave(unsigned run, ItemSaveRun* save,
                           std::vector<CListCtrl::RowCopy> ticked) {
-  std::lock_guard<std::mutex> lock(g_StoppedLock);
+  std::lock_guard<std::mutex> lock(Stopped().lock);
   save->Add(std::move(ticked));
   save->Release();
   ReleaseWhenConsumersEnded(run);
 }
 
 void PriceConsumerBegins(unsigned run) {
-  std::lock_guard<std::mutex> lock(g_StoppedLock);
-  ++g_PriceConsumers[run];
+  std::lock_guard<std::mutex> lock(Stopped().lock);
+  ++Stopped().consumers[run];
 }
 
 void PriceConsumerEnds(unsigned run) {
-  std::lock_guard<std::mutex> lock(g_StoppedLock);
-  const auto live = g_PriceConsumers.find(run);
-  if (live == g_PriceConsumers.end() || --live->second > 0) return;
-  g_PriceConsumers.erase(live);
+  std::lock_guard<std::mutex> lock(Stopped().lock);
+  const auto live = Stopped().consumers.find(run);
+  if (live == Stopped().consumers.end() || --live->second > 0) return;
+  Stopped().consumers.erase(live);
   ReleaseWhenConsumersEnded(run);
 }
 
 void SaveLateConfirmation(unsigned run, CListCtrl::RowCopy row) {
-  std::lock_guard<std::mutex> lock(g_StoppedLock);
-  const auto save = g_StoppedSaves.find(run);
-  if (save == g_StoppedSaves.end()) return;
+  std::lock_guard<std::mutex> lock(Stopped().lock);
+  const auto save = Stopped().saves.find(run);
+  if (save == Stopped().saves.end()) return;
   std::vector<CListCtrl::RowCopy> rows;
   rows.push_back(std::move(row));
   save->second->Add(std::move(rows));
