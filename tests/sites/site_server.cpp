@@ -126,7 +126,7 @@ std::string SiteRequest::RawHeader(const std::string& name) const {
 
 // ------------------------------------------------------------- SiteServer
 
-SiteServer::SiteServer(CertKind cert) {
+SiteServer::SiteServer(CertKind cert, size_t keep_alive_requests) {
   // A client that hangs up while a reply is being written must not end the
   // test process.
   signal(SIGPIPE, SIG_IGN);
@@ -135,7 +135,7 @@ SiteServer::SiteServer(CertKind cert) {
   // The inner server keeps one thread per open connection for as long as it
   // stays open: room for the fifty-thread tests and more.
   inner_.new_task_queue = [] { return new httplib::ThreadPool(160); };
-  inner_.set_keep_alive_max_count(1000);
+  inner_.set_keep_alive_max_count(keep_alive_requests);
   auto dispatch = [this](const httplib::Request& request, httplib::Response& response) {
     Dispatch(request, response);
   };

@@ -72,8 +72,9 @@ class SiteServer {
  public:
   using Handler = std::function<void(const SiteRequest&, httplib::Response&)>;
 
-  // Starts listening on a free loopback port at once.
-  explicit SiteServer(CertKind cert = CertKind::kGood);
+  // Starts listening on a free loopback port at once. A connection carries
+  // `keep_alive_requests` requests before the site closes it.
+  explicit SiteServer(CertKind cert = CertKind::kGood, size_t keep_alive_requests = 1000);
   ~SiteServer();
   SiteServer(const SiteServer&) = delete;
   SiteServer& operator=(const SiteServer&) = delete;
