@@ -116,6 +116,12 @@ class Xdo {
   int result_ = -1;
 };
 
+// A press as a hand makes it: button down, 100 ms, button up.
+std::vector<std::string> Press(int button = 1) {
+  const std::string b = std::to_string(button);
+  return {"mousedown", b, "sleep", "0.1", "mouseup", b};
+}
+
 std::vector<std::string> ClickAt(const RECT& r) {
   return {"mousemove", std::to_string((r.left + r.right) / 2),
           std::to_string((r.top + r.bottom) / 2), "sleep", "0.1", "click", "1"};
@@ -322,18 +328,30 @@ TEST_F(WxInteraction, MessageBoxesAnswerWithTheButtonPressed) {
   EXPECT_EQ(MessageBoxA(nullptr, "继续吗？", "是否框", MB_YESNO | MB_ICONQUESTION), IDNO);
   helper.join();
 
-  // Its text can be copied: three clicks on it, right of the icon, select its line.
+  // Its text can be copied once the box shows: three clicks on it, right of
+  // the icon, select its line. The copy is in the clipboard once the box
+  // has taken the keys.
+  const std::string text = Utf8("无法打开网址：http://maker/tovrane");
   std::string copied;
-  helper = std::thread([&copied, display = Display()->Display()] {
-    gui::RunCommand({"xdotool", "search", "--sync", "--name", "^copy box$", "sleep", "0.3",
-                     "mousemove", "--window", "%1", "160", "35", "click", "--repeat", "3",
-                     "--delay", "80", "1", "key", "ctrl+c"}, display);
-    copied = gui::RunCommand({"xclip", "-o", "-selection", "clipboard"}, display).out;
+  helper = std::thread([&copied, &text, display = Display()->Display()] {
+    std::vector<std::string> box;
+    gui::WaitFor([&] { return !(box = gui::FindWindows(display, "copy box")).empty(); }, 30s);
+    if (!box.empty()) {
+      std::vector<std::string> copy = {"xdotool", "windowfocus", "--sync", box[0],
+                                       "mousemove", "--window", box[0], "160", "35"};
+      for (int press = 0; press < 3; ++press) {
+        for (std::string& a : Press()) copy.push_back(std::move(a));
+        for (const char* a : {"sleep", "0.05"}) copy.push_back(a);
+      }
+      for (const char* a : {"key", "ctrl+c"}) copy.push_back(a);
+      gui::RunCommand(copy, display);
+      copied = gui::WaitForClipboard(display, [&](const std::string& now) { return now == text; });
+    }
     if (!AnswerWindow("copy box", {"Escape"})) ui::Post([] { wxui::testing::EndModalBoxes(); });
   });
   EXPECT_EQ(MessageBoxA(nullptr, "无法打开网址：http://maker/tovrane", "copy box", MB_ICONSTOP), IDOK);
   helper.join();
-  EXPECT_EQ(copied, Utf8("无法打开网址：http://maker/tovrane"));
+  EXPECT_EQ(copied, text);
 }
 
 TEST_F(WxInteraction, AMenuWindowRunsModallyUntilItsCommandEndsIt) {
