@@ -77,8 +77,11 @@ void CheckBox(gui::Session& session, const Screen& screen, const gui::Window& ma
   EXPECT_TRUE(box.x >= 0 && box.y >= 0 && box.x + box.width <= screen.width &&
               box.y + box.height <= screen.height)
       << shot;
-  const gui::CommandResult focus = gui::RunCommand({"xdotool", "getwindowfocus"}, session.Display());
-  EXPECT_EQ(focus.out, box.id + "\n") << shot << ": the box has not the keyboard";
+  // The keyboard may come to the box a moment after it shows.
+  const std::string focus = gui::WaitForOutput(
+      {"xdotool", "getwindowfocus"}, session.Display(),
+      [&](const std::string& id) { return id == box.id + "\n"; });
+  EXPECT_EQ(focus, box.id + "\n") << shot << ": the box has not the keyboard";
   session.Keys(box, {answer});
   EXPECT_TRUE(gui::WaitFor([&] { return !session.HasWindow(title); }, 20s)) << shot;
 }

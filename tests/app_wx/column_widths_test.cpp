@@ -161,7 +161,7 @@ TEST_F(ColumnWidths, FilledItemListAndEveryHeadingShowWholeAndADraggedWidthStays
 
   // "清空" and a new search delete every row; a re-load puts rows back.
   list.DeleteAllItems();
-  PumpFor(200ms);
+  ASSERT_TRUE(Pump([&] { return wxui::testing::ShownRowCount(&list) == 0; }));
   for (int i = 1; i <= 100; ++i) {
     CString number;
     number.Format("%d", i);

@@ -98,15 +98,8 @@ class DupProgram {
                     session_.Display());
     PressDupPage(15 + 148, 24 + 7);
     session_.Keys(main_, {"ctrl+a", "ctrl+c"});
-    std::string text;
-    gui::WaitFor(
-        [&] {
-          text = gui::RunCommand({"xclip", "-o", "-selection", "clipboard"}, session_.Display())
-                     .out;
-          return !text.empty();
-        },
-        timeout);
-    return text;
+    return gui::WaitForClipboard(
+        session_.Display(), [](const std::string& text) { return !text.empty(); }, timeout);
   }
 
  private:

@@ -502,6 +502,30 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeou
   return done();
 }
 
+std::string WaitForOutput(const std::vector<std::string>& argv, const std::string& display,
+                          const std::function<bool(const std::string&)>& wanted,
+                          std::chrono::milliseconds timeout) {
+  const Clock::time_point deadline = Clock::now() + timeout;
+  std::string out;
+  for (;;) {
+    // A tool that waits for a busy program (xclip for the clipboard's
+    // owner) gets what is left of the time, and at least a second.
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    out = RunCommand(argv, display, std::max(left, std::chrono::milliseconds(1s))).out;
+    if (wanted(out) || Clock::now() >= deadline) return out;
+    std::this_thread::sleep_for(100ms);
+  }
+}
+
+std::string WaitForClipboard(const std::string& display,
+                             const std::function<bool(const std::string&)>& wanted,
+                             std::chrono::milliseconds timeout) {
+  // While nobody holds the clipboard xclip says so on its error output, at
+  // each look: not the test's output.
+  return WaitForOutput({"sh", "-c", "exec xclip -o -selection clipboard 2>/dev/null"}, display,
+                       wanted, timeout);
+}
+
 bool Session::HasWindow(const std::string& title) { return !FindWindows(Display(), title).empty(); }
 
 Window Session::WaitForWindow(const std::string& title, std::chrono::milliseconds timeout) {

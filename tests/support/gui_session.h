@@ -67,6 +67,21 @@ struct CommandResult {
 CommandResult RunCommand(const std::vector<std::string>& argv, const std::string& display = "",
                          std::chrono::milliseconds timeout = 20s);
 
+// Runs `argv` as RunCommand does every 100 ms until what it writes to its
+// standard output satisfies `wanted`, at most `timeout`; returns the last
+// output read, whether it satisfied `wanted` or not. For what a program
+// shows some time after the action that causes it (a key press reaches the
+// program when the program gets round to it, not when xdotool returns).
+std::string WaitForOutput(const std::vector<std::string>& argv, const std::string& display,
+                          const std::function<bool(const std::string&)>& wanted,
+                          std::chrono::milliseconds timeout = 10s);
+// The text of the clipboard of `display` (UTF-8) read by xclip, once
+// `wanted` holds for it (at most `timeout`): the last text read otherwise,
+// "" while no program holds the clipboard.
+std::string WaitForClipboard(const std::string& display,
+                             const std::function<bool(const std::string&)>& wanted,
+                             std::chrono::milliseconds timeout = 10s);
+
 // Starts `argv` (a path) in `dir` (empty: here), in a process group of its
 // own, with the environment changed by `set` and its output to the file
 // `log`; its process id (-1: not started). EndGroup ends it.

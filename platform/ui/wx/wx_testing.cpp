@@ -179,6 +179,13 @@ std::string ShownTree(CWnd* w) {
   return out;
 }
 
+std::string ShownTreeSelection(CWnd* w) {
+  Node* n = NodeOf(w);
+  if (n == nullptr || n->tree == nullptr) return "";
+  const wxTreeItemId selected = n->tree->GetSelection();
+  return selected.IsOk() ? n->tree->GetItemText(selected).utf8_str().data() : "";
+}
+
 RECT TabHeaderRect(CWnd* tab, int index) {
   Node* n = NodeOf(tab);
   RECT r;

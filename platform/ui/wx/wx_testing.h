@@ -44,6 +44,8 @@ int CellTextNeed(CWnd* w, int column, const CString& text);
 int HeaderTextNeed(CWnd* w, const CString& text);
 // The tree widget's items, depth-first, each "  " per level then the text.
 std::string ShownTree(CWnd* w);
+// The text of the item the tree widget shows selected (UTF-8; empty: none).
+std::string ShownTreeSelection(CWnd* w);
 
 // The screen rectangle of tab `index`'s header of a tab control.
 RECT TabHeaderRect(CWnd* tab, int index);

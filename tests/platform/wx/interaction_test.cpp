@@ -116,9 +116,17 @@ class Xdo {
   int result_ = -1;
 };
 
+// A press as a hand makes it: button down, 100 ms, button up.
+std::vector<std::string> Press(int button = 1) {
+  const std::string b = std::to_string(button);
+  return {"mousedown", b, "sleep", "0.1", "mouseup", b};
+}
+
 std::vector<std::string> ClickAt(const RECT& r) {
-  return {"mousemove", std::to_string((r.left + r.right) / 2),
-          std::to_string((r.top + r.bottom) / 2), "sleep", "0.1", "click", "1"};
+  std::vector<std::string> args = {"mousemove", std::to_string((r.left + r.right) / 2),
+                                   std::to_string((r.top + r.bottom) / 2), "sleep", "0.1"};
+  for (std::string& a : Press()) args.push_back(std::move(a));
+  return args;
 }
 
 // From a helper thread: waits for a shown window titled `title` (UTF-8),
@@ -144,6 +152,15 @@ class WxInteraction : public ::testing::Test {
     ui::RegisterDialogTemplate(&MenuDialog());
     ui::RegisterMenuTemplate(&Menu());
   }
+  // Shows `dlg` and pumps until the X server shows it: a click sent before
+  // would land on no window.
+  bool ShowOnScreen(CDialog& dlg) {
+    dlg.ShowWindow(SW_SHOW);
+    return Pump([&] {
+      return wxui::testing::ShownVisible(&dlg) &&
+             !gui::FindWindows(Display()->Display(), wxui::testing::ShownText(&dlg)).empty();
+    });
+  }
   // Acts, then pumps until `done` holds; false on a time-out.
   bool Act(std::vector<std::string> xdo, const std::function<bool()>& done) {
     Xdo run(std::move(xdo));
@@ -161,9 +178,7 @@ TEST_F(WxInteraction, ClicksReachButtonsCheckBoxesNotifyingStaticsAndTabs) {
   ASSERT_NE(tab, nullptr);
   for (const char* t : {"宝贝查询", "宝贝同步", "当当同步"}) tab->InsertItem(tab->GetItemCount(), t);
   tab->SetCurSel(0);
-  dlg.ShowWindow(SW_SHOW);
-  ASSERT_TRUE(Pump([&] { return wxui::testing::ShownVisible(&dlg); }));
-  PumpFor(200ms);
+  ASSERT_TRUE(ShowOnScreen(dlg));
 
   EXPECT_TRUE(Act(ClickAt(wxui::testing::ScreenRect(Item(dlg, kButton))),
                   [&] { return dlg.button_clicks == 1; }));
@@ -172,10 +187,11 @@ TEST_F(WxInteraction, ClicksReachButtonsCheckBoxesNotifyingStaticsAndTabs) {
   EXPECT_TRUE(Act(ClickAt(wxui::testing::ScreenRect(Item(dlg, kStatic))), [&] { return dlg.static_clicks == 1; }));
   EXPECT_TRUE(Act(ClickAt(wxui::testing::TabHeaderRect(tab, 2)), [&] { return dlg.tab_changes == 1; }));
   EXPECT_EQ(tab->GetCurSel(), 2);
-  // The tab already selected: no change, no notification.
+  // The tab already selected: no change, no notification. The click on the
+  // first tab comes after it: once that one is seen, so would the first.
   Act(ClickAt(wxui::testing::TabHeaderRect(tab, 2)), [] { return true; });
-  PumpFor(200ms);
-  EXPECT_EQ(dlg.tab_changes, 1);
+  EXPECT_TRUE(Act(ClickAt(wxui::testing::TabHeaderRect(tab, 0)), [&] { return tab->GetCurSel() == 0; }));
+  EXPECT_EQ(dlg.tab_changes, 2);
 
   // Radio buttons: the object keeps the group, the widgets follow it.
   auto* r1 = dynamic_cast<CButton*>(Item(dlg, kRadio1));
@@ -191,10 +207,11 @@ TEST_F(WxInteraction, ClicksReachButtonsCheckBoxesNotifyingStaticsAndTabs) {
   EXPECT_TRUE(Pump([&] { return !wxui::testing::ShownChecked(r2) && !wxui::testing::ShownChecked(r1); }));
   EXPECT_TRUE(wxui::testing::ShownChecked(check));
 
-  // A disabled button ignores the click.
+  // A disabled button ignores the click (seen once the click on the static
+  // after it is).
   Item(dlg, kButton)->EnableWindow(FALSE);
   Act(ClickAt(wxui::testing::ScreenRect(Item(dlg, kButton))), [] { return true; });
-  PumpFor(200ms);
+  EXPECT_TRUE(Act(ClickAt(wxui::testing::ScreenRect(Item(dlg, kStatic))), [&] { return dlg.static_clicks == 2; }));
   EXPECT_EQ(dlg.button_clicks, 1);
 
   // The parent's control colours reach the notifying static.
@@ -208,9 +225,7 @@ TEST_F(WxInteraction, ClicksReachButtonsCheckBoxesNotifyingStaticsAndTabs) {
 TEST_F(WxInteraction, TypingReachesEditsAsGbkAndDigitsOnlyEditsKeepDigits) {
   TestDlg dlg;
   ASSERT_TRUE(dlg.Create(kDlg));
-  dlg.ShowWindow(SW_SHOW);
-  ASSERT_TRUE(Pump([&] { return wxui::testing::ShownVisible(&dlg); }));
-  PumpFor(200ms);
+  ASSERT_TRUE(ShowOnScreen(dlg));
   CWnd* number = Item(dlg, kNumber);
   CWnd* text = Item(dlg, kText);
 
@@ -279,8 +294,7 @@ TEST_F(WxInteraction, StateChangedByTwentyThreadsEndsUpShown) {
 TEST_F(WxInteraction, TreeShowsItsItemsAndKeyboardSelectionNotifies) {
   TestDlg dlg;
   ASSERT_TRUE(dlg.Create(kDlg));
-  dlg.ShowWindow(SW_SHOW);
-  ASSERT_TRUE(Pump([&] { return wxui::testing::ShownVisible(&dlg); }));
+  ASSERT_TRUE(ShowOnScreen(dlg));
   auto* tree = dynamic_cast<CTreeCtrl*>(Item(dlg, kTree));
   HTREEITEM all = tree->InsertItem("全部类目");
   HTREEITEM books = tree->InsertItem("图书");
@@ -290,7 +304,7 @@ TEST_F(WxInteraction, TreeShowsItsItemsAndKeyboardSelectionNotifies) {
     return wxui::testing::ShownTree(tree) == Utf8("全部类目\n图书\n  小说\n");
   })) << wxui::testing::ShownTree(tree);
   tree->SelectItem(all);
-  PumpFor(100ms);
+  EXPECT_TRUE(Pump([&] { return wxui::testing::ShownTreeSelection(tree) == Utf8("全部类目"); }));
   EXPECT_EQ(dlg.tree_changes, 0);  // the program's own selection sends nothing
 
   // Down from the selected item: the user selects "图书".
@@ -322,18 +336,30 @@ TEST_F(WxInteraction, MessageBoxesAnswerWithTheButtonPressed) {
   EXPECT_EQ(MessageBoxA(nullptr, "继续吗？", "是否框", MB_YESNO | MB_ICONQUESTION), IDNO);
   helper.join();
 
-  // Its text can be copied: three clicks on it, right of the icon, select its line.
+  // Its text can be copied once the box shows: three clicks on it, right of
+  // the icon, select its line. The copy is in the clipboard once the box
+  // has taken the keys.
+  const std::string text = Utf8("无法打开网址：http://maker/tovrane");
   std::string copied;
-  helper = std::thread([&copied, display = Display()->Display()] {
-    gui::RunCommand({"xdotool", "search", "--sync", "--name", "^copy box$", "sleep", "0.3",
-                     "mousemove", "--window", "%1", "160", "35", "click", "--repeat", "3",
-                     "--delay", "80", "1", "key", "ctrl+c"}, display);
-    copied = gui::RunCommand({"xclip", "-o", "-selection", "clipboard"}, display).out;
+  helper = std::thread([&copied, &text, display = Display()->Display()] {
+    std::vector<std::string> box;
+    gui::WaitFor([&] { return !(box = gui::FindWindows(display, "copy box")).empty(); }, 30s);
+    if (!box.empty()) {
+      std::vector<std::string> copy = {"xdotool", "windowfocus", "--sync", box[0],
+                                       "mousemove", "--window", box[0], "160", "35"};
+      for (int press = 0; press < 3; ++press) {
+        for (std::string& a : Press()) copy.push_back(std::move(a));
+        for (const char* a : {"sleep", "0.05"}) copy.push_back(a);
+      }
+      for (const char* a : {"key", "ctrl+c"}) copy.push_back(a);
+      gui::RunCommand(copy, display);
+      copied = gui::WaitForClipboard(display, [&](const std::string& now) { return now == text; });
+    }
     if (!AnswerWindow("copy box", {"Escape"})) ui::Post([] { wxui::testing::EndModalBoxes(); });
   });
   EXPECT_EQ(MessageBoxA(nullptr, "无法打开网址：http://maker/tovrane", "copy box", MB_ICONSTOP), IDOK);
   helper.join();
-  EXPECT_EQ(copied, Utf8("无法打开网址：http://maker/tovrane"));
+  EXPECT_EQ(copied, text);
 }
 
 TEST_F(WxInteraction, AMenuWindowRunsModallyUntilItsCommandEndsIt) {
@@ -360,17 +386,28 @@ TEST_F(WxInteraction, TheTitleBarCloseButtonIsCancel) {
 TEST_F(WxInteraction, ARightClickOnTheListTracksAPopupMenuThatReturnsTheChoice) {
   TestDlg dlg;
   ASSERT_TRUE(dlg.Create(kDlg));
-  dlg.ShowWindow(SW_SHOW);
-  ASSERT_TRUE(Pump([&] { return wxui::testing::ShownVisible(&dlg); }));
+  ASSERT_TRUE(ShowOnScreen(dlg));
   auto* list = dynamic_cast<CListCtrl*>(Item(dlg, kList));
   list->InsertColumn(0, "编号", LVCFMT_LEFT, 60);
   list->InsertItem(0, "1");
-  PumpFor(200ms);
+  ASSERT_TRUE(Pump([&] { return wxui::testing::ShownRowCount(list) == 1; }));
   const RECT r = wxui::testing::ScreenRect(list);
-  std::vector<std::string> act = {"mousemove", "--sync", std::to_string(r.left + 20),
-                                  std::to_string(r.top + 40), "click", "3", "sleep", "0.5",
-                                  "key", "Down", "Down", "Return"};
-  EXPECT_TRUE(Act(act, [&] { return dlg.right_clicks == 1 && dlg.popup_choice != 0; }));
+  // The keys go to the menu once it shows (the screen's windows change);
+  // before, they would go to the list.
+  std::atomic<bool> done{false};
+  std::thread hand([&, display = Display()->Display()] {
+    const std::vector<std::string> windows = {"xdotool", "search", "--onlyvisible", "--classname", "."};
+    const std::string before = gui::RunCommand(windows, display).out;
+    std::vector<std::string> press = {"xdotool", "mousemove", "--sync", std::to_string(r.left + 20),
+                                      std::to_string(r.top + 40)};
+    for (std::string& a : Press(3)) press.push_back(std::move(a));
+    gui::RunCommand(press, display);
+    gui::WaitForOutput(windows, display, [&](const std::string& now) { return now != before; });
+    gui::RunCommand({"xdotool", "key", "--delay", "100", "Down", "Down", "Return"}, display);
+    done = true;
+  });
+  EXPECT_TRUE(Pump([&] { return done && dlg.right_clicks == 1 && dlg.popup_choice != 0; }, 30s));
+  hand.join();
   EXPECT_EQ(dlg.popup_choice, static_cast<UINT>(kCmdSecond));
   dlg.DestroyWindow();
 }
