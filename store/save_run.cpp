@@ -62,9 +62,9 @@ void ItemSaveRun::Release() {
   StartTurns();
 }
 
-// With the queue's lock held: starts the first save when none writes and it has
-// no hold left. A save none of whose threads the system would make is
-// written (it stores nothing) and the next one gets its turn.
+// With the queue's lock held: starts the first save when none writes and
+// it has no hold left. A save none of whose threads the system would make
+// is written (it stores nothing) and the next one gets its turn.
 void ItemSaveRun::StartTurns() {
   while (!Saves().writing && !Saves().saves.empty() && Saves().saves.front()->holds_ == 0) {
     ItemSaveRun* run = Saves().saves.front();

@@ -37,7 +37,8 @@ class ItemSaveRun {
   // sets `next_row` to 0 and starts `threads` threads of `thread`, each
   // given the save. UI thread. `next_row` is guarded by the saves' counter
   // lock, which the threads take inside g_WorkMutex (WorkClaim) and the
-  // start alone; only one save writes at a time.
+  // start alone; only one save writes at a time. The result serves Add and
+  // Release of a save queued with holds; one without may be gone already.
   static ItemSaveRun* Queue(int threads, int& next_row, AFX_THREADPROC thread,
                             std::vector<Row> rows, int holds = 0);
   // Adds rows to a save that still has a hold. Any thread.
