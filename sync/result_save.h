@@ -6,10 +6,10 @@
 // before them (store/save_run.h). Each ticked row with a new price becomes
 // a DDItems row with that price and IsUpdate '1': inserted when the item is
 // new, updated when it is stored.
+#include <vector>
+
 #include "platform/types.h"
 #include "platform/ui/controls.h"
-
-#include <vector>
 
 class ItemSaveRun;
 

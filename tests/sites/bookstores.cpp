@@ -215,6 +215,14 @@ bool BookProduct::InStock(const std::string& province) const {
   return true;
 }
 
+long Cents(const std::string& price) { return std::lround(std::strtod(price.c_str(), nullptr) * 100); }
+
+std::string PriceText(long cents) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%ld.%02ld", cents / 100, cents % 100);
+  return text;
+}
+
 BookProduct DangdangProductFor(const ShopItem& item) {
   unsigned long long k = std::strtoull(item.code.c_str(), nullptr, 10);
   BookProduct product;

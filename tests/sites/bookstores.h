@@ -75,6 +75,10 @@ struct BookProduct {
   bool InStock(const std::string& province) const;
 };
 
+// A price text ("12.30") in cents, and cents as a price text "%ld.%02ld".
+long Cents(const std::string& price);
+std::string PriceText(long cents);
+
 // The product that the bookstores hold for a shop item: layouts, prices,
 // discount and stock vary with the merchant code.
 BookProduct DangdangProductFor(const ShopItem& item);

@@ -153,4 +153,18 @@ std::vector<ItemDbRow> ItemDbRows() {
   return rows;
 }
 
+std::string ItemDbIntegrity() {
+  std::string result = "(not opened)";
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(ItemDbPath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &statement, nullptr);
+    if (statement && sqlite3_step(statement) == SQLITE_ROW)
+      result = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+    sqlite3_finalize(statement);
+  }
+  sqlite3_close(db);
+  return result;
+}
+
 }  // namespace support

@@ -31,6 +31,8 @@ struct ItemDbRow {
 
 // Every DDItems row of the signed-in account's database, by ID.
 std::vector<ItemDbRow> ItemDbRows();
+// What "PRAGMA integrity_check" says of that database ("ok" when sound).
+std::string ItemDbIntegrity();
 
 class SyncFixture : public ::testing::Test {
  protected:

@@ -24,16 +24,10 @@
 namespace {
 
 using namespace std::chrono_literals;
+using sites::Cents;
+using sites::PriceText;
 
 constexpr int kItemCount = 300;
-
-long Cents(const std::string& price) { return std::lround(std::strtod(price.c_str(), nullptr) * 100); }
-
-std::string PriceText(long cents) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%ld.%02ld", cents / 100, cents % 100);
-  return text;
-}
 
 // One query's single number from the program's item database (no account
 // nick: Data/.db); -1 when it cannot be read.

@@ -15,6 +15,7 @@
 #include "services/globals.h"
 #include "store/item_db.h"
 #include "tests/shop/download/shop_fixture.h"
+#include "tests/support/sync_fixture.h"
 
 namespace shoptest {
 namespace {
@@ -135,14 +136,7 @@ TEST_F(SaveTest, EmptyingTheListDuringASaveLosesNoRow) {
     EXPECT_EQ(ids.size(), static_cast<size_t>(first));
     EXPECT_EQ(ids.count(std::to_string(700000 + first - 1)), 1u) << "the last row";
   }
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(ItemDbPath().c_str(), &db), SQLITE_OK);
-  sqlite3_stmt* check = nullptr;
-  sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &check, nullptr);
-  ASSERT_EQ(sqlite3_step(check), SQLITE_ROW);
-  EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)), "ok");
-  sqlite3_finalize(check);
-  sqlite3_close(db);
+  EXPECT_EQ(support::ItemDbIntegrity(), "ok");
 }
 
 // Texts from the seller centre's pages go into statements as values only.

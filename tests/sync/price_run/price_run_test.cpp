@@ -26,14 +26,8 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-long Cents(const std::string& price) { return std::lround(std::strtod(price.c_str(), nullptr) * 100); }
-
-std::string PriceText(long cents) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%ld.%02ld", cents / 100, cents % 100);
-  return text;
-}
+using sites::Cents;
+using sites::PriceText;
 
 // "." as the price edit sends it.
 std::string Escaped(std::string price) {

@@ -7,9 +7,6 @@
 #include <sqlite3.h>
 
 #include <chrono>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <string>
 #include <thread>
@@ -26,28 +23,8 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string PriceText(long cents) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%ld.%02ld", cents / 100, cents % 100);
-  return text;
-}
-
-long Cents(const std::string& price) { return std::lround(std::strtod(price.c_str(), nullptr) * 100); }
-
-std::string IntegrityCheck() {
-  sqlite3* db = nullptr;
-  std::string result = "(not opened)";
-  if (sqlite3_open_v2(ItemDbPath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-    sqlite3_stmt* statement = nullptr;
-    sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &statement, nullptr);
-    if (statement && sqlite3_step(statement) == SQLITE_ROW)
-      result = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-    sqlite3_finalize(statement);
-  }
-  sqlite3_close(db);
-  return result;
-}
+using sites::Cents;
+using sites::PriceText;
 
 class RunSavesTest : public support::SyncFixture {
  protected:
@@ -101,7 +78,7 @@ class RunSavesTest : public support::SyncFixture {
       EXPECT_EQ(rows[0].price, item.price);
       EXPECT_EQ(rows[0].is_update, edited ? "1" : "0");
     }
-    EXPECT_EQ(IntegrityCheck(), "ok");
+    EXPECT_EQ(support::ItemDbIntegrity(), "ok");
     return changed;
   }
 
